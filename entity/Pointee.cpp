@@ -1,0 +1,3 @@
+#include "entity/Pointee.h"
+
+Pointee::~Pointee() = default;

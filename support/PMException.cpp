@@ -1,0 +1,3 @@
+#include "support/PMException.h"
+
+PMException::~PMException() = default;
