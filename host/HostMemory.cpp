@@ -43,22 +43,21 @@ constexpr uint32_t kLiveMagic = 0x4C495645u;                   // "LIVE"
 constexpr uint32_t kFreeMagic = 0x46524545u;                   // "FREE"
 
 // Kept at 16 bytes so that the caller's bytes stay 16-byte aligned.
+// The free-list link lives in the header, not in the released bytes, so the
+// whole released payload can be poisoned under the address sanitizer and the
+// leak checker still sees the chain.
 struct alignas(16) BlockHeader {
   uint32_t magic;
   uint32_t sizeClass;  // 1..kClassCount for pooled blocks, 0 for large ones
-  uint64_t reserved;
+  BlockHeader* next;   // next free block of the class, while on a free list
 };
 static_assert(sizeof(BlockHeader) == 16, "header must keep payload alignment");
-
-struct FreeBlock {
-  FreeBlock* next;
-};
 
 struct MemoryState {
   std::size_t calls = 0;
   std::size_t live = 0;
   std::size_t failFrom = 0;  // absolute call number of the first failing call; 0 = never
-  FreeBlock* freeLists[kClassCount + 1] = {};
+  BlockHeader* freeLists[kClassCount + 1] = {};
 };
 
 MemoryState& state() {
@@ -81,14 +80,14 @@ void* hostCalloc(size_t count, size_t size) {
   if (bytes <= kSmallLimit) {
     std::size_t cls = bytes == 0 ? 1 : (bytes + kGranule - 1) / kGranule;
     std::size_t classBytes = cls * kGranule;
-    if (FreeBlock* fb = s.freeLists[cls]) {
-      HOST_UNPOISON(fb, classBytes);
-      s.freeLists[cls] = fb->next;
-      std::memset(fb, 0, classBytes);
-      BlockHeader* h = headerOf(fb);
+    if (BlockHeader* h = s.freeLists[cls]) {
+      s.freeLists[cls] = h->next;
+      h->next = nullptr;
       h->magic = kLiveMagic;
+      HOST_UNPOISON(payloadOf(h), classBytes);
+      std::memset(payloadOf(h), 0, classBytes);
       ++s.live;
-      return fb;
+      return payloadOf(h);
     }
     auto* h = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + classBytes));
     if (!h) return nullptr;
@@ -122,9 +121,8 @@ void hostFree(void* p) {
     return;
   }
   h->magic = kFreeMagic;
-  auto* fb = static_cast<FreeBlock*>(p);
-  fb->next = s.freeLists[h->sizeClass];
-  s.freeLists[h->sizeClass] = fb;
+  h->next = s.freeLists[h->sizeClass];
+  s.freeLists[h->sizeClass] = h;
   HOST_POISON(p, h->sizeClass * kGranule);
 }
 

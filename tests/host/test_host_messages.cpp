@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "host/HostControl.h"
+
+namespace {
+
+const uint32_t kCodes[] = {0x00630001, 0x00630002, 0x00630003, 0x00630004, 0xFFFFFFFF};
+const char* const kIds[] = {"T_Plain", "T_Two", "T_Percent", "T_Number"};
+const char* const kTexts[] = {"Plain text.", "Entity '%s' in block '%s'.", "100%% of %s",
+                              "Type '%s' (id = '%d') unknown; 5% off"};
+const hostMessageTable kTable = {4, 0x63, kCodes, kIds, kTexts, "TEST:"};
+
+class HostMessages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::reset();
+    ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &kTable), 0);
+  }
+  void TearDown() override { hostRemoveMessageTable(hostMemoryContext(), &kTable); }
+
+  std::string format(uint32_t code, const char* a1 = nullptr, const char* a2 = nullptr,
+                     std::size_t max = 4095) {
+    std::string buffer(max + 1, '\x7f');
+    int n = hostFormatMessage(hostMessageContext(), &buffer[0], max, code, a1, a2);
+    last = n;
+    return buffer.c_str();
+  }
+  int last = 0;
+};
+
+TEST_F(HostMessages, TableAddedInTheMemoryContextIsFoundInTheMessageContext) {
+  EXPECT_EQ(format(0x00630001), "Plain text.");
+  EXPECT_EQ(last, 11);
+  EXPECT_STREQ(hostMessageIdentifier(hostMessageContext(), 0x00630002), "TEST:T_Two");
+}
+
+TEST_F(HostMessages, PlaceholdersAreFilledInOrderAndNullReadsAsEmpty) {
+  EXPECT_EQ(format(0x00630002, "en1", "Queue"), "Entity 'en1' in block 'Queue'.");
+  EXPECT_EQ(format(0x00630002, nullptr, "Queue"), "Entity '' in block 'Queue'.");
+  EXPECT_EQ(format(0x00630002), "Entity '' in block ''.");
+  // %d takes text too; a '%' not followed by s, d or % stays as written.
+  EXPECT_EQ(format(0x00630004, "foo", "7"), "Type 'foo' (id = '7') unknown; 5% off");
+}
+
+TEST_F(HostMessages, DoublePercentIsALiteralPercentAndConsumesNoArgument) {
+  EXPECT_EQ(format(0x00630003, "the cases"), "100% of the cases");
+}
+
+TEST_F(HostMessages, TruncatesToExactlyMaxCharsPlusTerminator) {
+  std::string buffer(20, '#');
+  int n = hostFormatMessage(hostMessageContext(), &buffer[0], 10, 0x00630002, "abcdef", "x");
+  EXPECT_EQ(n, 10);
+  EXPECT_EQ(buffer.substr(0, 11), std::string("Entity 'ab") + '\0');
+  EXPECT_EQ(buffer.substr(11), std::string(9, '#'));  // nothing written past the NUL
+
+  // Truncation inside an argument and at the boundary of a literal.
+  EXPECT_EQ(format(0x00630001, nullptr, nullptr, 11), "Plain text.");
+  EXPECT_EQ(last, 11);
+  EXPECT_EQ(format(0x00630001, nullptr, nullptr, 5), "Plain");
+  EXPECT_EQ(format(0x00630001, nullptr, nullptr, 0), "");
+  EXPECT_EQ(last, 0);
+}
+
+TEST_F(HostMessages, LongArgumentIsCutAtTheLimit) {
+  std::string big(5000, 'z');
+  std::string text = format(0x00630002, big.c_str(), "Q");
+  EXPECT_EQ(text.size(), 4095u);
+  EXPECT_EQ(last, 4095);
+  EXPECT_EQ(text.substr(0, 9), "Entity 'z");
+}
+
+TEST_F(HostMessages, UnknownCodeReturnsMinusOneWithANote) {
+  std::string text = format(0x00639999);
+  EXPECT_EQ(last, -1);
+  EXPECT_NE(text.find("00639999"), std::string::npos);
+  EXPECT_EQ(format(0x00639999, nullptr, nullptr, 4).size(), 4u);
+  EXPECT_EQ(hostMessageIdentifier(hostMessageContext(), 0x00639999), nullptr);
+}
+
+TEST_F(HostMessages, RemovedTableIsNoLongerFound) {
+  EXPECT_EQ(hostRemoveMessageTable(hostMemoryContext(), &kTable), 0);
+  EXPECT_EQ(hostRemoveMessageTable(hostMemoryContext(), &kTable), 1);  // not registered
+  format(0x00630001);
+  EXPECT_EQ(last, -1);
+  EXPECT_EQ(hostMessageIdentifier(hostMessageContext(), 0x00630001), nullptr);
+  ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &kTable), 0);
+}
+
+TEST_F(HostMessages, TablesArePerContext) {
+  int other = 0;
+  EXPECT_EQ(hostMessageIdentifier(&other, 0x00630001), nullptr);
+  ASSERT_EQ(hostAddMessageTable(&other, &kTable), 0);
+  EXPECT_STREQ(hostMessageIdentifier(&other, 0x00630001), "TEST:T_Plain");
+  EXPECT_EQ(hostRemoveMessageTable(&other, &kTable), 0);
+  EXPECT_EQ(hostMessageIdentifier(&other, 0x00630001), nullptr);
+  EXPECT_STREQ(hostMessageIdentifier(hostMessageContext(), 0x00630001), "TEST:T_Plain");
+}
+
+TEST_F(HostMessages, AddingTwiceRegistersOnce) {
+  ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &kTable), 0);
+  EXPECT_EQ(hostRemoveMessageTable(hostMemoryContext(), &kTable), 0);
+  EXPECT_EQ(hostMessageIdentifier(hostMessageContext(), 0x00630001), nullptr);
+  ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &kTable), 0);
+}
+
+TEST_F(HostMessages, CodesEndAtTheTerminatorEvenWhenCountIsLarger) {
+  const uint32_t codes[] = {0x00640001, 0xFFFFFFFF};
+  const char* const ids[] = {"Only"};
+  const char* const texts[] = {"only"};
+  const hostMessageTable table = {5, 0x64, codes, ids, texts, nullptr};
+  ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &table), 0);
+  EXPECT_STREQ(hostMessageIdentifier(hostMessageContext(), 0x00640001), "Only");
+  EXPECT_EQ(hostMessageIdentifier(hostMessageContext(), 0xFFFFFFFF), nullptr);
+  EXPECT_EQ(hostRemoveMessageTable(hostMemoryContext(), &table), 0);
+}
+
+TEST_F(HostMessages, NullTableIsRejected) {
+  EXPECT_NE(hostAddMessageTable(hostMemoryContext(), nullptr), 0);
+}
+
+}  // namespace
