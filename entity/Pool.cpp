@@ -1,5 +1,7 @@
 #include "entity/Pool.h"
 
+#include <string>
+
 #include "support/DesExcept.h"
 #include "support/HostInterface.h"
 #include "support/MessageCatalogue.h"

@@ -7,6 +7,7 @@
 // index, wrong class, unknown field): the array is then destroyed, so the
 // caller never has to guess whether it still owns it.
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "host/HostArray.h"
@@ -19,6 +20,7 @@ struct ArrayState {
   std::size_t live = 0;
   std::size_t creations = 0;
   std::size_t failFrom = 0;  // absolute creation number of the first failure; 0 = never
+  std::function<void(const hvArray*)> destroyObserver;
 };
 
 ArrayState& state() {
@@ -331,6 +333,7 @@ hvArray* hvDuplicateArray(const hvArray* a) {
 void hvDestroyArray(hvArray* a) {
   if (!a) return;
   if (a->temporary) host::detail::forgetTemporary(a);
+  if (state().destroyObserver) state().destroyObserver(a);
   for (hvArray* child : a->slots) hvDestroyArray(child);
   --state().live;
   delete a;
@@ -357,6 +360,10 @@ void failArrayCreationsFrom(std::size_t n) {
 
 std::size_t liveArrays() { return state().live; }
 
+void observeArrayDestruction(std::function<void(const hvArray*)> observer) {
+  state().destroyObserver = std::move(observer);
+}
+
 namespace detail {
 
 bool arrayCreationAllowed() {
@@ -365,7 +372,10 @@ bool arrayCreationAllowed() {
   return s.failFrom == 0 || s.creations < s.failFrom;
 }
 
-void resetArrayState() { state().failFrom = 0; }
+void resetArrayState() {
+  state().failFrom = 0;
+  state().destroyObserver = nullptr;
+}
 
 std::string arrayText(const hvArray* a) {
   return a && a->classId == hvCHAR_CLASS ? a->chars : std::string();

@@ -34,6 +34,9 @@ std::size_t liveAllocations();
 void failArrayCreationsFrom(std::size_t n);
 // Host arrays that exist now (those held in cells and fields included).
 std::size_t liveArrays();
+// Calls `observer` with every array about to be destroyed (a container
+// before its contents); an empty function stops observing.
+void observeArrayDestruction(std::function<void(const hvArray*)> observer);
 
 // ---------------------------------------------------------------- console
 

@@ -67,7 +67,13 @@ char* PMMallocError::getMessageNonConst() const {
 }
 
 void PMMallocError::operator delete(void* p, std::size_t) {
-  if (p == nullptr || p == static_cast<void*>(gLastResort)) return;
+  if (p == nullptr) return;
+  if (p == static_cast<void*>(gLastResort)) {
+    // Several catchers may hold the shared last-resort error; bring it back
+    // to life so that deleting it again is as harmless as the first time.
+    new (p) PMMallocError(Revive{});
+    return;
+  }
   hostFree(p);
 }
 

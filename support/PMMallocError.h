@@ -20,6 +20,10 @@ class PMMallocError : public PMException {
   // release it accordingly.
   static void operator delete(void* p, std::size_t size);
   using PMMemMgr::operator new;
+
+ private:
+  struct Revive {};
+  explicit PMMallocError(Revive) {}
 };
 
 // Throws a pointer to a new PMMallocError; never returns.

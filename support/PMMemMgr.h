@@ -15,6 +15,8 @@ class PMMemMgr {
   static void* operator new(std::size_t, void* where) noexcept { return where; }
   static void operator delete(void*, void*) noexcept {}
 
+  PMMemMgr() = default;
+  PMMemMgr(const PMMemMgr&) = default;
   // Managed objects carry no state of this base, so assignment copies nothing.
   PMMemMgr& operator=(const PMMemMgr&) { return *this; }
 };
