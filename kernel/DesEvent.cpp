@@ -1,0 +1,278 @@
+#include "kernel/DesEvent.h"
+
+#include <new>
+
+#include "support/DesExcept.h"
+#include "support/PMMallocError.h"
+
+TW_POOLED_CLASS_DEFINE(DesEvent)
+
+std::string DesEvent::id_prefix = "ev";
+uint32_t DesEvent::next_id = 1;
+uint32_t DesEvent::next_instanceCount = 1;
+
+namespace {
+
+const char kNoEntityId[] = "<none>";
+
+// Decimal text of v appended to prefix. Events are made at a high rate, so
+// this avoids the stream and locale machinery; ids stay within the short-
+// string buffer and cost no allocation.
+std::string PrefixedNumber(const std::string& prefix, uint32_t v) {
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  std::string text;
+  text.reserve(prefix.size() + n);
+  text += prefix;
+  while (n > 0) text += digits[--n];
+  return text;
+}
+
+}  // namespace
+
+DesEvent::DesEvent()
+    : heapIndex(0),
+      inTq(false),
+      time(0.0),
+      priority(0),
+      instanceCount(next_instanceCount++),
+      dst(nullptr),
+      entity(nullptr),
+      functor(nullptr),
+      tempEvent(false),
+      entityId(kNoEntityId),
+      des(nullptr),
+      executing(false) {}
+
+DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carried)
+    : heapIndex(0),
+      inTq(false),
+      time(t),
+      priority(p),
+      instanceCount(0),
+      dst(destination),
+      entity(nullptr),
+      functor(nullptr),
+      tempEvent(false),
+      des(nullptr),
+      executing(false) {
+  // Checked before anything is consumed: a failed construction takes no
+  // instance count and no id.
+  TakeEngineOf(destination);
+  instanceCount = next_instanceCount++;
+  AttachEntity(carried);
+  id = ReserveNewEventId();
+}
+
+DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carried, bool)
+    : heapIndex(0),
+      inTq(false),
+      time(t),
+      priority(p),
+      instanceCount(0),
+      dst(destination),
+      entity(nullptr),
+      functor(nullptr),
+      tempEvent(true),
+      des(nullptr),
+      executing(false) {
+  TakeEngineOf(destination);
+  instanceCount = next_instanceCount++;
+  AttachEntity(carried);
+}
+
+DesEvent::DesEvent(const DesEvent& other)
+    : heapIndex(0),
+      inTq(other.inTq),
+      time(other.time),
+      priority(other.priority),
+      instanceCount(next_instanceCount++),
+      id(other.id),
+      dst(other.dst),
+      entity(nullptr),
+      functor(other.functor),
+      tempEvent(other.tempEvent),
+      des(other.des),
+      status(other.status),
+      executing(other.executing) {
+  CopyEntityFrom(other, false);
+}
+
+DesEvent::DesEvent(const DesEvent& other, bool)
+    : heapIndex(0),
+      inTq(other.inTq),
+      time(other.time),
+      priority(other.priority),
+      instanceCount(next_instanceCount++),
+      id(other.id),
+      dst(other.dst),
+      entity(nullptr),
+      functor(other.functor),
+      tempEvent(true),
+      des(other.des),
+      status(other.status),
+      executing(other.executing) {
+  CopyEntityFrom(other, true);
+}
+
+DesEvent::~DesEvent() { DestroyCarriedEntity(); }
+
+void DesEvent::TakeEngineOf(NodeInterface* node) {
+  // A missing destination would only crash later, when the event executes;
+  // it is reported like a destination without an engine.
+  if (node == nullptr || node->des == nullptr)
+    throw new DesExcept(DES_GenericInternalErr, "invalid des pointer");
+  des = node->des;
+}
+
+DesEvent* DesEvent::NewPooledTemporary(double t, int p, NodeInterface* destination,
+                                       DesEntity* carried) {
+  if (memPool == nullptr) pool_detail::MissingPool("DesEvent");
+  void* memory = nullptr;
+  try {
+    memory = memPool->Allocate(sizeof(DesEvent));
+  } catch (PMMallocError* e) {
+    delete e;
+    return nullptr;
+  }
+  try {
+    return ::new (memory) DesEvent(t, p, destination, carried, true);
+  } catch (...) {
+    memPool->Release(memory, sizeof(DesEvent));
+    throw;
+  }
+}
+
+DesEvent* DesEvent::NewInternalEvent(double t, int p, NodeInterface* destination,
+                                     DesEntity* carried) {
+  return NewPooledTemporary(t, p, destination, carried);
+}
+
+DesEvent* DesEvent::NewTemporaryEvent(double t, int p, NodeInterface* destination,
+                                      DesEntity* carried) {
+  return NewPooledTemporary(t, p, destination, carried);
+}
+
+DesEvent* DesEvent::NewEntityCarrierEvent(double t, int p, NodeInterface* destination,
+                                          DesEntity* carried) {
+  return NewPooledTemporary(t, p, destination, carried);
+}
+
+DesEvent* DesEvent::clone() const {
+  DesEvent* copy = new DesEvent(*this);
+  copy->AssignId();
+  return copy;
+}
+
+DesEvent* DesEvent::cloneTemp() const {
+  if (memPool == nullptr) pool_detail::MissingPool("DesEvent");
+  void* memory = nullptr;
+  try {
+    memory = memPool->Allocate(sizeof(DesEvent));
+  } catch (PMMallocError* e) {
+    delete e;
+    return nullptr;
+  }
+  try {
+    return ::new (memory) DesEvent(*this, true);
+  } catch (...) {
+    memPool->Release(memory, sizeof(DesEvent));
+    throw;
+  }
+}
+
+DesEvent& DesEvent::operator=(const DesEvent& other) {
+  if (this == &other) return *this;
+  heapIndex = other.heapIndex;
+  inTq = other.inTq;
+  time = other.time;
+  priority = other.priority;
+  instanceCount = other.instanceCount;
+  id = other.id;
+  dst = other.dst;
+  entity = other.entity;
+  functor = other.functor;
+  tempEvent = other.tempEvent;
+  entityId = other.entityId;
+  des = other.des;
+  status = other.status;
+  executing = other.executing;
+  return *this;
+}
+
+std::string DesEvent::ReserveNewEventId() { return PrefixedNumber(id_prefix, next_id++); }
+
+void DesEvent::InitIds() {
+  next_id = 1;
+  id_prefix = "ev";
+}
+
+void DesEvent::AssignId() {
+  id = ReserveNewEventId();
+  tempEvent = false;
+}
+
+void DesEvent::AssignId(const std::string& newId) {
+  id = newId;
+  tempEvent = false;
+}
+
+void DesEvent::ReuseAndReinitialize(double delay, int p, NodeInterface* destination,
+                                    DesEventFunctor* newFunctor) {
+  RestartEntityTimer(destination);
+  time = time + delay;
+  priority = p;
+  dst = destination;
+  functor = newFunctor;
+  AssignId();
+}
+
+std::string DesEvent::GetPriorityAsString() const {
+  if (priority == kSys1Priority) return "SYS1";
+  if (priority == kSys2Priority) return "SYS2";
+  return std::to_string(priority);
+}
+
+std::string DesEvent::GetEventType() const {
+  if (functor != nullptr) return functor->GetName();
+  if (dst != nullptr) return dst->GetEventType();
+  return std::string();
+}
+
+void DesEvent::SetEntity(DesEntity* newEntity) { AttachEntity(newEntity); }
+
+DesEntity* DesEvent::ReleaseEntity() {
+  DesEntity* released = entity;
+  entity = nullptr;
+  return released;
+}
+
+// ---------------------------------------------------------------- entity hooks
+//
+// ENTITY HOOKS: completed together with DesEntity. Attaching must also take
+// the entity's id into entityId and make this event its carrier
+// (DesEntity::SetCarrierEvent); copying must clone the entity (cloneTemp for
+// temporary copies) and make the copy the carrier; destroying must call
+// DesEntity::destroy; reuse must restart the entity's local timer
+// (TimerData::SetTimer) with the event's time and the new destination.
+
+void DesEvent::AttachEntity(DesEntity* newEntity) {
+  entity = newEntity;
+  if (newEntity == nullptr) entityId = kNoEntityId;
+}
+
+void DesEvent::CopyEntityFrom(const DesEvent& other, bool) {
+  entity = nullptr;
+  entityId = other.entity == nullptr ? std::string(kNoEntityId) : other.entityId;
+}
+
+void DesEvent::DestroyCarriedEntity() { entity = nullptr; }
+
+void DesEvent::RestartEntityTimer(NodeInterface*) {
+  // An event reused without an entity has no timer to restart.
+  if (entity == nullptr) return;
+}

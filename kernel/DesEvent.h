@@ -1,0 +1,166 @@
+// One scheduled happening: at a time and with a priority it calls a handler
+// of a block, optionally carrying an entity, which the event owns.
+//
+// Events are pooled (one pool shared by every engine of the process) and
+// polymorphic only through the destructor. A block creates an event, adds it
+// to its engine's calendar, and gets it back after it has executed or been
+// cancelled; the calendar holds it without copying and never destroys it,
+// except for events still waiting in the future store at termination.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "entity/Pool.h"
+#include "kernel/DesEventFunctor.h"
+#include "kernel/EventOrder.h"
+#include "kernel/MSGRespEvent.h"
+#include "kernel/NodeInterface.h"
+
+class Des;
+class DesEntity;
+
+class DesEvent {
+  TW_POOLED_CLASS(DesEvent)
+
+ public:
+  static const int kSys1Priority = -2;
+  static const int kSys2Priority = -1;
+
+  // Throws DES_GenericInternalErr ("invalid des pointer") when `dst` has no
+  // engine. The entity, if any, becomes the event's.
+  DesEvent(double time, int priority, NodeInterface* dst, DesEntity* entity);
+  virtual ~DesEvent();
+
+  // Temporary events without an id; null when the pool has no memory.
+  static DesEvent* NewInternalEvent(double time, int priority, NodeInterface* dst,
+                                    DesEntity* entity);
+  static DesEvent* NewTemporaryEvent(double time, int priority, NodeInterface* dst,
+                                     DesEntity* entity);
+  static DesEvent* NewEntityCarrierEvent(double time, int priority, NodeInterface* dst,
+                                         DesEntity* entity);
+
+  // Pooled deep copy with a fresh id and a new instance count.
+  DesEvent* clone() const;
+  // Pooled temporary copy keeping this event's id; null when the pool has no
+  // memory.
+  DesEvent* cloneTemp() const;
+  // Copies every field, heap index, flags and instance count included; the
+  // entity pointer is shared, not copied.
+  DesEvent& operator=(const DesEvent& other);
+
+  static std::string ReserveNewEventId();
+  static void InitIds();
+  void AssignId();
+  void AssignId(const std::string& newId);
+
+  // Moves the event on: restarts the carried entity's local timer, then
+  // time = current time + delay, new priority, destination and functor, a
+  // fresh id. The instance count is kept.
+  void ReuseAndReinitialize(double delay, int priority, NodeInterface* dst,
+                            DesEventFunctor* newFunctor);
+
+  // Runs the bound handler, or the destination's DoProcessEvent.
+  void Process() {
+    if (functor == nullptr)
+      dst->DoProcessEvent(this);
+    else
+      (*functor)(this);
+  }
+
+  bool GetInTq() const { return inTq; }
+  void SetInTq(bool flag) { inTq = flag; }
+  double GetTime() const { return time; }
+  void SetTime(double t) { time = t; }
+  int GetPriority() const { return priority; }
+  void SetPriority(int p) { priority = p; }
+  std::string GetPriorityAsString() const;
+  uint32_t GetInstanceCount() const { return instanceCount; }
+  const std::string& GetId() const { return id; }
+  NodeInterface* GetDstObj() const { return dst; }
+  void SetDstObj(NodeInterface* node) { dst = node; }
+  DesEntity* GetEntity() const { return entity; }
+  // Attaches an entity (the event owns it from now on); a previous one is
+  // not destroyed.
+  void SetEntity(DesEntity* newEntity);
+  // Hands the entity back to the caller; the event no longer owns it.
+  DesEntity* ReleaseEntity();
+  DesEventFunctor* GetFunctor() const { return functor; }
+  void SetFunctor(DesEventFunctor* f) { functor = f; }
+  bool IsTempEvent() const { return tempEvent; }
+  void SetIsTempEvent(bool flag) { tempEvent = flag; }
+  const std::string& GetEntityId() const { return entityId; }
+  void SetEntityId(const std::string& newId) { entityId = newId; }
+  const std::string& GetStatus() const { return status; }
+  void SetStatus(const std::string& text) { status = text; }
+  bool GetIsExecuting() const { return executing; }
+  void SetIsExecuting(bool flag) { executing = flag; }
+  // The functor's name, else the destination's event type, else "".
+  std::string GetEventType() const;
+
+  // Place in the execution order (see EventOrder).
+  uint64_t GetRank() const { return EventOrder::Rank(priority, instanceCount); }
+  EventOrderKey GetOrderKey() const { return EventOrderKey{time, GetRank()}; }
+
+  // Position in the indexed heap of the calendar's future store; meaningless
+  // while the event is anywhere else.
+  uint32_t heapIndex;
+
+  static std::string id_prefix;
+  static uint32_t next_id;
+  static uint32_t next_instanceCount;
+
+ protected:
+  // As the public constructor, but without an id and marked temporary.
+  DesEvent(double time, int priority, NodeInterface* dst, DesEntity* entity, bool);
+  Des* GetDesInstance() const { return des; }
+  void SetDesInstance(Des* engine) { des = engine; }
+
+ private:
+  DesEvent();
+  DesEvent(const DesEvent& other);
+  DesEvent(const DesEvent& other, bool);
+
+  static DesEvent* NewPooledTemporary(double time, int priority, NodeInterface* dst,
+                                      DesEntity* entity);
+  void TakeEngineOf(NodeInterface* node);
+
+  // Entity hooks. Entities are a later addition to the kernel; until then an
+  // attached entity is only recorded, and these stay the only places where
+  // an event touches its entity.
+  void AttachEntity(DesEntity* newEntity);
+  void CopyEntityFrom(const DesEvent& other, bool temporary);
+  void DestroyCarriedEntity();
+  void RestartEntityTimer(NodeInterface* newDst);
+
+  bool inTq;
+  double time;
+  int priority;
+  // DATA-VALUE HOOK: the value captured at scheduling time
+  // (SetDataUponSchedule/GetDataUponSchedule, a DesData) belongs here,
+  // between priority and instance count, once the data-value classes exist.
+  uint32_t instanceCount;
+  std::string id;
+  NodeInterface* dst;
+  DesEntity* entity;
+  DesEventFunctor* functor;
+  bool tempEvent;
+  std::string entityId;
+  Des* des;
+  std::string status;
+  bool executing;
+};
+
+// Execution-order comparisons. operator< is the "less" of a max-heap whose
+// top is the next event: a < b when a executes after b.
+inline bool operator<(const DesEvent& a, const DesEvent& b) { return EventPrecedes()(&b, &a); }
+// Order within the current set (all events share the current time).
+inline bool isTqGreater(const DesEvent* a, const DesEvent* b) { return EventRankPrecedes()(a, b); }
+// Same time and same priority: the group a randomising calendar draws from.
+inline bool IdentOrder(const DesEvent* a, const DesEvent* b) {
+  return a->GetTime() == b->GetTime() && a->GetPriority() == b->GetPriority();
+}
+inline bool operator==(const DesEvent& a, const DesEvent& b) {
+  return a.GetTime() == b.GetTime() && a.GetPriority() == b.GetPriority() &&
+         a.GetDstObj() == b.GetDstObj();
+}

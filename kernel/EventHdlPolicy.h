@@ -1,0 +1,344 @@
+// The handling layer of the event calendar: adding, cancelling and choosing
+// events, the run loop, and the simultaneous-event limit. H decides only
+// which event of the current set runs next.
+//
+// Where an event is: its in-current-set flag says whether it waits in the
+// current set (due now) or not; while it waits in the future store the
+// store knows it (for the indexed heap, in constant time through heapIndex).
+// Both are checked before any change, so cancelling an event that is not
+// waiting, or cancelling it twice, leaves the calendar untouched, and adding
+// an event that is already waiting is refused instead of storing it twice.
+// The flag is cleared whenever an event leaves the current set.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
+#include <limits>
+#include <memory>
+
+#include "kernel/CurrentEventSet.h"
+#include "kernel/Des.h"
+#include "kernel/DesEvent.h"
+#include "kernel/EventStoragePolicy.h"
+#include "kernel/RandomizedEventSet.h"
+#include "support/DesExcept.h"
+#include "support/PMAssertion.h"
+
+template <int N>
+class _EventLogger;
+template <int N>
+class _Logger;
+
+template <EventHdlPolicyType H>
+struct CurrentSetOf {
+  typedef CurrentEventSet type;
+};
+template <>
+struct CurrentSetOf<EVENT_HDL_RANDOMIZED> {
+  typedef RandomizedEventSet type;
+};
+
+// Shared, non-template pieces of the handling layer.
+class EventHdlSupport {
+ public:
+  typedef void (*PreExecuteHook)(EventCalendarBase* calendar, DesEvent* e);
+  static void NoPreExecute(EventCalendarBase*, DesEvent*) {}
+  [[noreturn]] static void ReportAlreadyWaiting(const DesEvent* e);
+  [[noreturn]] static void ReportNoCalendar();
+};
+
+template <EventHdlPolicyType H, EventStoragePolicyType S>
+class EventHdlPolicy : public EventStoragePolicy<S> {
+  typedef EventStoragePolicy<S> Storage;
+
+ public:
+  typedef typename CurrentSetOf<H>::type CurrentSet;
+  static const EventHdlPolicyType kHandling = H;
+
+  // -------------------------------------------------------------- slots 4-11
+
+  void ExecuteEvents(double t, bool tolerant) override {
+    this->timeNow = t;
+    PromoteDueEvents(t, tolerant);
+    CurrentSet& current = *currentEvents;
+    for (;;) {
+      if (current.empty() && this->internalEvents.empty()) return;
+      if (!this->internalEvents.empty()) RunInternalEvents();
+      if (current.empty()) return;
+      if (!(*current.begin())->IsTempEvent()) EventHdlPolicy::LogCalendar(true);
+      DesEvent* e = TakeNextEvent(current);
+      if (!e->IsTempEvent()) {
+        if (preExecuteHook != &EventHdlSupport::NoPreExecute) preExecuteHook(this, e);
+        if (executionLogger != nullptr) LogExecution(e);
+      }
+      e->Process();
+      if (eventBeingExecuted != nullptr) {
+        delete eventBeingExecuted;
+        eventBeingExecuted = nullptr;
+      }
+      if (EventHdlPolicy::IsStopRequested()) DropCurrentEvents();
+    }
+  }
+
+  void AddEvt(DesEvent* e) override {
+    RefuseIfWaiting(e);
+    if (scheduleLogger != nullptr) LogSchedule(e);
+    if (EventCalendarBase::timeTolerance * this->timeNow >= e->GetTime()) {
+      InsertCurrent(e);
+      ++eventsAtTimeStep;
+    } else {
+      InsertFuture(e);
+      eventsAtTimeStep = 0;
+    }
+    if (eventsAtTimeStep > maxEventsAtTimeStep) ThrowLimitExceeded();
+  }
+
+  void AddEvtWithoutLogging(DesEvent* e) override {
+    RefuseIfWaiting(e);
+    if (EventCalendarBase::timeTolerance * this->timeNow >= e->GetTime())
+      InsertCurrent(e);
+    else
+      InsertFuture(e);
+  }
+
+  void DeleteEvt(DesEvent* e) override {
+    if (!IsWaiting(e)) return;
+    if (cancelLogger != nullptr) LogCancel(e);
+    RemoveWaiting(e);
+  }
+
+  void DeleteEvtWithoutLogging(DesEvent* e) override {
+    if (IsWaiting(e)) RemoveWaiting(e);
+  }
+
+  // TIMEOUT HOOKS: with combined calendars the timeouts' own events live
+  // here. Completed together with TimeoutData (create its event, record it in
+  // the timeout, AddEvt; on removal DeleteEvtWithoutLogging unless the
+  // simulation ended or the timeout is executing, then ResetTimeoutData; and
+  // the cancel log of the timeout's event).
+  void AddToTimeoutCollection(TimeoutData*) override {}
+  void RemoveFromTimeoutCollection(TimeoutData*) override {}
+  void PrintTimeoutDeletion(TimeoutData*) override {}
+
+  // ------------------------------------------------------------- slots 15-19
+
+  void LogCalendar(bool) override {
+    if (calendarLogger == nullptr) return;
+    // TRACING HOOK: the calendar dump (header with the number of entries,
+    // the event being executed, the current set and the future store in
+    // execution order) is written here once the loggers exist.
+  }
+
+  bool IsStopRequested() override {
+    return engine != nullptr && engine->IsStopRequestedByDebugger();
+  }
+
+  double GetNextEventTime(double) override {
+    if (!this->internalEvents.empty()) return this->internalEvents.front()->GetTime();
+    if (currentEvents != nullptr && !currentEvents->empty())
+      return (*currentEvents->begin())->GetTime();
+    if (this->futureEvents != nullptr) {
+      if (DesEvent* e = this->futureEvents->Earliest()) return e->GetTime();
+    }
+    return std::numeric_limits<double>::infinity();
+  }
+
+  DesEvent* GetEventBeingExecuted() override { return eventBeingExecuted; }
+
+  void InitCalendarLoggers() override {
+    // TRACING HOOK: the four loggers ("evtSched", "evtExec", "evtCancel" and
+    // the calendar dump) are created here, each with the engine.
+    preExecuteHook = &KeepCopyOfExecutingEvent;
+  }
+
+  // ------------------------------------------------------------ inspection
+
+  CurrentSet* GetCurrentEvents() const { return currentEvents; }
+  uint64_t GetEventsAtTimeStep() const { return eventsAtTimeStep; }
+  uint64_t GetMaxEventsAtTimeStep() const { return maxEventsAtTimeStep; }
+  Des* GetEngine() const { return engine; }
+  // True when e waits in this calendar (current set or future store).
+  bool IsWaiting(DesEvent* e) const {
+    if (e->GetInTq() && currentEvents != nullptr && currentEvents->FindExactly(e) != currentEvents->end())
+      return true;
+    return this->futureEvents != nullptr && this->futureEvents->Holds(e);
+  }
+
+ protected:
+  EventHdlPolicy(uint64_t maxEvents, Des* des)
+      : currentEvents(nullptr),
+        eventsAtTimeStep(0),
+        maxEventsAtTimeStep(maxEvents),
+        engine(des),
+        scheduleLogger(nullptr),
+        executionLogger(nullptr),
+        cancelLogger(nullptr),
+        calendarLogger(nullptr),
+        eventBeingExecuted(nullptr),
+        preExecuteHook(&EventHdlSupport::NoPreExecute) {}
+
+  // The loggers stay null until tracing exists, so there is nothing of theirs
+  // to release yet.
+  ~EventHdlPolicy() override {
+    delete currentEvents;
+    delete eventBeingExecuted;
+  }
+
+  // Replaces both containers with new empty ones, made before the old ones
+  // go so that a failure changes nothing. Events in the old containers are
+  // not destroyed.
+  void ReplaceContainers(uint32_t seed) {
+    std::unique_ptr<typename Storage::Store> store(new typename Storage::Store());
+    CurrentSet* set = MakeCurrentSet(seed);
+    delete this->futureEvents;
+    this->futureEvents = store.release();
+    delete currentEvents;
+    currentEvents = set;
+  }
+
+  // Releases the current set (its events stay the blocks') and destroys
+  // every event still in the future store, in execution order.
+  void ReleaseContents() {
+    delete currentEvents;
+    currentEvents = nullptr;
+    if (this->futureEvents != nullptr) {
+      while (DesEvent* e = this->futureEvents->Earliest()) {
+        this->futureEvents->RemoveEarliest();
+        delete e;
+      }
+      delete this->futureEvents;
+      this->futureEvents = nullptr;
+    }
+  }
+
+ private:
+  static CurrentSet* MakeCurrentSet(uint32_t seed) {
+    if constexpr (H == EVENT_HDL_RANDOMIZED)
+      return new RandomizedEventSet(seed);
+    else
+      return (static_cast<void>(seed), new CurrentEventSet());
+  }
+
+  static void KeepCopyOfExecutingEvent(EventCalendarBase* calendar, DesEvent* e) {
+    EventHdlPolicy* self = static_cast<EventHdlPolicy*>(calendar);
+    DesEvent* copy = e->cloneTemp();
+    if (copy != nullptr) copy->SetIsExecuting(true);
+    // A handler that threw leaves its copy behind; it goes now.
+    delete self->eventBeingExecuted;
+    self->eventBeingExecuted = copy;
+  }
+
+  void RefuseIfWaiting(DesEvent* e) {
+    TW_ENSURE(e != nullptr);
+    if (currentEvents == nullptr) EventHdlSupport::ReportNoCalendar();
+    if (e->GetInTq() && currentEvents->FindExactly(e) != currentEvents->end())
+      EventHdlSupport::ReportAlreadyWaiting(e);
+    // Only the indexed heap can tell in constant time; the other stores
+    // accept an event twice (and cancel every copy of it).
+    if constexpr (S == EVENT_STORAGE_INDEXED_HEAP) {
+      if (this->futureEvents->Holds(e)) EventHdlSupport::ReportAlreadyWaiting(e);
+    }
+  }
+
+  // Flags are set only after the insertion succeeded: a failed allocation
+  // leaves both the calendar and the event as they were.
+  void InsertCurrent(DesEvent* e) {
+    currentEvents->insert(e);
+    e->SetInTq(true);
+  }
+  void InsertFuture(DesEvent* e) {
+    this->futureEvents->Insert(e);
+    e->SetInTq(false);
+  }
+
+  void RemoveWaiting(DesEvent* e) {
+    if (e->GetInTq()) {
+      auto it = currentEvents->FindExactly(e);
+      if (it != currentEvents->end()) {
+        currentEvents->erase(it);
+        e->SetInTq(false);
+        return;
+      }
+    }
+    this->futureEvents->Remove(e);
+  }
+
+  // Run-loop step 2. The event joins the current set before it leaves the
+  // future store: if the set cannot allocate, the event is still waiting.
+  void PromoteDueEvents(double t, bool tolerant) {
+    typename Storage::Store& future = *this->futureEvents;
+    const double dueLimit = tolerant ? EventCalendarBase::timeTolerance * t : t;
+    while (DesEvent* e = future.Earliest()) {
+      if (!(dueLimit >= e->GetTime())) break;
+      currentEvents->insert(e);
+      future.RemoveEarliest();
+      e->SetTime(t);
+      e->SetInTq(true);
+    }
+  }
+
+  // Run-loop step 4: every internal event, those they add included, in
+  // arrival order; not logged and not destroyed.
+  void RunInternalEvents() {
+    this->timeNow = this->internalEvents.front()->GetTime();
+    while (!this->internalEvents.empty()) {
+      DesEvent* e = this->internalEvents.front();
+      this->internalEvents.pop_front();
+      e->Process();
+    }
+  }
+
+  // Run-loop step 7.
+  DesEvent* TakeNextEvent(CurrentSet& current) {
+    auto chosen = current.begin();
+    if constexpr (H == EVENT_HDL_RANDOMIZED) {
+      DesEvent* first = *chosen;
+      // System priorities are never drawn.
+      if (first->GetPriority() >= 0) {
+        std::size_t n = 1;
+        for (auto it = std::next(chosen); it != current.end() && IdentOrder(first, *it); ++it) ++n;
+        const double u = current.GetGenerator().Draw();
+        std::size_t k = static_cast<std::size_t>(static_cast<double>(n) * u);
+        if (k >= n) k = n - 1;
+        std::advance(chosen, static_cast<long>(k));
+      }
+    }
+    DesEvent* e = *chosen;
+    current.erase(chosen);
+    e->SetInTq(false);
+    return e;
+  }
+
+  // Run-loop step 11: the debugger's quit drops the rest of the step.
+  void DropCurrentEvents() {
+    while (!currentEvents->empty()) {
+      DesEvent* e = *currentEvents->begin();
+      currentEvents->erase(currentEvents->begin());
+      delete e;
+    }
+  }
+
+  [[noreturn]] void ThrowLimitExceeded() const {
+    char limit[16];
+    std::snprintf(limit, sizeof limit, "%u", static_cast<unsigned>(maxEventsAtTimeStep & 0xFFFFFFFFu));
+    EventCalendarBase::ThrowMaxEventsAtTimeStep(limit, this->timeNow);
+  }
+
+  // TRACING HOOKS: the event loggers are called here once they exist.
+  void LogSchedule(DesEvent*) {}
+  void LogExecution(DesEvent*) {}
+  void LogCancel(DesEvent*) {}
+
+ protected:
+  CurrentSet* currentEvents;
+  uint64_t eventsAtTimeStep;
+  uint64_t maxEventsAtTimeStep;
+  Des* engine;
+  _EventLogger<0>* scheduleLogger;
+  _EventLogger<1>* executionLogger;
+  _EventLogger<2>* cancelLogger;
+  _Logger<3>* calendarLogger;
+  DesEvent* eventBeingExecuted;
+  EventHdlSupport::PreExecuteHook preExecuteHook;
+};
