@@ -25,13 +25,14 @@
 //       the function tw_bench_measured (for callgrind). CONFIG is baseline or
 //       typeS-det / typeS-rnd with S in 0..3.
 //
-// Instruction counts per event (engine vs. baseline at n = 1000):
-//   valgrind --tool=callgrind --toggle-collect=tw_bench_measured \
-//       --callgrind-out-file=cg.type3-det ./bench/bench_hold --only type3-det \
-//       --n 1000 --events 200000
-//   valgrind --tool=callgrind --toggle-collect=tw_bench_measured \
-//       --callgrind-out-file=cg.baseline ./bench/bench_hold --only baseline \
-//       --n 1000 --events 200000
+// Instruction counts per event (engine vs. baseline at n = 1000), each
+// command on one line:
+//   valgrind --tool=callgrind --toggle-collect=tw_bench_measured
+//       --callgrind-out-file=cg.type3-det
+//       ./bench/bench_hold --only type3-det --n 1000 --events 200000
+//   valgrind --tool=callgrind --toggle-collect=tw_bench_measured
+//       --callgrind-out-file=cg.baseline
+//       ./bench/bench_hold --only baseline --n 1000 --events 200000
 //   callgrind_annotate cg.type3-det | head -40
 // With --toggle-collect only the measured region is counted: divide the
 // "PROGRAM TOTALS" Ir by the events executed that the program prints. As a
@@ -55,7 +56,8 @@
 #include "host/HostControl.h"
 #include "kernel/Des.h"
 #include "kernel/DesEvent.h"
-#include "kernel/EventCalendar.h"
+#include "kernel/EventCalendarBase.h"
+#include "kernel/EventCalendarFactory.h"
 #include "kernel/NodeInterface.h"
 #include "support/PMException.h"
 
@@ -238,8 +240,8 @@ class EngineWorkload : public Workload {
       engineBlock = new HoldBlock<EngineSink>(des, EngineSink{des}, v);
       Fill(*engineBlock, n);
     } else {
-      calendar = c.handling == 0 ? NewEventCalendarHdl0(c.storage, kMaxEventsAtTimeStep, des)
-                                 : NewEventCalendarHdl1(c.storage, kMaxEventsAtTimeStep, des);
+      calendar = c.handling == 0 ? NewDeterministicEventCalendar(c.storage, kMaxEventsAtTimeStep, des)
+                                 : NewRandomizedEventCalendar(c.storage, kMaxEventsAtTimeStep, des);
       if (calendar == nullptr) {
         std::fprintf(stderr, "no calendar for storage type %d\n", c.storage);
         std::exit(2);
