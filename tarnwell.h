@@ -18,3 +18,7 @@
 #include "entity/Pointee.h"
 #include "entity/RCPtr.h"
 #include "entity/Pool.h"
+#include "entity/DesDataInfo.h"
+#include "entity/DesDataValue.h"
+#include "entity/DesDataPool.h"
+#include "entity/DesData.h"
