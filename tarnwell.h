@@ -22,3 +22,6 @@
 #include "entity/DesDataValue.h"
 #include "entity/DesDataPool.h"
 #include "entity/DesData.h"
+#include "entity/AttribDef.h"
+#include "entity/Attribute.h"
+#include "kernel/TimerData.h"
