@@ -1,0 +1,185 @@
+// Events, handler bindings and the block interface on their own.
+#include <climits>
+
+#include "tests/kernel/KernelTestSupport.h"
+
+namespace {
+
+class TwoHandlerBlock : public NodeInterface {
+ public:
+  explicit TwoHandlerBlock(Des* engine) { SetDesInstance(engine); }
+  MSGRespEvent OnArrival(DesEvent*) {
+    ++arrivals;
+    return MSGRespEvent(true, 1);
+  }
+  MSGRespEvent DoProcessEvent(DesEvent*) override {
+    ++defaults;
+    return MSGRespEvent();
+  }
+  int arrivals = 0;
+  int defaults = 0;
+};
+
+}  // namespace
+
+class Event : public EngineTest {};
+
+TEST_F(Event, ConstructionAssignsIdsAndInstanceCounts) {
+  engine.Start();
+  DesEvent* a = Make(1.5, 3);
+  DesEvent* b = Make(1.5, 3);
+  EXPECT_EQ(a->GetId(), "ev1");
+  EXPECT_EQ(b->GetId(), "ev2");
+  EXPECT_EQ(b->GetInstanceCount(), a->GetInstanceCount() + 1);
+  EXPECT_EQ(a->GetTime(), 1.5);
+  EXPECT_EQ(a->GetPriority(), 3);
+  EXPECT_EQ(a->GetDstObj(), block);
+  EXPECT_EQ(a->GetEntity(), nullptr);
+  EXPECT_EQ(a->GetEntityId(), "<none>");
+  EXPECT_FALSE(a->IsTempEvent());
+  EXPECT_FALSE(a->GetIsExecuting());
+  EXPECT_EQ(a->GetStatus(), "");
+  EXPECT_FALSE(a->GetInTq());
+}
+
+TEST_F(Event, BlockWithoutEngineIsRefused) {
+  DetachedBlock detached;
+  EXPECT_EQ(detached.GetEventType(), "Unknown");
+  EXPECT_EQ(CodeOfThrown([&] { detached.GetDesInstance(); }), static_cast<uint32_t>(DES_GenericInternalErr));
+  const uint32_t before = DesEvent::next_instanceCount;
+  std::vector<std::string> args;
+  EXPECT_EQ(CodeOfThrown([&] { delete new DesEvent(0.0, 0, &detached, nullptr); }, &args),
+            static_cast<uint32_t>(DES_GenericInternalErr));
+  EXPECT_EQ(args, std::vector<std::string>({"invalid des pointer"}));
+  EXPECT_EQ(CodeOfThrown([&] { delete new DesEvent(0.0, 0, nullptr, nullptr); }),
+            static_cast<uint32_t>(DES_GenericInternalErr));
+  EXPECT_EQ(DesEvent::next_instanceCount, before);
+  EXPECT_EQ(CodeOfThrown([&] { DesEvent::NewTemporaryEvent(0.0, 0, &detached, nullptr); }),
+            static_cast<uint32_t>(DES_GenericInternalErr));
+}
+
+TEST_F(Event, FactoryEventsAreTemporaryUntilGivenAnId) {
+  engine.Start();
+  DesEvent* made[3] = {DesEvent::NewInternalEvent(1.0, 0, block, nullptr),
+                       DesEvent::NewTemporaryEvent(1.0, 0, block, nullptr),
+                       DesEvent::NewEntityCarrierEvent(1.0, 0, block, nullptr)};
+  for (DesEvent* e : made) {
+    owned.insert(e);
+    EXPECT_TRUE(e->IsTempEvent());
+    EXPECT_EQ(e->GetId(), "");
+  }
+  made[0]->AssignId();
+  EXPECT_EQ(made[0]->GetId(), "ev1");
+  EXPECT_FALSE(made[0]->IsTempEvent());
+  made[1]->AssignId("custom");
+  EXPECT_EQ(made[1]->GetId(), "custom");
+  EXPECT_FALSE(made[1]->IsTempEvent());
+}
+
+TEST_F(Event, ClonesGetNewCountsAndTemporaryClonesKeepTheId) {
+  DesEvent* e = Make(2.0, 4);
+  e->SetStatus("waiting");
+  DesEvent* copy = e->clone();
+  DesEvent* temp = e->cloneTemp();
+  owned.insert(copy);
+  owned.insert(temp);
+  EXPECT_NE(copy->GetId(), e->GetId());
+  EXPECT_FALSE(copy->IsTempEvent());
+  EXPECT_EQ(temp->GetId(), e->GetId());
+  EXPECT_TRUE(temp->IsTempEvent());
+  EXPECT_GT(copy->GetInstanceCount(), e->GetInstanceCount());
+  EXPECT_EQ(copy->GetStatus(), "waiting");
+  EXPECT_EQ(temp->GetTime(), 2.0);
+  EXPECT_EQ(temp->GetPriority(), 4);
+}
+
+TEST_F(Event, AssignmentCopiesEverythingIncludingTheCount) {
+  DesEvent* a = Make(1.0, 1);
+  DesEvent* b = Make(9.0, 2);
+  *b = *a;
+  EXPECT_EQ(b->GetInstanceCount(), a->GetInstanceCount());
+  EXPECT_EQ(b->GetId(), a->GetId());
+  EXPECT_EQ(b->GetTime(), 1.0);
+  EXPECT_TRUE(*a == *b);
+}
+
+TEST_F(Event, OrderingPredicates) {
+  DesEvent* early = Make(1.0, 5);
+  DesEvent* lateHigh = Make(2.0, -1);
+  DesEvent* lateLow = Make(2.0, 3);
+  DesEvent* lateLow2 = Make(2.0, 3);
+  EXPECT_TRUE(*lateHigh < *early);   // "less" of a max-heap: runs after
+  EXPECT_FALSE(*early < *lateHigh);
+  EXPECT_TRUE(*lateLow < *lateHigh);
+  EXPECT_TRUE(*lateLow2 < *lateLow);
+  EXPECT_TRUE(isTqGreater(lateHigh, early));  // current set ignores time
+  EXPECT_TRUE(isTqGreater(lateLow, lateLow2));
+  EXPECT_TRUE(IdentOrder(lateLow, lateLow2));
+  EXPECT_FALSE(IdentOrder(lateLow, lateHigh));
+  EXPECT_TRUE(*lateLow == *lateLow2);
+  EXPECT_FALSE(*lateLow == *lateHigh);
+  // Negative priorities order before positive ones in the rank.
+  EXPECT_LT(Make(0.0, -2)->GetRank(), Make(0.0, 0)->GetRank());
+  EXPECT_LT(Make(0.0, INT_MIN)->GetRank(), Make(0.0, INT_MAX)->GetRank());
+}
+
+TEST_F(Event, PriorityText) {
+  EXPECT_EQ(Make(0, 0)->GetPriorityAsString(), "0");
+  EXPECT_EQ(Make(0, -2)->GetPriorityAsString(), "SYS1");
+  EXPECT_EQ(Make(0, -1)->GetPriorityAsString(), "SYS2");
+  EXPECT_EQ(Make(0, -7)->GetPriorityAsString(), "-7");
+}
+
+TEST_F(Event, ProcessCallsTheFunctorOrTheDefaultHandler) {
+  TwoHandlerBlock target(&engine);
+  target.SetEventType("Arrival");
+  DesEventFunctor functor;
+  EXPECT_STREQ(functor.GetName(), "unknown");
+  functor.BindTo(&target, &TwoHandlerBlock::OnArrival, "arrive");
+  DesEvent* e = new DesEvent(0.0, 0, &target, nullptr);
+  owned.insert(e);
+  EXPECT_EQ(e->GetEventType(), "Arrival");
+  e->Process();
+  EXPECT_EQ(target.defaults, 1);
+  e->SetFunctor(&functor);
+  EXPECT_EQ(e->GetEventType(), "arrive");
+  e->Process();
+  EXPECT_EQ(target.arrivals, 1);
+  EXPECT_EQ(functor.GetBlock(), &target);
+  DesEventFunctor copy = functor;
+  copy(e);
+  EXPECT_EQ(target.arrivals, 2);
+}
+
+TEST_F(Event, DefaultHandlerDoesNothing) {
+  DesEvent* e = Make(0.0, 0);
+  e->SetDstObj(block);
+  NodeInterface plain;
+  e->SetDstObj(&plain);
+  e->Process();
+  EXPECT_TRUE(block->executed.empty());
+}
+
+TEST_F(Event, ReuseKeepsTheCountAndGivesANewId) {
+  DesEventFunctor functor;
+  DesEvent* e = Make(3.0, 1);
+  const uint32_t count = e->GetInstanceCount();
+  const std::string id = e->GetId();
+  e->SetIsTempEvent(true);
+  e->ReuseAndReinitialize(2.0, 7, block, &functor);
+  EXPECT_EQ(e->GetTime(), 5.0);
+  EXPECT_EQ(e->GetPriority(), 7);
+  EXPECT_EQ(e->GetFunctor(), &functor);
+  EXPECT_EQ(e->GetInstanceCount(), count);
+  EXPECT_NE(e->GetId(), id);
+  EXPECT_FALSE(e->IsTempEvent());
+}
+
+TEST_F(Event, PooledEventsReuseTheirSlots) {
+  DesEvent* a = new DesEvent(0.0, 0, block, nullptr);
+  void* slot = a;
+  delete a;
+  DesEvent* b = new DesEvent(0.0, 0, block, nullptr);
+  EXPECT_EQ(static_cast<void*>(b), slot);
+  delete b;
+}
