@@ -46,8 +46,12 @@ inline void*& Link(void* slot) { return static_cast<void**>(slot)[1]; }
 template <class T>
 class Pool {
  public:
+  // At least the two words a free slot uses, and a whole number of words so
+  // that every slot's link stays aligned.
   static constexpr std::size_t kSlotSize =
-      sizeof(T) > 2 * sizeof(void*) ? sizeof(T) : 2 * sizeof(void*);
+      sizeof(T) > 2 * sizeof(void*)
+          ? (sizeof(T) + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*)
+          : 2 * sizeof(void*);
 
   Pool(std::size_t count, double growth)
       : freeList(nullptr), chunks{kSlotSize, nullptr, count, growth, 0} {
