@@ -148,6 +148,8 @@ TEST_F(Engine, StartRestartsEventIds) {
 
 TEST_F(Engine, TerminateDestroysWaitingEventsOnce) {
   int destroyed = 0;
+  Des keeper;  // keeps the pools alive past the test engine's Terminate
+  keeper.Initialize();
   engine.StartCalendar(0, 0, 0, 1, 10);
   engine.ExecuteEvents(1.0, 0.0, true);
   engine.AddEvt(new CountingEvent(3.0, 0, block, &destroyed));
@@ -158,5 +160,7 @@ TEST_F(Engine, TerminateDestroysWaitingEventsOnce) {
   EXPECT_EQ(destroyed, 2);
   EXPECT_EQ(engine.GetEventCalendar(), nullptr);
   delete due;
+  EXPECT_EQ(destroyed, 3);
+  keeper.Terminate();
   engine.Initialize();  // for the fixture's own Terminate
 }
