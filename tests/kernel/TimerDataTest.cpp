@@ -71,6 +71,9 @@ class TimerTest : public ::testing::Test {
     delete read;
     if (ownPool) TimerData::deleteMemPool();
     engine.Terminate();
+    // Registered for the warning texts only; leaving it registered until the
+    // process ends would unregister it after the host's tables are gone.
+    UnregisterMessageCatalogue();
     host::reset();
   }
   void At(double t) { engine.SetTimeNow(t); }
