@@ -31,9 +31,11 @@ struct MessageState {
   std::map<void*, std::vector<RegisteredTable>> tables;
 };
 
+// Never destroyed: components remove their tables when they are unloaded,
+// which at process exit may come after the host's own statics are gone.
 MessageState& state() {
-  static MessageState s;
-  return s;
+  static MessageState* s = new MessageState;
+  return *s;
 }
 
 void* normalise(void* context) { return context ? context : &state().hostContext; }
