@@ -609,7 +609,7 @@ int RunAll(const Options& o) {
       std::printf(" %10.3f\n", hi.rate / lo.rate);
   }
   std::printf("(storage type 1 is capped at n = 10,000; storage type 0 cancels by\n"
-              "rebuilding its heap, so its n = 1M cell runs few events per window)\n");
+              "rebuilding its heap, so its largest cell runs few events per window)\n");
   PrintAllocTable("Cancel-heavy", engineConfigs, cancelSizes, cancel);
   return 0;
 }
