@@ -24,6 +24,10 @@
 #include "entity/DesData.h"
 #include "entity/AttribDef.h"
 #include "entity/Attribute.h"
+#include "entity/BlockData.h"
+#include "entity/EntityDef.h"
+#include "entity/DesEntity.h"
+#include "entity/EntityList.h"
 #include "kernel/TimerData.h"
 
 #include "kernel/MSGRespEvent.h"

@@ -1,6 +1,14 @@
 #include "kernel/Des.h"
 
+#include "entity/Attribute.h"
+#include "entity/DesData.h"
+#include "entity/DesDataInfo.h"
+#include "entity/DesDataPool.h"
+#include "entity/DesDataValue.h"
+#include "entity/DesEntity.h"
+#include "entity/EntityList.h"
 #include "kernel/DesEvent.h"
+#include "kernel/TimerData.h"
 #include "kernel/EventCalendarFactory.h"
 #include "kernel/EventHdlPolicy.h"
 #include "support/DesExcept.h"
@@ -19,7 +27,7 @@ Des::Des()
       debugger(nullptr),
       countedInstance(false),
       stopRequestedByDebugger(false) {
-  // ENTITY HOOK: register the entity type map (DesEntity::createTypeMap).
+  DesEntity::createTypeMap();
 }
 
 Des::~Des() {
@@ -35,22 +43,36 @@ void Des::CreateSharedPools() {
   // order is fixed: attribute pools, data-value pools, entities, events,
   // timers, timeouts.
   //
-  // POOL HOOK (attributes): AttributeDesData, AttributeDouble, AttributeInt,
-  // AttributeHvArray, AttributePtrDouble, AttributeString ::newMemPool(4, 2.0).
-  // POOL HOOK (data values): DesData, DesDataInfo, DesDataValue.
-  // POOL HOOK (entities): DesEntity.
+  AttributeDesData::newMemPool(4, 2.0);
+  AttributeDouble::newMemPool(4, 2.0);
+  AttributeInt::newMemPool(4, 2.0);
+  AttributeHvArray::newMemPool(4, 2.0);
+  AttributePtrDouble::newMemPool(4, 2.0);
+  AttributeString::newMemPool(4, 2.0);
+  DesData::newMemPool(4, 2.0);
+  DesDataInfo::newMemPool(4, 2.0);
+  DesDataValue::newMemPool(4, 2.0);
+  DesEntity::newMemPool(4, 2.0);
   DesEvent::newMemPool(4, 2.0);
-  // POOL HOOK (timers and timeouts): TimerData, TimeoutData.
+  TimerData::newMemPool(4, 2.0);
+  // POOL HOOK (timeouts): TimeoutData.
 }
 
 void Des::DestroySharedPools() {
-  // POOL HOOK (attributes): AttributeDouble, AttributeInt, AttributeHvArray,
-  // AttributePtrDouble, AttributeString, AttributeDesData ::deleteMemPool().
-  // POOL HOOK (data values): DesData, DesDataInfo, DesDataValue.
-  // POOL HOOK (entities): DesEntity.
+  AttributeDouble::deleteMemPool();
+  AttributeInt::deleteMemPool();
+  AttributeHvArray::deleteMemPool();
+  AttributePtrDouble::deleteMemPool();
+  AttributeString::deleteMemPool();
+  AttributeDesData::deleteMemPool();
+  DesData::deleteMemPool();
+  DesDataInfo::deleteMemPool();
+  DesDataValue::deleteMemPool();
+  DesEntity::deleteMemPool();
   DesEvent::deleteMemPool();
-  // POOL HOOK (timers and timeouts): TimerData, TimeoutData; then
-  // DesDataPool::deleteMemPool().
+  TimerData::deleteMemPool();
+  // POOL HOOK (timeouts): TimeoutData, before the value pools.
+  DesDataPool::deleteMemPool();
 }
 
 void Des::Initialize() {
@@ -59,14 +81,23 @@ void Des::Initialize() {
     ++number_of_instances;
     countedInstance = true;
   }
-  // REGISTRY HOOK: create the EntityList (through PMMemMgr) and call its
-  // Initialization(10).
+  if (entityList == nullptr) {
+    EntityList* registry = new EntityList();
+    try {
+      registry->Initialization(10);
+    } catch (...) {
+      // A registry that could not be built is never used.
+      delete registry;
+      throw;
+    }
+    entityList = registry;
+  }
 }
 
 void Des::Start() {
-  // REGISTRY HOOK: the registry's StartAll().
+  if (entityList != nullptr) entityList->StartAll();
   DesEvent::InitIds();
-  // ENTITY HOOK: entity ids restart at 1 with the prefix "en".
+  DesEntity::InitIds();
 }
 
 void Des::StartCalendar(int handling, uint64_t, int seed, int combined,
@@ -129,8 +160,13 @@ void Des::TerminateCalendar() {
 }
 
 void Des::DestroyEntitylist() {
-  // REGISTRY HOOK: the registry's Termination(), then destroy it.
+  // Cleared first: a later Terminate (or a second call) finds no registry
+  // and leaves it alone.
+  EntityList* registry = entityList;
   entityList = nullptr;
+  if (registry == nullptr) return;
+  registry->Termination();
+  delete registry;
 }
 
 void Des::Terminate() {

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "entity/DesEntity.h"
 #include "support/DesExcept.h"
 #include "support/PMMallocError.h"
 
@@ -248,31 +249,42 @@ void DesEvent::SetEntity(DesEntity* newEntity) { AttachEntity(newEntity); }
 DesEntity* DesEvent::ReleaseEntity() {
   DesEntity* released = entity;
   entity = nullptr;
+  // The entity outlives this event now: it must not keep pointing here.
+  if (released != nullptr && released->GetCarrierEvent() == this)
+    released->SetCarrierEvent(nullptr);
   return released;
 }
 
 // ---------------------------------------------------------------- entity hooks
 //
-// ENTITY HOOKS: completed together with DesEntity. Attaching must also take
-// the entity's id into entityId and make this event its carrier
-// (DesEntity::SetCarrierEvent); copying must clone the entity (cloneTemp for
-// temporary copies) and make the copy the carrier; destroying must call
-// DesEntity::destroy; reuse must restart the entity's local timer
-// (TimerData::SetTimer) with the event's time and the new destination.
+// The only places where an event touches its entity.
 
 void DesEvent::AttachEntity(DesEntity* newEntity) {
   entity = newEntity;
-  if (newEntity == nullptr) entityId = kNoEntityId;
+  if (newEntity == nullptr) {
+    entityId = kNoEntityId;
+    return;
+  }
+  entityId = newEntity->GetId();
+  newEntity->SetCarrierEvent(this);
 }
 
-void DesEvent::CopyEntityFrom(const DesEvent& other, bool) {
+void DesEvent::CopyEntityFrom(const DesEvent& other, bool temporary) {
   entity = nullptr;
-  entityId = other.entity == nullptr ? std::string(kNoEntityId) : other.entityId;
+  entityId = kNoEntityId;
+  if (other.entity == nullptr) return;
+  DesEntity* copy = temporary ? other.entity->cloneTemp(false) : other.entity->clone(false);
+  AttachEntity(copy);
 }
 
-void DesEvent::DestroyCarriedEntity() { entity = nullptr; }
+void DesEvent::DestroyCarriedEntity() {
+  DesEntity* carried = entity;
+  entity = nullptr;
+  if (carried != nullptr) carried->destroy();
+}
 
-void DesEvent::RestartEntityTimer(NodeInterface*) {
+void DesEvent::RestartEntityTimer(NodeInterface* newDst) {
   // An event reused without an entity has no timer to restart.
-  if (entity == nullptr) return;
+  if (entity == nullptr || entity->GetLocalTimer() == nullptr) return;
+  entity->GetLocalTimer()->SetTimer(time, newDst);
 }

@@ -1,0 +1,722 @@
+#include "entity/DesEntity.h"
+
+#include <cmath>
+#include <limits>
+
+#include "entity/EntityList.h"
+#include "kernel/Des.h"
+#include "kernel/DesEvent.h"
+#include "kernel/NodeInterface.h"
+#include "support/DesExcept.h"
+#include "support/MessageCatalogue.h"
+
+TW_POOLED_CLASS_DEFINE(DesEntity)
+
+std::string DesEntity::id_prefix = "en";
+unsigned long DesEntity::next_id = 1;
+pmmap<std::string, eAttrType> DesEntity::typeMap;
+uint32_t DesEntity::lookupLevel = 0;
+uint32_t DesEntity::genLevel = 0;
+const uint32_t DesEntity::maxGenLevel;
+const char* const DesEntity::entityTag = "Entity";
+const char* const DesEntity::nameTag = "Name";
+const char* const DesEntity::typeTag = "Type";
+const char* const DesEntity::valTag = "Value";
+const char* const DesEntity::roTag = "RO";
+const char* const DesEntity::roTrue = "true";
+const char* const DesEntity::mutTag = "isMutable";
+const char* const DesEntity::mutTrue = "true";
+const char* const DesEntity::localTimerName = "___Local_Timer__123-345";
+
+namespace {
+
+const char kNoId[] = "<none>";
+
+// Lookups may nest (a lookup on a composite searches its members); the
+// depth is kept right on every way out.
+class LookupDepth {
+ public:
+  LookupDepth() { ++DesEntity::lookupLevel; }
+  ~LookupDepth() { --DesEntity::lookupLevel; }
+  LookupDepth(const LookupDepth&) = delete;
+  LookupDepth& operator=(const LookupDepth&) = delete;
+};
+
+const char* BlockName(NodeInterface* blk) {
+  return blk != nullptr ? blk->GetBlkParentName() : nullptr;
+}
+void* BlockHandle(NodeInterface* blk) { return blk != nullptr ? blk->getObjProxy() : nullptr; }
+
+// The integer part of v, saturated at the ends of int (NaN reads as 0):
+// a conversion of an out-of-range double would be undefined.
+int TruncateToInt(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= static_cast<double>(std::numeric_limits<int>::max()))
+    return std::numeric_limits<int>::max();
+  if (v <= static_cast<double>(std::numeric_limits<int>::min()))
+    return std::numeric_limits<int>::min();
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- construction
+
+DesEntity::DesEntity(EntityList* registry, const RCPtr<EntityDef>& def, hvArray* initVals,
+                     bool isSub, uint32_t level, bool noId)
+    : entityList(registry),
+      definition(def),
+      isSubEntity(isSub),
+      sequence(0),
+      subEntityLevel(level),
+      localTimer(nullptr),
+      id(kNoId),
+      carrierEvent(nullptr) {
+  try {
+    InitFromMask(initVals);
+    localTimer = new TimerData(localTimerName);
+    if (definition->GetName().empty() && initVals != nullptr) {
+      char* name = GetStringField(initVals, nameTag, 0);
+      try {
+        definition->SetName(name);
+      } catch (...) {
+        hostFree(name);
+        throw;
+      }
+      hostFree(name);
+    }
+    if (!noId) AssignId();
+  } catch (...) {
+    DiscardOwned();
+    throw;
+  }
+}
+
+DesEntity::DesEntity(const DesEntity& other, bool)
+    : BlockData(other),
+      entityList(other.entityList),
+      definition(other.definition),
+      isSubEntity(other.isSubEntity),
+      sequence(other.sequence),
+      subEntityLevel(other.subEntityLevel),
+      localTimer(nullptr),
+      id(other.id),
+      carrierEvent(other.carrierEvent) {
+  try {
+    for (DesEntity* member : other.subEntities) {
+      DesEntity* copy = new DesEntity(*member, false);
+      if (!subEntities.insert(copy).second) delete copy;
+    }
+    for (const RCPtr<Attribute>& a : other.attributes) attributes.insert(RCPtr<Attribute>(a->clone()));
+    for (const RCPtr<TimerData>& t : other.timers) timers.insert(RCPtr<TimerData>(t->clone()));
+    CopyTimeoutData(&other, false);
+    localTimer = new TimerData(*other.localTimer);
+    for (DesEntity* member : subEntities) member->SetCarrierEvent(carrierEvent);
+  } catch (...) {
+    DiscardOwned();
+    throw;
+  }
+}
+
+DesEntity::~DesEntity() {
+  DeleteSubEntities();
+  attributes.clear();
+  timers.clear();
+  DeleteTimeouts();
+  delete localTimer;
+  localTimer = nullptr;
+  carrierEvent = nullptr;
+}
+
+void DesEntity::DiscardOwned() {
+  DeleteSubEntities();
+  attributes.clear();
+  timers.clear();
+  DeleteTimeouts();
+  delete localTimer;
+  localTimer = nullptr;
+}
+
+void DesEntity::DeleteSubEntities() {
+  EntitySet members;
+  members.swap(subEntities);
+  for (DesEntity* member : members) delete member;
+}
+
+void DesEntity::DeleteTimeouts() {
+  // Timeouts are scheduled, filed and released by the timeout operations,
+  // which come with TimeoutData; until then no entity holds one.
+}
+
+void DesEntity::InitFromMask() {
+  if (!isSubEntity) genLevel = 0;
+}
+
+// ---------------------------------------------------------------- ids
+
+void DesEntity::InitIds() {
+  id_prefix = "en";
+  next_id = 1;
+}
+
+std::string DesEntity::ReserveNewEntityId() {
+  // Built without streams: ids are made for every entity, and "en" plus a
+  // number stays within the short-string buffer.
+  char digits[24];
+  int n = 0;
+  unsigned long v = next_id++;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  std::string text;
+  text.reserve(id_prefix.size() + n);
+  text += id_prefix;
+  while (n > 0) text += digits[--n];
+  return text;
+}
+
+void DesEntity::AssignId() {
+  AssignId(ReserveNewEntityId());
+  if (carrierEvent != nullptr) carrierEvent->SetEntityId(id);
+}
+
+void DesEntity::AssignId(const std::string& newId) {
+  id = newId;
+  if (subEntities.empty() || subEntityLevel == 0) return;
+  for (DesEntity* member : subEntities) {
+    member->AssignId(ReserveNewEntityId());
+    if (member->carrierEvent != nullptr) member->carrierEvent->SetEntityId(member->id);
+  }
+}
+
+// ---------------------------------------------------------------- copies
+
+DesEntity* DesEntity::cloneTemp(bool initToDefault) const {
+  DesEntity* result = nullptr;
+  bool reused = false;
+  EntityDef* type = definition.get();
+  if (!type->GetMutable() && type->GetEntityDefPresentFlag() != 0 && entityList != nullptr &&
+      entityList->GetPartialEntityList() != nullptr &&
+      type->GetPoolIndex() < entityList->GetPartialEntityList()->size()) {
+    EntityList::RecycleList* list = (*entityList->GetPartialEntityList())[type->GetPoolIndex()];
+    if (list != nullptr && !list->empty()) {
+      result = entityList->TakeRecycled(*list);
+      reused = true;
+    }
+  }
+  if (result == nullptr) result = new DesEntity(*this, initToDefault);
+  try {
+    if (!initToDefault) {
+      // A new copy already holds this entity's values.
+      if (reused) *result = *this;
+    } else {
+      result->InitToFactValue();
+      result->localTimer->SetIsSet(false);
+    }
+  } catch (...) {
+    delete result;
+    throw;
+  }
+  return result;
+}
+
+DesEntity* DesEntity::clone(bool initToDefault) const {
+  DesEntity* result = cloneTemp(initToDefault);
+  result->AssignId();
+  return result;
+}
+
+DesEntity* DesEntity::CloneBlankTemp(bool initToDefault) {
+  DesEntity* result = cloneTemp(initToDefault);
+  // The members are this clone's own copies (or left from its previous
+  // use): nobody else holds them.
+  result->DeleteSubEntities();
+  result->ResetEntity();
+  return result;
+}
+
+DesEntity* DesEntity::CloneBlank(bool initToDefault) {
+  DesEntity* result = CloneBlankTemp(initToDefault);
+  result->AssignId();
+  return result;
+}
+
+DesEntity& DesEntity::operator=(const DesEntity& other) {
+  if (this == &other) return *this;
+  CopyEntities(&other, false);
+  CopyAttributes(&other, false);
+  CopyTimerData(&other, false);
+  CopyTimeoutData(&other, false);
+  definition = other.definition;
+  isSubEntity = other.isSubEntity;
+  subEntityLevel = other.subEntityLevel;
+  *localTimer = *other.localTimer;
+  sequence = other.sequence;
+  id = other.id;
+  SetCarrierEvent(other.carrierEvent);
+  return *this;
+}
+
+namespace {
+
+// Makes `target` hold the keys of `source`, walking both ordered sets side
+// by side: an element of a key both have is handed to `overwrite` in place
+// (its key does not change), a key only the source has is added through
+// `copyIn`, and an element only the target has goes to `drop`. Elements are
+// never paired across different keys or past the end of either set.
+template <class Set, class Overwrite, class CopyIn, class Drop>
+void MatchSets(Set& target, const Set& source, Overwrite overwrite, CopyIn copyIn, Drop drop) {
+  typename Set::key_compare less = target.key_comp();
+  typename Set::iterator t = target.begin();
+  typename Set::const_iterator s = source.begin();
+  while (t != target.end() || s != source.end()) {
+    if (s == source.end() || (t != target.end() && less(*t, *s))) {
+      typename Set::iterator gone = t++;
+      drop(target, gone);
+    } else if (t == target.end() || less(*s, *t)) {
+      copyIn(target, t, *s);
+      ++s;
+    } else {
+      overwrite(const_cast<typename Set::value_type&>(*t), *s);
+      ++t;
+      ++s;
+    }
+  }
+}
+
+}  // namespace
+
+void DesEntity::CopyEntities(const DesEntity* source, bool) {
+  if (source == nullptr || source == this) return;
+  MatchSets(
+      subEntities, source->subEntities,
+      [](DesEntity* mine, DesEntity* theirs) { *mine = *theirs; },
+      [](EntitySet& set, EntitySet::iterator hint, DesEntity* theirs) {
+        DesEntity* copy = new DesEntity(*theirs, false);
+        set.insert(hint, copy);
+      },
+      [](EntitySet& set, EntitySet::iterator gone) {
+        DesEntity* member = *gone;
+        set.erase(gone);
+        delete member;
+      });
+}
+
+void DesEntity::CopyAttributes(const DesEntity* source, bool) {
+  if (source == nullptr || source == this) return;
+  MatchSets(
+      attributes, source->attributes,
+      [](RCPtr<Attribute>& mine, const RCPtr<Attribute>& theirs) {
+        mine = RCPtr<Attribute>(theirs->clone());
+      },
+      [](AttributeSet& set, AttributeSet::iterator hint, const RCPtr<Attribute>& theirs) {
+        set.insert(hint, RCPtr<Attribute>(theirs->clone()));
+      },
+      [](AttributeSet& set, AttributeSet::iterator gone) { set.erase(gone); });
+}
+
+void DesEntity::CopyTimerData(const DesEntity* source, bool) {
+  if (source == nullptr || source == this) return;
+  MatchSets(
+      timers, source->timers,
+      [](RCPtr<TimerData>& mine, const RCPtr<TimerData>& theirs) {
+        mine = RCPtr<TimerData>(theirs->clone());
+      },
+      [](TimerSet& set, TimerSet::iterator hint, const RCPtr<TimerData>& theirs) {
+        set.insert(hint, RCPtr<TimerData>(theirs->clone()));
+      },
+      [](TimerSet& set, TimerSet::iterator gone) { set.erase(gone); });
+}
+
+void DesEntity::CopyTimeoutData(const DesEntity*, bool) {
+  // Timeouts are copied by the timeout operations, which come with
+  // TimeoutData; until then neither entity holds one.
+}
+
+void DesEntity::InsertCopiedEntities(const DesEntity* source, bool) {
+  if (source == nullptr || source == this) return;
+  for (DesEntity* member : source->subEntities) {
+    if (subEntities.count(member) != 0) continue;
+    DesEntity* copy = new DesEntity(*member, false);
+    try {
+      subEntities.insert(copy);
+    } catch (...) {
+      delete copy;
+      throw;
+    }
+  }
+}
+
+void DesEntity::InsertCopiedAttributes(const DesEntity* source, bool) {
+  if (source == nullptr || source == this) return;
+  for (const RCPtr<Attribute>& a : source->attributes)
+    if (attributes.count(a) == 0) attributes.insert(RCPtr<Attribute>(a->clone()));
+}
+
+void DesEntity::InsertCopiedTimerData(const DesEntity* source, bool) {
+  if (source == nullptr || source == this) return;
+  for (const RCPtr<TimerData>& t : source->timers)
+    if (timers.count(t) == 0) timers.insert(RCPtr<TimerData>(t->clone()));
+}
+
+void DesEntity::InsertCopiedTimeoutData(const DesEntity*, bool) {
+  // See CopyTimeoutData.
+}
+
+void DesEntity::ResetEntity() {
+  attributes.clear();
+  timers.clear();
+  subEntities.clear();
+}
+
+void DesEntity::InitToFactValue() {
+  for (const RCPtr<Attribute>& a : attributes) a->InitToFactValue();
+  for (DesEntity* member : subEntities) member->InitToFactValue();
+}
+
+void DesEntity::destroy() {
+  EntityDef* type = definition.get();
+  if (type->GetMutable() || entityList == nullptr ||
+      entityList->GetPartialEntityList() == nullptr) {
+    delete this;
+    return;
+  }
+  EntityList::PartialEntityList& lists = *entityList->GetPartialEntityList();
+  if (type->GetEntityDefPresentFlag() == 0) {
+    type->SetPoolIndex(entityList->AddRecycleList());
+    type->SetEntityDefPresentFlag(1);
+  }
+  // The carrying event is going away: a recycled entity must not point to
+  // it when its next user assigns an id.
+  carrierEvent = nullptr;
+  entityList->AppendRecycled(*lists[type->GetPoolIndex()], this);
+}
+
+void DesEntity::SetLocalTimer(TimerData* timer) {
+  if (timer == localTimer) return;
+  delete localTimer;
+  localTimer = timer;
+}
+
+void DesEntity::SetCarrierEvent(DesEvent* event) {
+  carrierEvent = event;
+  if (subEntities.empty() || subEntityLevel == 0) return;
+  for (DesEntity* member : subEntities) member->SetCarrierEvent(event);
+}
+
+bool DesEntity::operator<(const DesEntity& other) const {
+  const int byName = GetName().compare(other.GetName());
+  if (byName != 0) return byName < 0;
+  return sequence < other.sequence;
+}
+
+// ---------------------------------------------------------------- attributes
+
+RCPtr<Attribute> DesEntity::FindAttrClass(NodeInterface*, const char* name, bool) const {
+  LookupDepth depth;
+  const char* key = name != nullptr ? name : "";
+  const RCPtr<Attribute>* probe =
+      entityList != nullptr && entityList->GetDummyAttribute() ? &entityList->GetDummyAttribute()
+                                                               : nullptr;
+  if (probe == nullptr) {
+    for (const RCPtr<Attribute>& a : attributes)
+      if (a->GetName() == key) return a;
+    return RCPtr<Attribute>();
+  }
+  (*probe)->SetName(key);
+  AttributeSet::const_iterator it = attributes.lower_bound(*probe);
+  if (it != attributes.end() && (*it)->GetName() == (*probe)->GetName()) return *it;
+  return RCPtr<Attribute>();
+}
+
+bool DesEntity::HasAttribute(NodeInterface* blk, const char* name) const {
+  RCPtr<Attribute> a = FindAttrClass(blk, name);
+  return a && a->Exists();
+}
+
+RCPtr<AttribDef> DesEntity::FindAttrDefClass(NodeInterface* blk, const char* name,
+                                             bool noThrow) const {
+  RCPtr<AttribDef> def;
+  {
+    LookupDepth depth;
+    def = definition->FindAttrDefClass(name);
+  }
+  if (!def && !noThrow)
+    throw new DesExcept(BlockHandle(blk), DES_AttrNotFound, BlockName(blk), name);
+  return def;
+}
+
+Attribute* DesEntity::RequireAttribute(NodeInterface* blk, const char* name) const {
+  RCPtr<Attribute> a = FindAttrClass(blk, name);
+  if (!a || !a->Exists())
+    throw new DesExcept(BlockHandle(blk), DES_AttrNotFound, BlockName(blk), name);
+  // The set keeps the attribute alive.
+  return a.get();
+}
+
+void DesEntity::RequireType(NodeInterface* blk, const Attribute* attribute, eAttrType expected,
+                            bool withHandle) {
+  if (attribute->GetTypeEnum() == expected) return;
+  throw new DesExcept(withHandle ? BlockHandle(blk) : nullptr, DES_AttrIncorrectType,
+                      BlockName(blk), attribute->GetName().c_str(),
+                      GetAttrTypeTxt(attribute->GetTypeEnum()), GetAttrTypeTxt(expected));
+}
+
+void DesEntity::WriteToAttribute(NodeInterface* blk, const char* name, int value, bool) {
+  Attribute* a = RequireAttribute(blk, name);
+  RequireType(blk, a, eAttrInt);
+  a->SetExists(true);
+  a->SetData(value);
+}
+
+void DesEntity::WriteToAttribute(NodeInterface* blk, const char* name, double value, bool) {
+  Attribute* a = RequireAttribute(blk, name);
+  RequireType(blk, a, eAttrDouble);
+  a->SetExists(true);
+  a->SetData(value);
+}
+
+void DesEntity::WriteToAttribute(NodeInterface* blk, const char* name, const DesData& value,
+                                 bool) {
+  Attribute* a = RequireAttribute(blk, name);
+  RequireType(blk, a, eAttrDesData);
+  a->SetExists(true);
+  a->SetData(value);
+}
+
+void DesEntity::ReadFromAttribute(NodeInterface* blk, const char* name, int* value) const {
+  Attribute* a = RequireAttribute(blk, name);
+  RequireType(blk, a, eAttrInt);
+  a->GetData(*value);
+}
+
+void DesEntity::ReadFromAttribute(NodeInterface* blk, const char* name, double* value) const {
+  Attribute* a = RequireAttribute(blk, name);
+  RequireType(blk, a, eAttrDouble);
+  a->GetData(*value);
+}
+
+void DesEntity::ReadFromAttributeIntOrDbl(NodeInterface* blk, const char* name,
+                                          double* value) const {
+  Attribute* a = RequireAttribute(blk, name);
+  if (a->GetTypeEnum() == eAttrInt) {
+    int v = 0;
+    a->GetData(v);
+    *value = v;
+    return;
+  }
+  a->GetData(*value);
+}
+
+double DesEntity::ReadNumberFromAttribute(NodeInterface* blk, const char* name) const {
+  Attribute* a = RequireAttribute(blk, name);
+  switch (a->GetTypeEnum()) {
+    case eAttrInt: {
+      int v = 0;
+      a->GetData(v);
+      return v;
+    }
+    case eAttrDouble: {
+      double v = 0.0;
+      a->GetData(v);
+      return v;
+    }
+    case eAttrDesData: {
+      DesData v;
+      a->GetData(v);
+      return v.GetSize() >= sizeof(double) ? v[0] : 0.0;
+    }
+    default:
+      RequireType(blk, a, eAttrDouble);
+      return 0.0;
+  }
+}
+
+void DesEntity::WriteNumberToAttribute(NodeInterface* blk, const char* name, double value) {
+  Attribute* a = RequireAttribute(blk, name);
+  switch (a->GetTypeEnum()) {
+    case eAttrInt: {
+      int v = TruncateToInt(value);
+      a->SetData(v);
+      break;
+    }
+    case eAttrDouble:
+      a->SetData(value);
+      break;
+    case eAttrDesData: {
+      DesData v;
+      a->GetData(v);
+      if (v.GetSize() < sizeof(double)) break;
+      v[0] = value;
+      a->SetData(v);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+template <class MakeDef>
+Attribute* DesEntity::FindOrCreateForWrite(NodeInterface* blk, const char* name,
+                                           MakeDef makeDef) {
+  RCPtr<Attribute> found = FindAttrClass(blk, name);
+  if (found) {
+    found->SetExists(true);
+    return found.get();
+  }
+  // An immutable type's entities all have the same attributes (that is
+  // what lets them be recycled), so none may gain one.
+  if (!definition->GetMutable())
+    throw new DesExcept(BlockHandle(blk), DES_AttrNotFound, BlockName(blk), name);
+
+  // Everything that can fail for want of an engine or a template is
+  // settled before anything is created.
+  if (blk == nullptr) throw new DesExcept(DES_GenericInternalErr, "invalid des pointer");
+  Des* engine = blk->GetDesInstance();
+  EntityList* registry = engine->GetEntityList() != nullptr ? engine->GetEntityList() : entityList;
+  if (registry == nullptr) throw new DesExcept(DES_GenericInternalErr, "invalid des pointer");
+  DesEntity* templ = registry->FindEntity(GetName().c_str());
+
+  RCPtr<AttribDef> def = FindAttrDefClass(blk, name, true);
+  if (!def) {
+    def = makeDef();
+    definition->GetAttribDefSet().insert(def);
+  }
+  if (templ != this && !templ->FindAttrClass(blk, name)) {
+    RCPtr<Attribute> missing = CreateAttribute(def);
+    missing->SetExists(false);
+    templ->AddAttributeForce(missing);
+  }
+  RCPtr<Attribute> made = CreateAttribute(def);
+  made->SetExists(true);
+  AddAttributeForce(made);
+  // When this entity is the template itself it now holds the attribute.
+  RCPtr<Attribute> filed = FindAttrClass(blk, name);
+  filed->SetExists(true);
+  return filed.get();
+}
+
+void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name, int value,
+                                            bool readOnly) {
+  Attribute* a = FindOrCreateForWrite(blk, name, [&] {
+    return RCPtr<AttribDef>(new AttribDefInt(name, eAttrInt, 0, readOnly));
+  });
+  RequireType(blk, a, eAttrInt, false);
+  a->SetData(value);
+}
+
+void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name, double value,
+                                            bool readOnly) {
+  Attribute* a = FindOrCreateForWrite(blk, name, [&] {
+    return RCPtr<AttribDef>(new AttribDefDouble(name, eAttrDouble, 0.0, readOnly));
+  });
+  RequireType(blk, a, eAttrDouble);
+  a->SetData(value);
+}
+
+void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name,
+                                            const DesData& value, bool readOnly) {
+  Attribute* a = FindOrCreateForWrite(blk, name, [&] {
+    RCPtr<DesDataInfo> shape(new DesDataInfo(value.GetDataInfo()));
+    DesData factory(shape, 0.0);
+    return RCPtr<AttribDef>(new AttribDefDesData(name, eAttrDesData, shape, factory, readOnly));
+  });
+  RequireType(blk, a, eAttrDesData);
+  a->SetData(value);
+}
+
+void DesEntity::createTypeMap() {
+  if (!typeMap.empty()) return;
+  for (int t = 0; t < kAttrTypeCount; ++t)
+    typeMap.insert(std::make_pair(std::string(GetAttrTypeTxt(static_cast<eAttrType>(t))),
+                                  static_cast<eAttrType>(t)));
+}
+
+eAttrType DesEntity::getAttrType(const char* typeName) {
+  pmmap<std::string, eAttrType>::const_iterator it =
+      typeMap.find(typeName != nullptr ? typeName : "");
+  return it != typeMap.end() ? it->second : static_cast<eAttrType>(-1);
+}
+
+RCPtr<Attribute> DesEntity::CreateAttribute(const RCPtr<AttribDef>& def) {
+  switch (def->GetTypeEnum()) {
+    case eAttrInt:
+      return RCPtr<Attribute>(new AttributeInt(def));
+    case eAttrDouble:
+      return RCPtr<Attribute>(new AttributeDouble(def));
+    case eAttrString:
+      return RCPtr<Attribute>(new AttributeString(def));
+    case eAttrHvArray:
+      return RCPtr<Attribute>(new AttributeHvArray(def));
+    case eAttrPtrDouble:
+      return RCPtr<Attribute>(new AttributePtrDouble(def));
+    case eAttrDesData:
+      return RCPtr<Attribute>(new AttributeDesData(def));
+  }
+  const std::string number = std::to_string(static_cast<int>(def->GetTypeEnum()));
+  throw new DesExcept(DES_IllegalBlockTypeName, def->GetName().c_str(), number.c_str());
+}
+
+RCPtr<Attribute> DesEntity::CreateAttribute(AttribDef* def) {
+  return CreateAttribute(RCPtr<AttribDef>(def));
+}
+
+bool DesEntity::AddAttributeForce(const RCPtr<Attribute>& attribute) {
+  attributes.insert(attribute);
+  return true;
+}
+
+bool DesEntity::AddAttributeNoCheck(const RCPtr<Attribute>& attribute) {
+  if (definition->GetMutable()) return false;
+  attributes.insert(attribute);
+  return true;
+}
+
+// ---------------------------------------------------------------- timers
+
+RCPtr<TimerData> DesEntity::CreateTimer(const char* tag) const {
+  return RCPtr<TimerData>(new TimerData(tag));
+}
+
+RCPtr<TimerData> DesEntity::FindTimer(NodeInterface* blk, const char* tag, bool mustExist) const {
+  const char* key = tag != nullptr ? tag : "";
+  TimerSet::const_iterator it = timers.end();
+  if (entityList != nullptr && entityList->GetDummyTimerData()) {
+    const RCPtr<TimerData>& probe = entityList->GetDummyTimerData();
+    probe->SetName(key);
+    it = timers.find(probe);
+  } else {
+    for (it = timers.begin(); it != timers.end(); ++it)
+      if ((*it)->GetName() == key) break;
+  }
+  if (it != timers.end()) return *it;
+  if (mustExist) throw new DesExcept(DES_TimerTagNotFound, "Error", BlockName(blk), key);
+  return RCPtr<TimerData>();
+}
+
+RCPtr<TimerData> DesEntity::FindOrCreateTimer(NodeInterface* blk, const char* tag) {
+  RCPtr<TimerData> timer = FindTimer(blk, tag, false);
+  if (timer) return timer;
+  timer = CreateTimer(tag);
+  timers.insert(timer);
+  return timer;
+}
+
+// ---------------------------------------------------------------- composites
+
+DesEntity* DesEntity::FindEntity(const char* typeName) const {
+  if (subEntities.empty()) return nullptr;
+  if (lookupLevel > definition->GetMaxLookupLevel()) return nullptr;
+  const char* key = typeName != nullptr ? typeName : "";
+  DesEntity* probe = entityList != nullptr ? entityList->GetDummyDesEntity() : nullptr;
+  if (probe == nullptr) {
+    for (DesEntity* member : subEntities)
+      if (member->GetName() == key && member->sequence == 0) return member;
+    return nullptr;
+  }
+  probe->definition->SetName(key);
+  probe->sequence = 0;
+  EntitySet::const_iterator it = subEntities.find(probe);
+  return it != subEntities.end() ? *it : nullptr;
+}
