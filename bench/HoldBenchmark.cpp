@@ -19,6 +19,8 @@
 //   bench_hold                          full table (hold and cancel-heavy),
 //                                       allocation counts
 //   bench_hold --quick                  smaller sizes and windows (smoke test)
+//   bench_hold --verify                 every configuration executes the same
+//                                       events in the same order (exit 1 if not)
 //   bench_hold --only CONFIG --n N --events M [--variant hold|cancel]
 //       one configuration, n pending events, a warm-up of min(M, max(n,
 //       10000)) events, then exactly one measured region of M events inside
@@ -136,6 +138,10 @@ class Workload {
  public:
   virtual ~Workload() = default;
   virtual uint64_t RunEvents(uint64_t count) = 0;
+  // Sum of the times of the executed events: equal sums from two workloads
+  // fed by the same stream mean they executed the same events in the same
+  // order (to the precision of a checksum).
+  virtual double TimeChecksum() const = 0;
 };
 
 // The bare priority queue the engine is compared with.
@@ -165,6 +171,7 @@ class BaselineWorkload : public Workload {
     for (uint64_t i = 0; i < count; ++i) {
       Entry e = queue.top();
       queue.pop();
+      checksum += e.time;
       e.time += random.Hold();
       e.sequence = nextSequence++;
       queue.push(e);
@@ -172,8 +179,11 @@ class BaselineWorkload : public Workload {
     return count;
   }
 
+  double TimeChecksum() const override { return checksum; }
+
  private:
   Random random;
+  double checksum = 0.0;
   uint32_t nextSequence = 0;
   std::priority_queue<Entry, std::vector<Entry>, Later> queue;
 };
@@ -206,6 +216,7 @@ class HoldBlock : public NodeInterface {
   MSGRespEvent DoProcessEvent(DesEvent* e) override {
     ++executed;
     const double now = e->GetTime();
+    checksum += now;
     e->SetTime(now + random.Hold());
     sink.Add(e);
     if (variant == Variant::Cancel) {
@@ -223,6 +234,7 @@ class HoldBlock : public NodeInterface {
   Variant variant;
   Random random;
   uint64_t executed = 0;
+  double checksum = 0.0;
   std::vector<DesEvent*> events;  // every event of the block; all pending between handlers
 };
 
@@ -264,6 +276,10 @@ class EngineWorkload : public Workload {
 
   uint64_t RunEvents(uint64_t count) override {
     return viaEngine ? Run(*engineBlock, count) : Run(*calendarBlock, count);
+  }
+
+  double TimeChecksum() const override {
+    return viaEngine ? engineBlock->checksum : calendarBlock->checksum;
   }
 
  private:
@@ -479,6 +495,7 @@ void PrintAllocTable(const char* title, const std::vector<Config>& configs,
 
 struct Options {
   bool quick = false;
+  bool verify = false;
   std::string only;
   std::size_t n = 1000;
   uint64_t events = 200000;
@@ -489,6 +506,7 @@ struct Options {
 [[noreturn]] void Usage() {
   std::fprintf(stderr,
                "usage: bench_hold [--quick] [--windows K]\n"
+               "       bench_hold --verify\n"
                "       bench_hold --only CONFIG [--n N] [--events M] [--variant hold|cancel]\n"
                "CONFIG: baseline, type0-det, type0-rnd, ..., type3-det, type3-rnd\n");
   std::exit(2);
@@ -504,6 +522,8 @@ Options Parse(int argc, char** argv) {
     };
     if (a == "--quick") {
       o.quick = true;
+    } else if (a == "--verify") {
+      o.verify = true;
     } else if (a == "--only") {
       o.only = value();
     } else if (a == "--n") {
@@ -544,6 +564,39 @@ int RunOnly(const Options& o) {
               m.seconds, Rate(static_cast<double>(m.events) / m.seconds).c_str(),
               m.general.total(), m.hostCalls);
   return 0;
+}
+
+// Every configuration must execute the same events in the same order as the
+// baseline (hold) or as storage type 3 (cancel-heavy, which the baseline
+// cannot do): compared through the checksum of executed times, which the
+// same order of additions makes bit-identical.
+int RunVerify() {
+  const std::vector<Config> configs = AllConfigs();
+  const uint64_t events = 20000;
+  int failures = 0;
+  for (Variant v : {Variant::Hold, Variant::Cancel}) {
+    for (std::size_t n : {std::size_t{10}, std::size_t{1000}}) {
+      const Config& reference = v == Variant::Hold ? configs[0] : configs[7];  // type3-det
+      Workload* ref = MakeWorkload(reference, v, n);
+      ref->RunEvents(events);
+      const double expected = ref->TimeChecksum();
+      delete ref;
+      for (const Config& c : configs) {
+        if (c.baseline) continue;
+        Workload* w = MakeWorkload(c, v, n);
+        const uint64_t executed = w->RunEvents(events);
+        const double got = w->TimeChecksum();
+        delete w;
+        const bool ok = executed == events && got == expected;
+        if (!ok) ++failures;
+        std::printf("%-6s n=%-5zu %-10s vs %-9s %s (executed %" PRIu64 ", checksum %.17g, expected %.17g)\n",
+                    v == Variant::Hold ? "hold" : "cancel", n, c.name.c_str(),
+                    reference.name.c_str(), ok ? "ok" : "MISMATCH", executed, got, expected);
+      }
+    }
+  }
+  std::printf("%s\n", failures == 0 ? "all configurations agree" : "configurations disagree");
+  return failures == 0 ? 0 : 1;
 }
 
 int RunAll(const Options& o) {
@@ -619,6 +672,7 @@ int RunAll(const Options& o) {
 int main(int argc, char** argv) {
   const Options o = Parse(argc, argv);
   try {
+    if (o.verify) return RunVerify();
     return o.only.empty() ? RunAll(o) : RunOnly(o);
   } catch (PMException* e) {
     std::fprintf(stderr, "bench_hold: engine error: %s\n", e->getMessage());
