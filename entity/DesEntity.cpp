@@ -466,23 +466,23 @@ void DesEntity::RequireType(NodeInterface* blk, const Attribute* attribute, eAtt
 void DesEntity::WriteToAttribute(NodeInterface* blk, const char* name, int value, bool) {
   Attribute* a = RequireAttribute(blk, name);
   RequireType(blk, a, eAttrInt);
-  a->SetExists(true);
   a->SetData(value);
+  a->SetExists(true);
 }
 
 void DesEntity::WriteToAttribute(NodeInterface* blk, const char* name, double value, bool) {
   Attribute* a = RequireAttribute(blk, name);
   RequireType(blk, a, eAttrDouble);
-  a->SetExists(true);
   a->SetData(value);
+  a->SetExists(true);
 }
 
 void DesEntity::WriteToAttribute(NodeInterface* blk, const char* name, const DesData& value,
                                  bool) {
   Attribute* a = RequireAttribute(blk, name);
   RequireType(blk, a, eAttrDesData);
-  a->SetExists(true);
   a->SetData(value);
+  a->SetExists(true);
 }
 
 void DesEntity::ReadFromAttribute(NodeInterface* blk, const char* name, int* value) const {
@@ -561,10 +561,9 @@ template <class MakeDef>
 Attribute* DesEntity::FindOrCreateForWrite(NodeInterface* blk, const char* name,
                                            MakeDef makeDef) {
   RCPtr<Attribute> found = FindAttrClass(blk, name);
-  if (found) {
-    found->SetExists(true);
-    return found.get();
-  }
+  // Marked existing by the caller once the value is in: a failed write
+  // leaves the attribute as it was.
+  if (found) return found.get();
   // An immutable type's entities all have the same attributes (that is
   // what lets them be recycled), so none may gain one.
   if (!definition->GetMutable())
@@ -592,9 +591,7 @@ Attribute* DesEntity::FindOrCreateForWrite(NodeInterface* blk, const char* name,
   made->SetExists(true);
   AddAttributeForce(made);
   // When this entity is the template itself it now holds the attribute.
-  RCPtr<Attribute> filed = FindAttrClass(blk, name);
-  filed->SetExists(true);
-  return filed.get();
+  return FindAttrClass(blk, name).get();
 }
 
 void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name, int value,
@@ -604,6 +601,7 @@ void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name
   });
   RequireType(blk, a, eAttrInt, false);
   a->SetData(value);
+  a->SetExists(true);
 }
 
 void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name, double value,
@@ -613,6 +611,7 @@ void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name
   });
   RequireType(blk, a, eAttrDouble);
   a->SetData(value);
+  a->SetExists(true);
 }
 
 void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name,
@@ -624,6 +623,7 @@ void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name
   });
   RequireType(blk, a, eAttrDesData);
   a->SetData(value);
+  a->SetExists(true);
 }
 
 void DesEntity::createTypeMap() {

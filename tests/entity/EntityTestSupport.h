@@ -1,0 +1,167 @@
+// Shared pieces of the entity tests: an engine with its registry, a block
+// that belongs to it, builders of entity structures as the host passes them,
+// and a catcher that turns a thrown library error into its code and texts.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "entity/DesEntity.h"
+#include "entity/EntityDef.h"
+#include "entity/EntityList.h"
+#include "host/HostControl.h"
+#include "kernel/Des.h"
+#include "kernel/DesEvent.h"
+#include "kernel/NodeInterface.h"
+#include "support/DesExcept.h"
+#include "support/MessageCatalogue.h"
+
+namespace entity_test {
+
+// A block of the model "model/Blk"; its host handle is itself.
+class TestBlock : public NodeInterface {
+ public:
+  explicit TestBlock(Des* engine) { SetDesInstance(engine); }
+  const char* GetBlkParentName() const override { return "model/Blk"; }
+  void* getObjProxy() override { return this; }
+};
+
+struct Thrown {
+  uint32_t code = 0;
+  std::vector<std::string> args;  // up to the last non-null one
+  std::vector<void*> objects;
+};
+
+template <class F>
+Thrown Catch(F&& f) {
+  Thrown t;
+  try {
+    f();
+  } catch (ErrExcept* e) {
+    t.code = e->getErrCode();
+    for (unsigned i = 0; i < 8; ++i) t.args.push_back(e->getString(i) ? e->getString(i) : "(null)");
+    while (!t.args.empty() && t.args.back() == "(null)") t.args.pop_back();
+    for (std::size_t i = 0; i < e->objectCount(); ++i) t.objects.push_back(e->object(i));
+    delete e;
+  }
+  return t;
+}
+
+using Args = std::vector<std::string>;
+
+// One element of an attribute list. Empty mut/ro texts leave the field
+// out; `fields` of 4 or 5 adds "isMutable" and "RO".
+struct Element {
+  std::string name;
+  std::string type;
+  hvArray* value;  // handed to the list
+  std::string isMutable = "false";
+  std::string ro = "false";
+};
+
+// An n-by-1 attribute list of the given elements with 3, 4 or 5 fields.
+inline hvArray* List(std::initializer_list<Element> elements, int fields = 3) {
+  const char* names[] = {"Name", "Type", "Value", "isMutable", "RO"};
+  hvArray* s = hvCreateStructMatrix(elements.size(), 1, fields, names);
+  std::size_t i = 0;
+  for (const Element& e : elements) {
+    hvSetField(s, i, "Name", hvCreateString(e.name.c_str()));
+    hvSetField(s, i, "Type", hvCreateString(e.type.c_str()));
+    hvSetField(s, i, "Value", e.value);
+    if (fields >= 4) hvSetField(s, i, "isMutable", hvCreateString(e.isMutable.c_str()));
+    if (fields >= 5) hvSetField(s, i, "RO", hvCreateString(e.ro.c_str()));
+    ++i;
+  }
+  return s;
+}
+
+// A 1-by-1 entity structure {Name, Type "Entity", Value}; with ro, a
+// fourth field "RO".
+inline hvArray* Entity(const char* name, hvArray* value, const char* ro = nullptr) {
+  const char* names[] = {"Name", "Type", "Value", "RO"};
+  hvArray* s = hvCreateStructMatrix(1, 1, ro != nullptr ? 4 : 3, names);
+  hvSetField(s, 0, "Name", hvCreateString(name));
+  hvSetField(s, 0, "Type", hvCreateString("Entity"));
+  hvSetField(s, 0, "Value", value);
+  if (ro != nullptr) hvSetField(s, 0, "RO", hvCreateString(ro));
+  return s;
+}
+
+inline hvArray* Scalar(double v) { return hvCreateDoubleScalar(v); }
+inline hvArray* Empty() { return hvCreateDoubleMatrix(0, 0, hvREAL); }
+inline hvArray* Row(std::initializer_list<double> values, std::size_t m = 1) {
+  const std::size_t n = values.size() / m;
+  hvArray* a = hvCreateDoubleMatrix(m, n, hvREAL);
+  std::size_t i = 0;
+  for (double v : values) hvGetPr(a)[i++] = v;
+  return a;
+}
+
+// An engine after Initialize, Start and StartCalendar, with its registry
+// and a block; terminated after the test. The catalogue is registered for
+// the message texts.
+class EngineFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::reset();
+    Des::InitMsgContext();
+    DesEntity::createTypeMap();
+    engine = new Des();
+    engine->Initialize();
+    engine->Start();
+    engine->StartCalendar(0, 0, 0, 0, 1000000);
+    registry = engine->GetEntityList();
+    block = new TestBlock(engine);
+  }
+  void TearDown() override {
+    for (DesEntity* e : owned) e->destroy();
+    owned.clear();
+    delete block;
+    engine->Terminate();
+    delete engine;
+    UnregisterMessageCatalogue();
+    host::reset();
+  }
+
+  // An entity type made from a structure and registered as a template
+  // (the registry owns it).
+  DesEntity* Define(const char* name, hvArray* list, bool isMutable, bool readOnly = false) {
+    hvArray* s = Entity(name, list);
+    RCPtr<EntityDef> type(new EntityDef(registry, name, nullptr, readOnly, isMutable, 1));
+    DesEntity* t = nullptr;
+    try {
+      t = new DesEntity(registry, type, s, false, 0, true);
+    } catch (...) {
+      hvDestroyArray(s);
+      throw;
+    }
+    hvDestroyArray(s);
+    EXPECT_TRUE(registry->AddToList(t));
+    return t;
+  }
+  // A clone destroyed at the end of the test unless Forget()-ten.
+  DesEntity* Clone(const char* type, bool initToDefault = false) {
+    DesEntity* e = registry->CloneEntity(type, initToDefault);
+    owned.push_back(e);
+    return e;
+  }
+  void Forget(DesEntity* e) {
+    for (auto it = owned.begin(); it != owned.end(); ++it)
+      if (*it == e) {
+        owned.erase(it);
+        return;
+      }
+  }
+  double Number(DesEntity* e, const char* name) { return e->ReadNumberFromAttribute(block, name); }
+
+  Des* engine = nullptr;
+  EntityList* registry = nullptr;
+  TestBlock* block = nullptr;
+  std::vector<DesEntity*> owned;
+};
+
+}  // namespace entity_test
