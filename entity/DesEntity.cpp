@@ -49,6 +49,15 @@ void* BlockHandle(NodeInterface* blk) { return blk != nullptr ? blk->getObjProxy
 
 // The integer part of v, saturated at the ends of int (NaN reads as 0):
 // a conversion of an out-of-range double would be undefined.
+// A value to read a DesData attribute into. It shares the definition's
+// shape: a default-made value would build a shape of its own, and shapes
+// take host memory for their dimensions, which the hot path must not.
+DesData ReadTarget(const Attribute* a) {
+  DesDataInfo* shape = a->GetDef()->GetDataInfo();
+  if (shape == nullptr) return DesData();
+  return DesData(RCPtr<DesDataInfo>(shape), 0.0);
+}
+
 int TruncateToInt(double v) {
   if (std::isnan(v)) return 0;
   if (v >= static_cast<double>(std::numeric_limits<int>::max()))
@@ -523,7 +532,7 @@ double DesEntity::ReadNumberFromAttribute(NodeInterface* blk, const char* name) 
       return v;
     }
     case eAttrDesData: {
-      DesData v;
+      DesData v = ReadTarget(a);
       a->GetData(v);
       return v.GetSize() >= sizeof(double) ? v[0] : 0.0;
     }
@@ -545,7 +554,7 @@ void DesEntity::WriteNumberToAttribute(NodeInterface* blk, const char* name, dou
       a->SetData(value);
       break;
     case eAttrDesData: {
-      DesData v;
+      DesData v = ReadTarget(a);
       a->GetData(v);
       if (v.GetSize() < sizeof(double)) break;
       v[0] = value;
