@@ -40,6 +40,12 @@ class DesData {
   // As many of the vector's numbers as the shape holds; the rest zero.
   DesData(const RCPtr<DesDataInfo>& shape, const std::vector<double>& v);
 
+  // No value at all: no shape and no numbers. This is what an event carries
+  // until a block captures a value at scheduling; it allocates nothing.
+  struct NoValue {};
+  explicit DesData(NoValue) : size(0), pool(nullptr) {}
+  bool HasShape() const { return static_cast<bool>(info); }
+
   // Copies share shape and numbers.
   DesData(const DesData& other) = default;
   DesData& operator=(const DesData& other) = default;

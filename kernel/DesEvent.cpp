@@ -40,6 +40,7 @@ DesEvent::DesEvent()
       inTq(false),
       time(0.0),
       priority(0),
+      dataUponSchedule(DesData::NoValue{}),
       instanceCount(next_instanceCount++),
       dst(nullptr),
       entity(nullptr),
@@ -54,6 +55,7 @@ DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carri
       inTq(false),
       time(t),
       priority(p),
+      dataUponSchedule(DesData::NoValue{}),
       instanceCount(0),
       dst(destination),
       entity(nullptr),
@@ -74,6 +76,7 @@ DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carri
       inTq(false),
       time(t),
       priority(p),
+      dataUponSchedule(DesData::NoValue{}),
       instanceCount(0),
       dst(destination),
       entity(nullptr),
@@ -91,6 +94,7 @@ DesEvent::DesEvent(const DesEvent& other)
       inTq(other.inTq),
       time(other.time),
       priority(other.priority),
+      dataUponSchedule(other.dataUponSchedule),
       instanceCount(next_instanceCount++),
       id(other.id),
       dst(other.dst),
@@ -108,6 +112,7 @@ DesEvent::DesEvent(const DesEvent& other, bool)
       inTq(other.inTq),
       time(other.time),
       priority(other.priority),
+      dataUponSchedule(other.dataUponSchedule),
       instanceCount(next_instanceCount++),
       id(other.id),
       dst(other.dst),
@@ -191,14 +196,19 @@ DesEvent& DesEvent::operator=(const DesEvent& other) {
   heapIndex = other.heapIndex;
   inTq = other.inTq;
   time = other.time;
+  // The entity copy comes first: if it fails, this event is unchanged.
+  DesEntity* copy = nullptr;
+  if (other.entity != nullptr)
+    copy = other.tempEvent ? other.entity->cloneTemp(false) : other.entity->clone(false);
+  DestroyCarriedEntity();
   priority = other.priority;
+  dataUponSchedule = other.dataUponSchedule;
   instanceCount = other.instanceCount;
   id = other.id;
   dst = other.dst;
-  entity = other.entity;
   functor = other.functor;
   tempEvent = other.tempEvent;
-  entityId = other.entityId;
+  AttachEntity(copy);
   des = other.des;
   status = other.status;
   executing = other.executing;

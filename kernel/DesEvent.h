@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "entity/DesData.h"
 #include "entity/Pool.h"
 #include "kernel/DesEventFunctor.h"
 #include "kernel/EventOrder.h"
@@ -45,8 +46,10 @@ class DesEvent {
   // Pooled temporary copy keeping this event's id; null when the pool has no
   // memory.
   DesEvent* cloneTemp() const;
-  // Copies every field, heap index, flags and instance count included; the
-  // entity pointer is shared, not copied.
+  // Copies every field, heap index, flags and instance count included. The
+  // carried entity is the one exception: an event owns its entity, so the
+  // target gets its own copy of the source's entity (and destroys the one it
+  // carried) instead of a second owner of the same entity.
   DesEvent& operator=(const DesEvent& other);
 
   static std::string ReserveNewEventId();
@@ -73,6 +76,9 @@ class DesEvent {
   double GetTime() const { return time; }
   void SetTime(double t) { time = t; }
   int GetPriority() const { return priority; }
+  // A copy sharing the captured value's storage.
+  DesData GetDataUponSchedule() const { return dataUponSchedule; }
+  void SetDataUponSchedule(const DesData& value) { dataUponSchedule = value; }
   void SetPriority(int p) { priority = p; }
   std::string GetPriorityAsString() const;
   uint32_t GetInstanceCount() const { return instanceCount; }
@@ -136,9 +142,9 @@ class DesEvent {
   bool inTq;
   double time;
   int priority;
-  // DATA-VALUE HOOK: the value captured at scheduling time
-  // (SetDataUponSchedule/GetDataUponSchedule, a DesData) belongs here,
-  // between priority and instance count, once the data-value classes exist.
+  // The value a block captured when it scheduled the event; no value
+  // (DesData::NoValue) until then.
+  DesData dataUponSchedule;
   uint32_t instanceCount;
   std::string id;
   NodeInterface* dst;

@@ -1,6 +1,8 @@
 // Events, handler bindings and the block interface on their own.
 #include <climits>
 
+#include "entity/DesEntity.h"
+#include "entity/EntityList.h"
 #include "tests/kernel/KernelTestSupport.h"
 
 namespace {
@@ -182,4 +184,41 @@ TEST_F(Event, PooledEventsReuseTheirSlots) {
   DesEvent* b = new DesEvent(0.0, 0, block, nullptr);
   EXPECT_EQ(static_cast<void*>(b), slot);
   delete b;
+}
+
+TEST_F(Event, AssignmentGivesTheTargetItsOwnEntity) {
+  engine.Start();
+  DesEntity* carried = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
+  DesEvent* source = Make(2.0, 1);
+  source->SetEntity(carried);
+  DesEvent* target = Make(3.0, 0);
+  target->SetEntity(engine.GetEntityList()->CloneEntity("DefaultEntity", false));
+
+  *target = *source;
+  ASSERT_NE(target->GetEntity(), nullptr);
+  EXPECT_NE(target->GetEntity(), source->GetEntity());
+  EXPECT_EQ(target->GetEntity()->GetCarrierEvent(), target);
+  EXPECT_EQ(source->GetEntity()->GetCarrierEvent(), source);
+  EXPECT_EQ(target->GetInstanceCount(), source->GetInstanceCount());
+  EXPECT_EQ(target->GetTime(), 2.0);
+  // Each event destroys only its own entity (the sanitizer build would
+  // report a second destruction of one entity).
+  Forget(source);
+  Forget(target);
+  delete source;
+  delete target;
+}
+
+TEST_F(Event, CapturedValueIsSharedNotCopied) {
+  engine.Start();
+  DesEvent* e = Make(1.0, 0);
+  EXPECT_FALSE(e->GetDataUponSchedule().HasShape());
+  DesData value(4.5);
+  e->SetDataUponSchedule(value);
+  DesData got = e->GetDataUponSchedule();
+  EXPECT_EQ(got.GetValuePtr().get(), value.GetValuePtr().get());
+  EXPECT_EQ(got[0], 4.5);
+  DesEvent* copy = e->clone();
+  EXPECT_EQ(copy->GetDataUponSchedule().GetValuePtr().get(), value.GetValuePtr().get());
+  delete copy;
 }
