@@ -11,11 +11,16 @@
 // hostCalloc(0, n) and hostCalloc(n, 0) return a unique, live block (of the
 // smallest class) that must be released like any other: callers that treat
 // null as "out of memory" then never mistake an empty request for a failure.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "host/HostControl.h"
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TARNWELL_HOST_ASAN 1
@@ -70,6 +75,27 @@ BlockHeader* headerOf(void* p) { return static_cast<BlockHeader*>(p) - 1; }
 
 }  // namespace
 
+namespace {
+
+// Large blocks (object-pool chunks, the calendar's heap array) are walked in
+// random order; backing them with huge pages where the system allows it
+// spares a TLB miss on most of those accesses. Only the 2 MiB-aligned
+// interior of a fresh block can be advised; the rest stays as it is.
+void AdviseHugePages(void* block, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  const std::uintptr_t kHuge = std::uintptr_t(1) << 21;
+  if (bytes < 2 * kHuge) return;
+  std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+}  // namespace
+
 void* hostCalloc(size_t count, size_t size) {
   MemoryState& s = state();
   ++s.calls;
@@ -98,6 +124,7 @@ void* hostCalloc(size_t count, size_t size) {
   }
   auto* h = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + bytes));
   if (!h) return nullptr;
+  AdviseHugePages(h, sizeof(BlockHeader) + bytes);
   h->magic = kLiveMagic;
   h->sizeClass = 0;
   ++s.live;
