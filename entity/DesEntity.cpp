@@ -120,6 +120,7 @@ DesEntity::DesEntity(const DesEntity& other, bool)
     for (const RCPtr<TimerData>& t : other.timers) timers.insert(RCPtr<TimerData>(t->clone()));
     CopyTimeoutData(&other, false);
     localTimer = new TimerData(*other.localTimer);
+    RelinkSharedWithMembers(other);
     for (DesEntity* member : subEntities) member->SetCarrierEvent(carrierEvent);
   } catch (...) {
     DiscardOwned();
@@ -187,7 +188,10 @@ std::string DesEntity::ReserveNewEntityId() {
 
 void DesEntity::AssignId() {
   AssignId(ReserveNewEntityId());
-  if (carrierEvent != nullptr) carrierEvent->SetEntityId(id);
+  // An event's entity id names the entity it carries; a member shares its
+  // composite's carrier, whose id is the composite's.
+  if (carrierEvent != nullptr && carrierEvent->GetEntity() == this)
+    carrierEvent->SetEntityId(id);
 }
 
 void DesEntity::AssignId(const std::string& newId) {
@@ -195,7 +199,8 @@ void DesEntity::AssignId(const std::string& newId) {
   if (subEntities.empty() || subEntityLevel == 0) return;
   for (DesEntity* member : subEntities) {
     member->AssignId(ReserveNewEntityId());
-    if (member->carrierEvent != nullptr) member->carrierEvent->SetEntityId(member->id);
+    if (member->carrierEvent != nullptr && member->carrierEvent->GetEntity() == member)
+      member->carrierEvent->SetEntityId(member->id);
   }
 }
 
@@ -257,6 +262,7 @@ DesEntity& DesEntity::operator=(const DesEntity& other) {
   CopyAttributes(&other, false);
   CopyTimerData(&other, false);
   CopyTimeoutData(&other, false);
+  RelinkSharedWithMembers(other);
   definition = other.definition;
   isSubEntity = other.isSubEntity;
   subEntityLevel = other.subEntityLevel;
@@ -710,22 +716,4 @@ RCPtr<TimerData> DesEntity::FindOrCreateTimer(NodeInterface* blk, const char* ta
   timer = CreateTimer(tag);
   timers.insert(timer);
   return timer;
-}
-
-// ---------------------------------------------------------------- composites
-
-DesEntity* DesEntity::FindEntity(const char* typeName) const {
-  if (subEntities.empty()) return nullptr;
-  if (lookupLevel > definition->GetMaxLookupLevel()) return nullptr;
-  const char* key = typeName != nullptr ? typeName : "";
-  DesEntity* probe = entityList != nullptr ? entityList->GetDummyDesEntity() : nullptr;
-  if (probe == nullptr) {
-    for (DesEntity* member : subEntities)
-      if (member->GetName() == key && member->sequence == 0) return member;
-    return nullptr;
-  }
-  probe->definition->SetName(key);
-  probe->sequence = 0;
-  EntitySet::const_iterator it = subEntities.find(probe);
-  return it != subEntities.end() ? *it : nullptr;
 }

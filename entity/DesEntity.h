@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "entity/AttribDef.h"
 #include "entity/Attribute.h"
@@ -194,7 +195,39 @@ class DesEntity : public BlockData {
   void CopyTimerData(const DesEntity* source, bool initToDefault);
   void CopyTimeoutData(const DesEntity* source, bool initToDefault);
 
-  // ---------------------------------------------------------------- composites
+  // ---------------------------------------------------------------- Composite entities
+  // Members are ordered by type name, then sequence; the composite owns
+  // them and shares their attribute and timer objects, so writes through
+  // the composite reach the member and survive a split.
+  //
+  // Makes `subEntity` a member (owned from now on), sharing its existing
+  // attributes and its timers when asked, and returns true. A member of the
+  // same type name and sequence already present wins: false, and the
+  // newcomer stays the caller's, unchanged. An attribute name (both
+  // existing) or timer tag that both already have raises
+  // DES_DuplicateAttribNameInEntity / DES_DuplicateTimerTagInEntity, a
+  // null newcomer or one that holds this entity DES_GenericInternalErr;
+  // a refused newcomer leaves both entities as they were. `blk` serves the
+  // messages only; the last flag has no effect.
+  bool InsertSeqEntities(NodeInterface* blk, DesEntity*& subEntity, bool withAttributes,
+                         bool withTimers, bool unused = false);
+  // The sharing steps of combining on their own, with the same refusals
+  // (nothing is shared when one is raised). The flag has no effect.
+  void InsertCopiedAttributesNoDuplicate(NodeInterface* blk, const DesEntity* source,
+                                         bool flag = false);
+  void InsertCopiedTimerDataNoDuplicate(NodeInterface* blk, const DesEntity* source,
+                                        bool flag = false);
+  // The first member (in set order) with that sequence, or null.
+  // DES_EntityNoSplit unless this is a composite (members and a nonzero
+  // level), as for the two below.
+  DesEntity* FindSeqSubEntity(uint32_t seq) const;
+  // Takes that member out, with the attributes and timers the composite
+  // shares with it, and hands it to the caller (no carrier event; its own
+  // flags, attributes and timers unchanged); null, changing nothing, when
+  // no member has the sequence. The last member out sets the level to 0.
+  DesEntity* RemoveSeqSubEntity(uint32_t seq);
+  // Appends the members' ids in set order.
+  void PeekAllSeqSubEntityIds(std::vector<std::string>& ids) const;
   // The member of that type with sequence 0, or null (also while the lookup
   // depth exceeds the type's maximum lookup level).
   DesEntity* FindEntity(const char* typeName) const;
@@ -274,6 +307,10 @@ class DesEntity : public BlockData {
   void DeleteTimeouts();
   // Undoes a partly built entity when its construction fails.
   void DiscardOwned();
+  // Composite entities: after a copy from `source`, the copy's attributes
+  // and timers are shared with its copied members where the source's were.
+  void RelinkSharedWithMembers(const DesEntity& source);
+  struct CompositeOps;
 
   EntityList* entityList;  // not owned
   RCPtr<EntityDef> definition;
