@@ -192,6 +192,10 @@ bool DesEntity::InsertSeqEntities(NodeInterface* blk, DesEntity*& subEntity, boo
   // The member now travels with the composite. Whatever event carried it
   // before is no longer its carrier (and may be gone).
   newcomer.SetCarrierEvent(carrierEvent);
+  // Timeouts: the member keeps its own timeouts; combining does not move
+  // them to the composite. Once entities hold scheduled timeouts, those of
+  // the member must learn their new carrier here (the composite's event),
+  // as the event that carried the member before no longer does.
   return true;
 }
 
@@ -242,6 +246,9 @@ DesEntity* DesEntity::RemoveSeqSubEntity(uint32_t seq) {
   // The caller owns the member now; until it hands it to an event nothing
   // carries it (the composite's event must not learn the member's id).
   member->SetCarrierEvent(nullptr);
+  // Timeouts: the member's own timeouts leave with it. Once entities hold
+  // scheduled timeouts, those must forget the composite's event here; the
+  // event that takes the member next becomes their carrier.
   return member;
 }
 
