@@ -153,11 +153,6 @@ void DesEntity::DeleteSubEntities() {
   for (DesEntity* member : members) delete member;
 }
 
-void DesEntity::DeleteTimeouts() {
-  // Timeouts are scheduled, filed and released by the timeout operations,
-  // which come with TimeoutData; until then no entity holds one.
-}
-
 void DesEntity::InitFromMask() {
   if (!isSubEntity) genLevel = 0;
 }
@@ -344,11 +339,6 @@ void DesEntity::CopyTimerData(const DesEntity* source, bool) {
       [](TimerSet& set, TimerSet::iterator gone) { set.erase(gone); });
 }
 
-void DesEntity::CopyTimeoutData(const DesEntity*, bool) {
-  // Timeouts are copied by the timeout operations, which come with
-  // TimeoutData; until then neither entity holds one.
-}
-
 void DesEntity::InsertCopiedEntities(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
   for (DesEntity* member : source->subEntities) {
@@ -375,10 +365,6 @@ void DesEntity::InsertCopiedTimerData(const DesEntity* source, bool) {
     if (timers.count(t) == 0) timers.insert(RCPtr<TimerData>(t->clone()));
 }
 
-void DesEntity::InsertCopiedTimeoutData(const DesEntity*, bool) {
-  // See CopyTimeoutData.
-}
-
 void DesEntity::ResetEntity() {
   attributes.clear();
   timers.clear();
@@ -403,7 +389,8 @@ void DesEntity::destroy() {
     type->SetEntityDefPresentFlag(1);
   }
   // The carrying event is going away: a recycled entity must not point to
-  // it when its next user assigns an id.
+  // it when its next user assigns an id, nor may its timeouts fire.
+  CancelTimeoutsForRecycling();
   carrierEvent = nullptr;
   entityList->AppendRecycled(*lists[type->GetPoolIndex()], this);
 }

@@ -195,6 +195,33 @@ class DesEntity : public BlockData {
   void CopyTimerData(const DesEntity* source, bool initToDefault);
   void CopyTimeoutData(const DesEntity* source, bool initToDefault);
 
+  // ---------------------------------------------------------------- Timeouts
+  // The entity owns its timeouts, one per tag; a timeout counts as
+  // scheduled while it has a scheduling block. Scheduled timeouts are
+  // filed with the engine recorded in each of them.
+  //
+  // A scheduled timeout from the timeout pool (deadline `time`, `priority`,
+  // scheduled by `blk`, the entity carried by `parentEvent`) with a fresh
+  // event id, filed under `tag`; the block then hands it to
+  // Des::ProcessTimeoutDataAddition. A timeout of that tag that is no
+  // longer scheduled is rearmed with these values and returned instead of
+  // a new one; one that is still scheduled raises
+  // DES_TimeoutAlreadyScheduled ("Error", block name, tag) and stays as it
+  // was. The result is always this entity's.
+  TimeoutData* CreateTimeout(const char* tag, const double& time, const int& priority,
+                             NodeInterface* blk, DesEvent* parentEvent, int noDestinationOpt);
+  // The timeout of that tag (scheduled or not), or null;
+  // DES_TimeoutTagNotFound ("Error", block name, tag) when mustExist.
+  TimeoutData* FindTimeout(NodeInterface* blk, const char* tag, bool mustExist) const;
+  // Every scheduled timeout learns the event that now carries the entity.
+  void SetTimeoutParentEvent(DesEvent* event);
+  // Every scheduled timeout goes to its engine's ProcessTimeoutDataAddition
+  // (on a failure those filed so far are taken back) or
+  // ProcessTimeoutDataRemoval. A scheduled timeout without an engine raises
+  // DES_GenericInternalErr ("invalid des pointer").
+  void AddAllTimeoutsToTimeoutCollection();
+  void RemoveAllTimeoutsFromTimeoutCollection();
+
   // ---------------------------------------------------------------- Composite entities
   // Members are ordered by type name, then sequence; the composite owns
   // them and shares their attribute and timer objects, so writes through
@@ -305,6 +332,10 @@ class DesEntity : public BlockData {
   Attribute* FindOrCreateForWrite(NodeInterface* blk, const char* name, MakeDef makeDef);
   void DeleteSubEntities();
   void DeleteTimeouts();
+  // Timeouts: an entity that leaves the model without being deleted (to
+  // its type's recycle list) cancels its scheduled timeouts and those of
+  // its members, and they forget the event that carried it.
+  void CancelTimeoutsForRecycling();
   // Undoes a partly built entity when its construction fails.
   void DiscardOwned();
   // Composite entities: after a copy from `source`, the copy's attributes

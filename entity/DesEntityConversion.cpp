@@ -7,6 +7,7 @@
 
 #include "entity/DesEntity.h"
 #include "entity/EntityList.h"
+#include "kernel/TimeoutData.h"
 #include "support/DesExcept.h"
 #include "support/ErrExcept.h"
 #include "support/HostBridge.h"
@@ -299,8 +300,19 @@ hvArray* DesEntity::GetTimerDataAsHvArray() const {
 }
 
 hvArray* DesEntity::GetTimeoutDataAsHvArray() const {
-  // One column per timeout. The columns of the scheduled timeouts are
-  // written by the timeout operations, which come with TimeoutData; until
-  // then no entity holds a timeout and the array has no columns.
-  return Made(hvCreateCellMatrix(3, timeouts.size()));
+  // One column per timeout; the scheduled ones fill the first columns in
+  // tag order and the rest stay empty.
+  HvCleaner guard;
+  hvArray* cells = Made(hvCreateCellMatrix(3, timeouts.size()));
+  guard.addHvArray(cells);
+  size_t column = 0;
+  for (const TimeoutData* td : timeouts) {
+    if (td->IsCancelled()) continue;
+    const size_t at = 3 * column++;
+    hvSetCell(cells, at, Made(hvCreateString(td->GetTag().c_str())));
+    hvSetCell(cells, at + 1, Made(hvCreateDoubleScalar(td->GetTimeOfTimeoutEvent())));
+    hvSetCell(cells, at + 2, Made(hvCreateString(td->GetEventId().c_str())));
+  }
+  guard.removeHvArray(cells);
+  return cells;
 }

@@ -5,6 +5,7 @@
 #include "entity/AttribDef.h"
 #include "entity/DesEntity.h"
 #include "entity/EntityDef.h"
+#include "kernel/TimeoutData.h"
 #include "kernel/TimerData.h"
 #include "support/DesExcept.h"
 #include "support/HvCleaner.h"
@@ -79,9 +80,8 @@ void EntityList::BuildProbes(unsigned capacity) {
   dummyAttribute = RCPtr<Attribute>(new Attribute(attribDef));
   dummyDesEntity = new DesEntity(this, entityDef, nullptr, false, 0, false);
   dummyTimerData = RCPtr<TimerData>(new TimerData("<ILLEGAL>"));
-  // The probe timeout (an empty tag is all a lookup uses) is made together
-  // with the timeouts themselves; until then there is none.
-  dummyTimeoutData = nullptr;
+  // Lookups use only the probe's tag.
+  dummyTimeoutData = new TimeoutData("", 0.0, 0, nullptr, nullptr, 1);
 }
 
 void EntityList::AddDefaultTemplates() {
@@ -180,7 +180,9 @@ void EntityList::Termination() {
   dummyDesEntity = nullptr;
   dummyEntityDef = nullptr;
   delete probe;
+  TimeoutData* timeoutProbe = dummyTimeoutData;
   dummyTimeoutData = nullptr;
+  delete timeoutProbe;
   ReleaseRecycleLists();
 }
 

@@ -90,7 +90,7 @@ class EntityList : public PMMemMgr {
   DesEntity* dummyDesEntity;  // owned
   EntityDef* dummyEntityDef;  // kept alive by dummyDesEntity
   RCPtr<TimerData> dummyTimerData;
-  TimeoutData* dummyTimeoutData;  // owned; null until timeouts exist
+  TimeoutData* dummyTimeoutData;  // owned
   PartialEntityList* partialEntityList;  // owned, with its lists
   // List nodes given up by recycled entities that were taken again.
   RecycleList spareRecycleNodes;

@@ -1,5 +1,7 @@
 #include "kernel/Des.h"
 
+#include <string>
+
 #include "entity/Attribute.h"
 #include "entity/DesData.h"
 #include "entity/DesDataInfo.h"
@@ -9,6 +11,9 @@
 #include "entity/EntityList.h"
 #include "kernel/DesEvent.h"
 #include "kernel/TimerData.h"
+#include "kernel/TimeoutCalendarBase.h"
+#include "kernel/TimeoutCalendarFactory.h"
+#include "kernel/TimeoutData.h"
 #include "kernel/EventCalendarFactory.h"
 #include "kernel/EventHdlPolicy.h"
 #include "support/DesExcept.h"
@@ -55,7 +60,7 @@ void Des::CreateSharedPools() {
   DesEntity::newMemPool(4, 2.0);
   DesEvent::newMemPool(4, 2.0);
   TimerData::newMemPool(4, 2.0);
-  // POOL HOOK (timeouts): TimeoutData.
+  TimeoutData::newMemPool(4, 2.0);
 }
 
 void Des::DestroySharedPools() {
@@ -71,7 +76,7 @@ void Des::DestroySharedPools() {
   DesEntity::deleteMemPool();
   DesEvent::deleteMemPool();
   TimerData::deleteMemPool();
-  // POOL HOOK (timeouts): TimeoutData, before the value pools.
+  TimeoutData::deleteMemPool();
   DesDataPool::deleteMemPool();
 }
 
@@ -112,15 +117,13 @@ void Des::StartCalendar(int handling, uint64_t, int seed, int combined,
                                                       maxEventsAtTimeStep, this)
                       : NewRandomizedEventCalendar(EVENT_STORAGE_INDEXED_HEAP,
                                                    maxEventsAtTimeStep, this);
-  if (combined == 0 && calendarsPolicy != 1) {
-    // TIMEOUT HOOK: create the separate TimeoutCalendar here, over the same
-    // handling type and timeout storage type 0. Until it exists there is no
-    // timeout calendar.
-    timeoutCalendar = nullptr;
-  } else {
-    timeoutCalendar = eventCalendar;
-  }
   try {
+    if (combined == 0 && calendarsPolicy != 1) {
+      timeoutCalendar = deterministic ? NewDeterministicTimeoutCalendar(0)
+                                      : NewRandomizedTimeoutCalendar(0);
+    } else {
+      timeoutCalendar = eventCalendar;
+    }
     eventCalendar->InitCalendar(seed);
     if (timeoutCalendar != nullptr) timeoutCalendar->InitCalendar(seed);
   } catch (...) {
@@ -154,6 +157,9 @@ void Des::TerminateCalendar() {
   EventCalendarBase* events = eventCalendar;
   timeoutCalendar = nullptr;
   eventCalendar = nullptr;
+  // The shared timeout event waits on the event calendar, which destroys it
+  // with the other waiting events.
+  currentTimeoutEvent = nullptr;
   if (timeouts != nullptr) timeouts->TerminateCalendar();
   if (events != nullptr && static_cast<DesCalendarBase*>(events) != timeouts)
     events->TerminateCalendar();
@@ -182,3 +188,94 @@ void Des::Terminate() {
 }
 
 void Des::ThrowNoCalendar() { EventHdlSupport::ReportNoCalendar(); }
+
+// ---------------------------------------------------------------- timeouts
+
+void Des::ProcessTimeoutDataAddition(TimeoutData* td) {
+  RequireCalendar();
+  if (timeoutCalendar == nullptr) ThrowNoCalendar();
+  if (td == nullptr) return;
+  // A timeout without a scheduling block would never be removed again (its
+  // entity removes only scheduled ones), and one without the event that
+  // carries its entity cannot make or retarget its event. Both are refused
+  // before anything changes.
+  if (td->IsCancelled()) {
+    const std::string text = "timeout with tag '" + td->GetTag() +
+                             "' has no scheduling block and cannot be scheduled";
+    throw new DesExcept(DES_GenericInternalErr, text.c_str());
+  }
+  if (td->GetEventPtrWithParentEntity() == nullptr) {
+    const std::string text = "timeout with tag '" + td->GetTag() +
+                             "' has no event carrying its entity; set it before the "
+                             "timeout is scheduled";
+    throw new DesExcept(DES_GenericInternalErr, text.c_str());
+  }
+
+  // Combined: the event calendar files the timeout as an event of its own.
+  if (timeoutCalendar == eventCalendar) {
+    timeoutCalendar->AddToTimeoutCollection(td);
+    return;
+  }
+
+  TimeoutData* before = timeoutCalendar->topTimeout();
+  timeoutCalendar->AddToTimeoutCollection(td);
+  TimeoutData* after = timeoutCalendar->topTimeout();
+  if (after == before) return;
+  if (currentTimeoutEvent == nullptr) {
+    try {
+      currentTimeoutEvent = after->CreateTimeoutDesEvent();
+    } catch (...) {
+      // Without its event the new earliest timeout would never fire.
+      timeoutCalendar->RemoveFromTimeoutCollection(td);
+      throw;
+    }
+    after->SetTimeoutEventPtr(currentTimeoutEvent);
+  } else {
+    eventCalendar->DeleteEvtWithoutLogging(currentTimeoutEvent);
+    if (before != nullptr) {
+      before->SetTimeoutEventPtr(nullptr);
+      before->SetEventType("Timeout");
+    }
+    after->SetupCurrentTimeoutEventFromTimeoutData(currentTimeoutEvent);
+  }
+  eventCalendar->AddEvt(currentTimeoutEvent);
+}
+
+void Des::ProcessTimeoutDataRemoval(TimeoutData* td) {
+  if (td == nullptr || td->IsCancelled()) return;
+  // No calendars (never started, or being terminated: termination resets
+  // the timeouts itself, and the waiting events go with the event
+  // calendar): the timeout only stops being scheduled.
+  if (timeoutCalendar == nullptr || eventCalendar == nullptr) {
+    td->ResetTimeoutData();
+    return;
+  }
+  const bool combined = timeoutCalendar == eventCalendar;
+  if (!(combined && outputDisabledForEndOfSim)) timeoutCalendar->RemoveFromTimeoutCollection(td);
+  if (combined) {
+    td->ResetTimeoutData();
+    return;
+  }
+  if (currentTimeoutEvent == nullptr || td->GetTimeoutEventPtr() != currentTimeoutEvent) {
+    td->ResetTimeoutData();
+    return;
+  }
+  // The shared event stands for td. While td fires, its event has already
+  // left the calendar and is the one being handled.
+  if (!td->IsExecuting()) eventCalendar->DeleteEvt(currentTimeoutEvent);
+  td->ResetTimeoutData();
+  if (timeoutCalendar->IsEmpty()) {
+    DesEvent* gone = currentTimeoutEvent;
+    currentTimeoutEvent = nullptr;
+    delete gone;
+    return;
+  }
+  TimeoutData* next = timeoutCalendar->topTimeout();
+  next->SetupCurrentTimeoutEventFromTimeoutData(currentTimeoutEvent);
+  eventCalendar->AddEvtWithoutLogging(currentTimeoutEvent);
+}
+
+void Des::PrintTimeoutDeletion(TimeoutData* td) {
+  if (td == nullptr || td->IsCancelled() || timeoutCalendar == nullptr) return;
+  timeoutCalendar->PrintTimeoutDeletion(td);
+}

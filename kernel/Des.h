@@ -61,6 +61,24 @@ class Des {
   void DeleteEvtWithoutLogging(DesEvent* e) { RequireCalendar()->DeleteEvtWithoutLogging(e); }
   void AddIntEvt(DesEvent* e) { RequireCalendar()->AddIntEvt(e); }
 
+  // Timeout bookkeeping. With separate calendars one event on the event
+  // calendar stands for the earliest scheduled timeout and is retargeted as
+  // that changes; with combined calendars every timeout has its own event.
+  //
+  // Files a scheduled timeout. It must have a scheduling block and an event
+  // carrying its entity (DES_GenericInternalErr otherwise, with nothing
+  // changed).
+  void ProcessTimeoutDataAddition(TimeoutData* td);
+  // Takes a scheduled timeout out of the collection and resets it; a
+  // timeout that is not scheduled is left alone. The event that stood for
+  // it is retargeted to the next timeout or released.
+  void ProcessTimeoutDataRemoval(TimeoutData* td);
+  // Logs the cancellation of a scheduled timeout.
+  void PrintTimeoutDeletion(TimeoutData* td);
+  // The event standing for the earliest timeout (separate calendars), or
+  // null.
+  DesEvent* GetCurrentTimeoutEvent() const { return currentTimeoutEvent; }
+
   // The clock lives in the event calendar; before StartCalendar it reads
   // -1.0 and writes are ignored.
   double GetTimeNow() const { return eventCalendar != nullptr ? eventCalendar->GetTimeNow() : -1.0; }

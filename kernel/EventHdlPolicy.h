@@ -22,6 +22,7 @@
 #include "kernel/DesEvent.h"
 #include "kernel/EventStoragePolicy.h"
 #include "kernel/RandomizedEventSet.h"
+#include "kernel/TimeoutData.h"
 #include "support/DesExcept.h"
 #include "support/PMAssertion.h"
 
@@ -112,14 +113,47 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
     if (IsWaiting(e)) RemoveWaiting(e);
   }
 
-  // TIMEOUT HOOKS: with combined calendars the timeouts' own events live
-  // here. Completed together with TimeoutData (create its event, record it in
-  // the timeout, AddEvt; on removal DeleteEvtWithoutLogging unless the
-  // simulation ended or the timeout is executing, then ResetTimeoutData; and
-  // the cancel log of the timeout's event).
-  void AddToTimeoutCollection(TimeoutData*) override {}
-  void RemoveFromTimeoutCollection(TimeoutData*) override {}
-  void PrintTimeoutDeletion(TimeoutData*) override {}
+  // With combined calendars every timeout has an event of its own here,
+  // made when the timeout is filed and released when it leaves: on
+  // cancellation once it is off the calendar, on firing when it is the
+  // event being handled (the run loop does not touch an executed event
+  // again). After the end of the simulation the event is left alone: the
+  // calendar destroys what still waits at termination, and events a stop
+  // request dropped are gone already.
+  void AddToTimeoutCollection(TimeoutData* td) override {
+    if (td == nullptr) return;
+    // Filing a timeout again replaces its event instead of leaving the old
+    // one behind.
+    if (DesEvent* old = td->GetTimeoutEventPtr()) {
+      DeleteEvtWithoutLogging(old);
+      td->SetTimeoutEventPtr(nullptr);
+      delete old;
+    }
+    DesEvent* e = td->CreateTimeoutDesEvent();
+    td->SetTimeoutEventPtr(e);
+    EventHdlPolicy::AddEvt(e);
+  }
+
+  void RemoveFromTimeoutCollection(TimeoutData* td) override {
+    if (td == nullptr) return;
+    DesEvent* e = td->GetTimeoutEventPtr();
+    bool release = false;
+    if (e != nullptr) {
+      if (td->IsExecuting()) {
+        release = true;
+      } else if (engine == nullptr || !engine->IsEndOfSim()) {
+        DeleteEvtWithoutLogging(e);
+        release = true;
+      }
+    }
+    td->ResetTimeoutData();
+    if (release) delete e;
+  }
+
+  void PrintTimeoutDeletion(TimeoutData* td) override {
+    if (cancelLogger != nullptr && td != nullptr && td->GetTimeoutEventPtr() != nullptr)
+      LogCancel(td->GetTimeoutEventPtr());
+  }
 
   // ------------------------------------------------------------- slots 15-19
 

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "entity/DesData.h"
+#include "kernel/TimeoutData.h"
 #include "tests/entity/EntityTestSupport.h"
 
 namespace {
@@ -110,7 +111,8 @@ TEST_F(RegistryTest, ProbesAreInPlaceUntilTermination) {
   EXPECT_NE(registry->GetDummyDesEntity(), nullptr);
   EXPECT_EQ(registry->GetDummyEntityDef(), registry->GetDummyDesEntity()->GetDef().get());
   EXPECT_TRUE(registry->GetDummyTimerData());
-  EXPECT_EQ(registry->GetDummyTimeoutData(), nullptr);
+  ASSERT_NE(registry->GetDummyTimeoutData(), nullptr);
+  EXPECT_TRUE(registry->GetDummyTimeoutData()->IsCancelled());
   EXPECT_TRUE(registry->GetPartialEntityList()->empty());
   EXPECT_GE(registry->GetPartialEntityList()->capacity(), 10u);
 }
