@@ -117,6 +117,13 @@ struct DesEntity::CompositeOps {
     }
   }
 
+  // Every scheduled timeout of `e` and of its members, at any depth,
+  // records `event` as the one that carries their entity.
+  static void RetargetTimeouts(DesEntity& e, DesEvent* event) {
+    e.SetTimeoutParentEvent(event);
+    for (DesEntity* member : e.subEntities) RetargetTimeouts(*member, event);
+  }
+
   // ------------------------------------------------------------ copies
 
   // After `copy` was made from `source` (members copied key by key,
@@ -192,10 +199,11 @@ bool DesEntity::InsertSeqEntities(NodeInterface* blk, DesEntity*& subEntity, boo
   // The member now travels with the composite. Whatever event carried it
   // before is no longer its carrier (and may be gone).
   newcomer.SetCarrierEvent(carrierEvent);
-  // Timeouts: the member keeps its own timeouts; combining does not move
-  // them to the composite. Once entities hold scheduled timeouts, those of
-  // the member must learn their new carrier here (the composite's event),
-  // as the event that carried the member before no longer does.
+  // Timeouts: the member keeps its own timeouts (they are not moved to the
+  // composite), but a timeout that fires must reach the block holding the
+  // composite, not the event that carried the member before (which may be
+  // gone by then).
+  CompositeOps::RetargetTimeouts(newcomer, carrierEvent);
   return true;
 }
 
@@ -246,9 +254,10 @@ DesEntity* DesEntity::RemoveSeqSubEntity(uint32_t seq) {
   // The caller owns the member now; until it hands it to an event nothing
   // carries it (the composite's event must not learn the member's id).
   member->SetCarrierEvent(nullptr);
-  // Timeouts: the member's own timeouts leave with it. Once entities hold
-  // scheduled timeouts, those must forget the composite's event here; the
-  // event that takes the member next becomes their carrier.
+  // Timeouts: the member's own timeouts leave with it and forget the
+  // composite's event; the block that puts the member on its next event
+  // tells them (SetTimeoutParentEvent).
+  CompositeOps::RetargetTimeouts(*member, nullptr);
   return member;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/TimeoutData.h"
 #include "tests/entity/EntityTestSupport.h"
 #include "tests/entity/MemoryChecks.h"
 
@@ -200,6 +201,26 @@ TEST_F(CompositeTest, TheMemberTravelsOnTheCompositesEvent) {
   // Renumbering must not reach the event that is gone.
   box->AssignId();
   EXPECT_EQ(boxEvent->GetEntityId(), box->GetId());
+  delete boxEvent;
+}
+
+TEST_F(CompositeTest, AMembersTimeoutsFollowTheEventThatCarriesIt) {
+  DesEntity* box = Make("Box", 0);
+  DesEvent* boxEvent = Carry(box);
+  DesEntity* wheel = Make("Wheel", 1);
+  DesEvent* wheelEvent = Carry(wheel);
+  TimeoutData* td = wheel->CreateTimeout("TO", 5.0, 0, block, wheelEvent, 1);
+  engine->ProcessTimeoutDataAddition(td);
+  ASSERT_EQ(wheelEvent->ReleaseEntity(), wheel);
+  delete wheelEvent;
+
+  ASSERT_TRUE(Combine(box, wheel));
+  // Firing now reaches the block that holds the composite.
+  EXPECT_EQ(td->GetEventPtrWithParentEntity(), boxEvent);
+  ASSERT_EQ(Split(box, 1), wheel);
+  EXPECT_EQ(td->GetEventPtrWithParentEntity(), nullptr);
+  EXPECT_FALSE(td->IsCancelled());
+  EXPECT_EQ(wheel->FindTimeout(block, "TO", false), td);
   delete boxEvent;
 }
 
@@ -403,19 +424,21 @@ TEST_F(CompositeTest, MembersAreFoundByTypeNameThenSequence) {
 }
 
 TEST_F(CompositeTest, MembersReadFromAStructureAreFoundByTypeButNotBySequence) {
-  Define("Pallet", List({{"Box", "Entity", entity_test::Entity("Box", List({{"w", "double", Scalar(1)}}))}}),
-         true);
+  hvArray* tray = entity_test::Entity("Tray", List({{"w", "double", Scalar(1)}}));
+  Define("Pallet", List({{"Tray", "Entity", tray}}), true);
   DesEntity* pallet = Make("Pallet", 0);
   EXPECT_EQ(Catch([&] { pallet->FindSeqSubEntity(0); }).code,
             static_cast<uint32_t>(DES_EntityNoSplit));
-  DesEntity* member = pallet->FindEntity("Box");
+  DesEntity* member = pallet->FindEntity("Tray");
   ASSERT_NE(member, nullptr);
-  // Found through the template's member as well.
-  EXPECT_EQ(registry->FindEntity("Box")->GetName(), "Box");
+  // A type that exists only as a member: the registry finds the template's.
+  DesEntity* templateMember = registry->FindEntity("Pallet")->FindEntity("Tray");
+  ASSERT_NE(templateMember, nullptr);
+  EXPECT_EQ(registry->FindEntity("Tray"), templateMember);
   // Deeper than the type's lookup level (1), the members are not searched.
   const uint32_t saved = DesEntity::lookupLevel;
   DesEntity::lookupLevel = 2;
-  EXPECT_EQ(pallet->FindEntity("Box"), nullptr);
+  EXPECT_EQ(pallet->FindEntity("Tray"), nullptr);
   DesEntity::lookupLevel = saved;
 
   // Once an entity is combined in, the pallet is a composite.
