@@ -158,17 +158,6 @@ TEST_F(CompositeTest, ANotExistingAttributeGivesWayToTheMembersOne) {
   EXPECT_EQ(Number(wheel, "Colour"), 6.0);
 }
 
-TEST_F(CompositeTest, TheNewcomersNotExistingAttributesAreNotShared) {
-  DesEntity* crate = Make("Crate", 0);
-  DesEntity* wheel = Make("Wheel", 1);
-  Attr(wheel, "Size")->SetExists(false);
-  Attr(wheel, "Colour")->SetExists(false);
-  Attribute* ownSize = Attr(crate, "Size");
-  ASSERT_TRUE(Combine(crate, wheel));
-  EXPECT_EQ(Attr(crate, "Size"), ownSize);
-  EXPECT_EQ(Number(crate, "Size"), 1.0);
-}
-
 TEST_F(CompositeTest, TheSharingStepsWorkOnTheirOwn) {
   DesEntity* box = Make("Box", 0);
   DesEntity* wheel = Make("Wheel", 1);
