@@ -270,6 +270,9 @@ DesEntity* DesEvent::ReleaseEntity() {
 // The only places where an event touches its entity.
 
 void DesEvent::AttachEntity(DesEntity* newEntity) {
+  // An entity this event stops carrying must not keep pointing here.
+  if (entity != nullptr && entity != newEntity && entity->GetCarrierEvent() == this)
+    entity->SetCarrierEvent(nullptr);
   entity = newEntity;
   if (newEntity == nullptr) {
     entityId = kNoEntityId;

@@ -222,3 +222,15 @@ TEST_F(Event, CapturedValueIsSharedNotCopied) {
   EXPECT_EQ(copy->GetDataUponSchedule().GetValuePtr().get(), value.GetValuePtr().get());
   delete copy;
 }
+
+TEST_F(Event, AnEntityTakenOffAnEventNoLongerPointsAtIt) {
+  engine.Start();
+  DesEntity* carried = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
+  DesEvent* e = Make(1.0, 0);
+  e->SetEntity(carried);
+  ASSERT_EQ(carried->GetCarrierEvent(), e);
+  e->SetEntity(nullptr);
+  EXPECT_EQ(carried->GetCarrierEvent(), nullptr);
+  EXPECT_EQ(e->GetEntityId(), "<none>");
+  carried->destroy();
+}
