@@ -1,10 +1,11 @@
-// The tarnwell command. Until the model runner exists it identifies the
-// library it was built with.
-#include <cstdio>
+// The tarnwell command: runs a built-in model and prints its summary.
+// `tarnwell --help` lists the options.
+#include <unistd.h>
 
-#include "tarnwell.h"
+#include <iostream>
 
-int main() {
-  std::printf("%s %s\n", GetProductName(), GetLibraryVersion());
-  return 0;
+#include "app/Runner.h"
+
+int main(int argc, char** argv) {
+  return RunTarnwell(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
 }

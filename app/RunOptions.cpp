@@ -1,0 +1,185 @@
+#include "app/RunOptions.h"
+
+#include <boost/program_options.hpp>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+
+namespace po = boost::program_options;
+
+namespace {
+
+// A bad value: the message names the option.
+struct BadValue : std::runtime_error {
+  BadValue(const std::string& option, const std::string& what)
+      : std::runtime_error("--" + option + ": " + what) {}
+};
+
+double Number(const std::string& option, const std::string& text) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(begin, &end);
+  if (text.empty() || *end != '\0' || errno == ERANGE || std::isnan(v))
+    throw BadValue(option, "'" + text + "' is not a number");
+  return v;
+}
+
+double Positive(const std::string& option, const std::string& text) {
+  const double v = Number(option, text);
+  if (!(v > 0.0) || std::isinf(v)) throw BadValue(option, "must be a positive number, not '" + text + "'");
+  return v;
+}
+
+uint64_t Count(const std::string& option, const std::string& text, uint64_t min, uint64_t max) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+    throw BadValue(option, "'" + text + "' is not a whole number");
+  errno = 0;
+  const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+  if (errno == ERANGE || v < min || v > max) {
+    std::ostringstream range;
+    range << "must be between " << min << " and " << max << ", not '" << text << "'";
+    throw BadValue(option, range.str());
+  }
+  return v;
+}
+
+bool IsNone(const std::string& text) { return text == "none" || text == "inf" || text == "infinite"; }
+
+}  // namespace
+
+ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
+  po::options_description desc(
+      "Usage: tarnwell [options]\n\n"
+      "Runs a discrete-event model on the Tarnwell engine and prints a summary.\n"
+      "Without options: a single-server queue whose customers arrive and are\n"
+      "served at exponential intervals and give up after an exponential patience.\n\n"
+      "Options");
+  // Values are read as text and checked below, so every message names the
+  // option and says what was wrong with the value.
+  desc.add_options()
+      ("help,h", "show this help and exit")
+      ("model", po::value<std::string>()->value_name("NAME"),
+       "queue (default): generator, queue with patience, k servers, sinks for served\n"
+       "  and timed-out customers;\n"
+       "assembly: frames and panels are paired by a combiner, served as one\n"
+       "  assembly, inspected, and split into their parts again")
+      ("end-time", po::value<std::string>()->value_name("T"), "simulated time to run (default 100000)")
+      ("seed", po::value<std::string>()->value_name("N"),
+       "seed of every random stream and of the randomised event order (default 1)")
+      ("arrival-rate", po::value<std::string>()->value_name("L"),
+       "arrivals per time unit, exponential intervals (default 0.9)")
+      ("service-rate", po::value<std::string>()->value_name("M"),
+       "services per time unit per server, exponential (default 1)")
+      ("panel-rate", po::value<std::string>()->value_name("L"),
+       "assembly: panels per time unit (default: the arrival rate)")
+      ("servers", po::value<std::string>()->value_name("K"), "number of servers (default 1)")
+      ("capacity", po::value<std::string>()->value_name("N|inf"),
+       "places in the queue; a full queue holds up the arrivals (default inf)")
+      ("patience", po::value<std::string>()->value_name("MEAN|none"),
+       "queue model: mean time a customer waits before giving up, exponential\n"
+       "  (default 10); none: customers never give up")
+      ("patience-fixed", "patience is exactly MEAN instead of exponential")
+      ("priority-attribute", po::value<std::string>()->value_name("NAME"),
+       "serve the queue by this attribute, smallest first, instead of first in\n"
+       "  first out (customers carry Serial, Priority and TimeInSystem)")
+      ("limit", po::value<std::string>()->value_name("N"),
+       "stop each generator after N entities (default: no limit)")
+      ("panel-limit", po::value<std::string>()->value_name("N"),
+       "assembly: stop the panel generator after N panels (default: --limit)")
+      ("handling", po::value<std::string>()->value_name("MODE"),
+       "order of simultaneous events: deterministic (default) or randomised")
+      ("calendars", po::value<std::string>()->value_name("MODE"),
+       "separate (default): timeouts in a calendar of their own; combined: the\n"
+       "  event calendar holds the timeouts too")
+      ("max-events-per-step", po::value<std::string>()->value_name("N"),
+       "most events at one simulation time before the run fails (default 1000000)")
+      ("csv", po::value<std::string>()->value_name("FILE"),
+       "write one row per entity leaving the model to FILE")
+      ("progress", po::value<std::string>()->value_name("WHEN"),
+       "progress bar on standard error: auto (default, when it is a terminal),\n"
+       "  always or never");
+
+  ParseOutcome outcome;
+  po::variables_map vm;
+  try {
+    po::store(po::command_line_parser(argc, argv).options(desc).run(), vm);
+    po::notify(vm);
+    if (vm.count("help")) {
+      std::ostringstream help;
+      help << desc << "\nExit status: 0 done (also when the model stalled), 1 the simulation failed\n"
+                      "with a catalogue error, 2 invalid options.\n";
+      outcome.kind = ParseOutcome::Help;
+      outcome.text = help.str();
+      return outcome;
+    }
+    auto text = [&vm](const char* name) { return vm[name].as<std::string>(); };
+    if (vm.count("model")) {
+      o.model = text("model");
+      if (o.model != "queue" && o.model != "assembly")
+        throw BadValue("model", "unknown model '" + o.model + "' (queue or assembly)");
+    }
+    if (vm.count("end-time")) o.endTime = Positive("end-time", text("end-time"));
+    if (vm.count("seed")) o.seed = static_cast<int>(Count("seed", text("seed"), 0, 2147483647));
+    if (vm.count("arrival-rate")) o.arrivalRate = Positive("arrival-rate", text("arrival-rate"));
+    if (vm.count("service-rate")) o.serviceRate = Positive("service-rate", text("service-rate"));
+    if (vm.count("panel-rate")) o.partBRate = Positive("panel-rate", text("panel-rate"));
+    if (vm.count("servers")) o.servers = static_cast<int>(Count("servers", text("servers"), 1, 100000));
+    if (vm.count("capacity")) {
+      const std::string c = text("capacity");
+      o.capacity = IsNone(c) ? 0 : static_cast<std::size_t>(Count("capacity", c, 1, UINT32_MAX));
+    }
+    if (vm.count("patience")) {
+      const std::string p = text("patience");
+      o.patience = IsNone(p) ? 0.0 : Positive("patience", p);
+    }
+    o.patienceFixed = vm.count("patience-fixed") > 0;
+    if (vm.count("priority-attribute")) {
+      o.priorityAttribute = text("priority-attribute");
+      if (o.priorityAttribute.empty()) throw BadValue("priority-attribute", "needs an attribute name");
+    }
+    if (vm.count("limit")) o.limit = Count("limit", text("limit"), 1, UINT64_MAX);
+    if (vm.count("panel-limit")) o.limitB = Count("panel-limit", text("panel-limit"), 1, UINT64_MAX);
+    if (vm.count("handling")) {
+      const std::string h = text("handling");
+      if (h == "deterministic")
+        o.handling = 0;
+      else if (h == "randomised" || h == "randomized")
+        o.handling = 1;
+      else
+        throw BadValue("handling", "'" + h + "' is neither deterministic nor randomised");
+    }
+    if (vm.count("calendars")) {
+      const std::string c = text("calendars");
+      if (c != "separate" && c != "combined")
+        throw BadValue("calendars", "'" + c + "' is neither separate nor combined");
+      o.combinedCalendars = c == "combined";
+    }
+    if (vm.count("max-events-per-step"))
+      o.maxEventsAtTimeStep = Count("max-events-per-step", text("max-events-per-step"), 1, UINT32_MAX);
+    if (vm.count("csv")) {
+      o.csvPath = text("csv");
+      if (o.csvPath.empty()) throw BadValue("csv", "needs a file name");
+    }
+    if (vm.count("progress")) {
+      const std::string p = text("progress");
+      if (p == "auto")
+        o.progress = RunOptions::ProgressAuto;
+      else if (p == "always")
+        o.progress = RunOptions::ProgressAlways;
+      else if (p == "never")
+        o.progress = RunOptions::ProgressNever;
+      else
+        throw BadValue("progress", "'" + p + "' is not auto, always or never");
+    }
+  } catch (const po::error& e) {
+    outcome.kind = ParseOutcome::Invalid;
+    outcome.text = e.what();
+  } catch (const BadValue& e) {
+    outcome.kind = ParseOutcome::Invalid;
+    outcome.text = e.what();
+  }
+  return outcome;
+}

@@ -1,0 +1,47 @@
+// The command line of the tarnwell runner: what model to run, for how long,
+// with which parameters and engine settings, and where to write results.
+// Every value is checked here, before anything runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct RunOptions {
+  enum Progress { ProgressAuto, ProgressAlways, ProgressNever };
+
+  std::string model = "queue";
+  double endTime = 100000.0;
+  int seed = 1;
+  double arrivalRate = 0.9;
+  double serviceRate = 1.0;
+  double partBRate = 0.0;  // assembly: panels per time unit; 0 = the arrival rate
+  int servers = 1;
+  std::size_t capacity = 0;  // 0: infinite
+  double patience = 10.0;    // mean patience; 0: customers never give up
+  bool patienceFixed = false;
+  std::string priorityAttribute;
+  uint64_t limit = 0;   // entities per generator; 0: no limit
+  uint64_t limitB = 0;  // assembly panels; 0: as limit
+  int handling = 0;
+  bool combinedCalendars = false;
+  uint64_t maxEventsAtTimeStep = 1000000;
+  std::string csvPath;
+  Progress progress = ProgressAuto;
+
+  // One server, infinite capacity, no patience, FIFO: the textbook M/M/1.
+  bool IsPlainMM1() const {
+    return model == "queue" && servers == 1 && capacity == 0 && patience == 0.0 &&
+           priorityAttribute.empty() && limit == 0;
+  }
+};
+
+struct ParseOutcome {
+  enum Kind { Run, Help, Invalid };
+  Kind kind = Run;
+  std::string text;  // the help text, or the one-line error
+};
+
+// Reads argv into `options`. On Invalid, `text` is one line naming the
+// option at fault.
+ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& options);

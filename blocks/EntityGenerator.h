@@ -1,0 +1,59 @@
+// Makes entities of one type at intervals drawn from a distribution and
+// sends them out of its single output. Each entity gets a serial number
+// and attributes drawn from the block's rules. When the next block cannot
+// take the entity, the generator holds it and makes no new one until room
+// appears: the arrival process is blocked, not lost.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "blocks/EntityTypeSpec.h"
+#include "blocks/RandomStream.h"
+#include "host/ModelBlock.h"
+
+class EntityGenerator : public ModelBlock {
+ public:
+  EntityGenerator(EntityTypeSpec type, Distribution interval);
+  ~EntityGenerator() override;
+
+  // The serial number (1, 2, ...) goes into this attribute.
+  void SetSerialAttribute(const std::string& attribute) { serialAttribute = attribute; }
+  // Every entity gets a value drawn from `values` in this attribute.
+  void AddAttributeRule(const std::string& attribute, Distribution values);
+  // Stop after this many entities (0: no limit).
+  void SetLimit(uint64_t count) { limit = count; }
+
+  uint64_t Generated() const { return generated; }
+  void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const override;
+
+ protected:
+  void* Init() override;
+  void* Start() override;
+  bool CanAccept(int) const override { return false; }
+  DesEventFunctor* ArrivalHandler(int) override { return nullptr; }
+  void OnRoomDownstream(int outPort) override;
+  void ReleaseHeld() override;
+
+ private:
+  struct Rule {
+    std::string attribute;
+    Distribution values;
+  };
+
+  MSGRespEvent Generate(DesEvent* e);
+  // Sends the held entity if it can; schedules the next one once it went.
+  void Dispatch();
+
+  EntityTypeSpec type;
+  Distribution interval;
+  RandomStream random;
+  std::string serialAttribute;
+  std::vector<Rule> rules;
+  uint64_t limit;
+  uint64_t generated;
+  DesEventFunctor generateHandler;
+  DesEvent* timerEvent;  // the generation event; ours, waiting or idle
+  DesEvent* waiting;     // a made entity that could not leave yet
+};

@@ -1,0 +1,163 @@
+#include "blocks/Queue.h"
+
+#include <algorithm>
+
+#include "tarnwell.h"
+
+Queue::Queue(std::size_t maxEntities)
+    : ModelBlock(1, 2),
+      capacity(maxEntities),
+      impatient(false),
+      patience(Distribution::Fixed(0.0)),
+      head(0),
+      arrivals(0),
+      timedOutCount(0),
+      averageLength(0.0) {
+  arriveHandler.BindTo(this, &Queue::Arrive, "Arrive");
+  SetEventType("Queue");
+}
+
+Queue::~Queue() = default;
+
+void Queue::SetPatience(Distribution waiting, const std::string& tag) {
+  impatient = true;
+  patience = waiting;
+  timeoutTag = tag;
+}
+
+void* Queue::Init() {
+  random.Seed(Seed());
+  return nullptr;
+}
+
+bool Queue::CanAccept(int) const {
+  return capacity == kInfinite || Length() + leaving.size() + PendingArrivals(0) < capacity;
+}
+
+MSGRespEvent Queue::Arrive(DesEvent* e) {
+  // Read the ordering key before the entity becomes ours: a failure leaves
+  // it with the arrivals, which Stop releases.
+  const double key = priorityAttribute.empty()
+                         ? 0.0
+                         : e->GetEntity()->ReadNumberFromAttribute(this, priorityAttribute.c_str());
+  TakeArrival(e, 0);
+  Insert(Entry{key, arrivals++, e});
+  NoteLength();
+  Serve();
+  if (impatient) {
+    // Only an entity that actually has to wait gets a deadline.
+    for (std::size_t i = head; i < entries.size(); ++i) {
+      if (entries[i].carrier != e) continue;
+      const double deadline = Now() + patience.Draw(random);
+      const int priority = 0;
+      TimeoutData* timeout =
+          e->GetEntity()->CreateTimeout(timeoutTag.c_str(), deadline, priority, this, e, 1);
+      Engine()->ProcessTimeoutDataAddition(timeout);
+      break;
+    }
+  }
+  return MSGRespEvent();
+}
+
+void Queue::Insert(const Entry& entry) {
+  auto later = std::upper_bound(
+      entries.begin() + static_cast<std::ptrdiff_t>(head), entries.end(), entry,
+      [](const Entry& a, const Entry& b) { return a.key < b.key || (a.key == b.key && a.order < b.order); });
+  entries.insert(later, entry);
+}
+
+void Queue::RemoveAt(std::size_t index) {
+  if (index == head) {
+    ++head;
+    // Reclaim the spent front once it outweighs the live part.
+    if (head > 64 && head * 2 > entries.size()) {
+      entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(head));
+      head = 0;
+    }
+  } else {
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
+  }
+  if (head == entries.size()) {
+    entries.clear();
+    head = 0;
+  }
+}
+
+void Queue::CancelPatience(DesEvent* carrier) {
+  if (!impatient) return;
+  TimeoutData* timeout = carrier->GetEntity()->FindTimeout(this, timeoutTag.c_str(), false);
+  if (timeout != nullptr && !timeout->IsCancelled()) Engine()->ProcessTimeoutDataRemoval(timeout);
+}
+
+void Queue::Serve() {
+  bool madeRoom = false;
+  while (Length() > 0 && CanSend(kOut)) {
+    DesEvent* carrier = entries[head].carrier;
+    CancelPatience(carrier);
+    RemoveAt(head);
+    madeRoom = true;
+    Send(kOut, carrier);
+  }
+  if (madeRoom) {
+    NoteLength();
+    NotifyUpstream(0);
+  }
+}
+
+bool Queue::ExecuteTimeoutEvent(DesEvent* event, TimeoutData* timeout) {
+  CountEvent();
+  for (std::size_t i = head; i < entries.size(); ++i) {
+    if (entries[i].carrier != event) continue;
+    if (!IsConnected(kTimedOut)) {
+      // Nowhere to go: the timeout's option decides between an error and a
+      // warning; the entity stays where it is.
+      timeout->ProcessTimedoutEntityNoDest(this);
+      return false;
+    }
+    RemoveAt(i);
+    ++timedOutCount;
+    leaving.push_back(event);
+    SendTimedOut();
+    NoteLength();
+    NotifyUpstream(0);
+    return true;
+  }
+  return false;
+}
+
+void Queue::SendTimedOut() {
+  while (!leaving.empty() && CanSend(kTimedOut)) {
+    DesEvent* carrier = leaving.front();
+    leaving.erase(leaving.begin());
+    Send(kTimedOut, carrier);
+  }
+}
+
+void Queue::OnRoomDownstream(int outPort) {
+  if (outPort == kTimedOut) {
+    SendTimedOut();
+    NoteLength();
+    NotifyUpstream(0);
+  } else {
+    Serve();
+  }
+}
+
+void Queue::ForEachHeld(const std::function<void(const DesEntity*)>& visit) const {
+  ModelBlock::ForEachHeld(visit);
+  for (std::size_t i = head; i < entries.size(); ++i) visit(entries[i].carrier->GetEntity());
+  for (DesEvent* e : leaving) visit(e->GetEntity());
+}
+
+void Queue::CloseStatistics(double endTime) { averageLength = length.Close(endTime); }
+
+void Queue::ReleaseHeld() {
+  for (std::size_t i = head; i < entries.size(); ++i) {
+    CancelPatience(entries[i].carrier);
+    Release(entries[i].carrier);
+  }
+  entries.clear();
+  head = 0;
+  for (DesEvent* e : leaving) Release(e);
+  leaving.clear();
+}

@@ -1,0 +1,13 @@
+#include "blocks/ReadTimer.h"
+
+#include "tarnwell.h"
+
+ReadTimer::ReadTimer(std::string timerTag) : tag(std::move(timerTag)) { SetEventType("ReadTimer"); }
+
+ReadTimer::~ReadTimer() = default;
+
+void ReadTimer::Process(DesEntity* entity) {
+  const double value = entity->FindTimer(this, tag.c_str(), true)->GetLapsedTime();
+  if (!targetAttribute.empty()) entity->WriteNumberToAttribute(this, targetAttribute.c_str(), value);
+  elapsed.Add(value);
+}

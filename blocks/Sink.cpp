@@ -1,0 +1,22 @@
+#include "blocks/Sink.h"
+
+#include "tarnwell.h"
+
+Sink::Sink() : ModelBlock(1, 0), count(0), last(0.0) {
+  arriveHandler.BindTo(this, &Sink::Arrive, "Arrive");
+  SetEventType("Sink");
+}
+
+Sink::~Sink() = default;
+
+MSGRespEvent Sink::Arrive(DesEvent* e) {
+  // The observer may fail (an attribute it reads is missing); the entity
+  // then stays among the arrivals and is released with the model.
+  if (observe) observe(*this, *e->GetEntity(), Now());
+  TakeArrival(e, 0);
+  ++count;
+  last = Now();
+  // The event owns the entity: deleting it ends (or recycles) the entity.
+  delete e;
+  return MSGRespEvent();
+}

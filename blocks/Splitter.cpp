@@ -1,0 +1,53 @@
+#include "blocks/Splitter.h"
+
+#include <algorithm>
+
+#include "tarnwell.h"
+
+Splitter::Splitter(int outputCount) : ModelBlock(1, outputCount), outputs(outputCount), split(0) {
+  arriveHandler.BindTo(this, &Splitter::Arrive, "Arrive");
+  SetEventType("Split");
+}
+
+Splitter::~Splitter() = default;
+
+MSGRespEvent Splitter::Arrive(DesEvent* e) {
+  DesEntity* composite = e->GetEntity();
+  // Not a composite: the library's own refusal (DES_EntityNoSplit).
+  if (composite->GetHasSubEntity() == 0) composite->FindSeqSubEntity(1);
+  sequences.clear();
+  for (const DesEntity* member : *composite->GetEntitySet()) sequences.push_back(member->GetSequence());
+  std::sort(sequences.begin(), sequences.end());
+  for (uint32_t seq : sequences) {
+    DesEntity* member = composite->RemoveSeqSubEntity(seq);
+    if (member == nullptr) continue;
+    member->SetIsSubEntity(false);
+    const int port = static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(seq, 1), outputs)) - 1;
+    leaving.push_back(Member{port, new DesEvent(Now(), 0, this, member)});
+  }
+  TakeArrival(e, 0);
+  ++split;
+  delete e;  // the emptied composite ends with its carrier
+  SendMembers();
+  return MSGRespEvent();
+}
+
+void Splitter::SendMembers() {
+  // Members leave in sequence order; a blocked output holds back the rest.
+  while (!leaving.empty() && CanSend(leaving.front().port)) {
+    Member next = leaving.front();
+    leaving.erase(leaving.begin());
+    Send(next.port, next.carrier);
+  }
+  if (leaving.empty()) NotifyUpstream(0);
+}
+
+void Splitter::ForEachHeld(const std::function<void(const DesEntity*)>& visit) const {
+  ModelBlock::ForEachHeld(visit);
+  for (const Member& m : leaving) visit(m.carrier->GetEntity());
+}
+
+void Splitter::ReleaseHeld() {
+  for (const Member& m : leaving) Release(m.carrier);
+  leaving.clear();
+}

@@ -1,0 +1,12 @@
+#include "blocks/StartTimer.h"
+
+#include "tarnwell.h"
+
+StartTimer::StartTimer(std::string timerTag) : tag(std::move(timerTag)) { SetEventType("StartTimer"); }
+
+StartTimer::~StartTimer() = default;
+
+void StartTimer::Process(DesEntity* entity) {
+  RCPtr<TimerData> timer = entity->FindOrCreateTimer(this, tag.c_str());
+  timer->SetTimer(Now(), this);
+}

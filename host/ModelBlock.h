@@ -1,0 +1,123 @@
+// Base of the blocks that the model driver runs: what the host's block
+// framework gives every discrete-event block. It names the block (path and
+// host object for diagnostics), connects output ports to input ports of
+// other blocks, and implements the hand-over of entities between blocks.
+//
+// Hand-over protocol. An entity always travels inside its carrier event, and
+// that event always belongs to exactly one block:
+//  - a sender asks CanSend(port); the receiver answers from its free room,
+//    counting entities already on their way to it;
+//  - Send(port, e) reserves that room, moves the event into the receiver's
+//    list of incoming events and schedules it, at the current time, to the
+//    receiver's arrival handler for that port;
+//  - the arrival handler calls TakeArrival once it has done everything that
+//    can fail, and from then on keeps the event in its own lists;
+//  - a block that cannot pass an entity on keeps it; the receiver calls
+//    NotifyUpstream(port) whenever it makes room, and every block connected
+//    to that port gets OnRoomDownstream and tries again.
+// Because every event sits in exactly one block's lists, Stop can cancel
+// and destroy everything the model still holds, also after a failure in the
+// middle of a time step.
+//
+// Life of a block, driven by the host: Attach (joins an engine), Init
+// (defines entity types, from the BlockData hooks), Start (schedules the
+// first events), the run, CloseStatistics, Stop (releases every held
+// entity), then the engine terminates.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "entity/BlockData.h"
+#include "kernel/DesEventFunctor.h"
+#include "kernel/NodeInterface.h"
+
+class Des;
+class DesEntity;
+class DesEvent;
+
+class ModelBlock : public NodeInterface, public BlockData {
+ public:
+  ModelBlock(int inputPorts, int outputPorts);
+  ModelBlock(const ModelBlock&) = delete;
+  ModelBlock& operator=(const ModelBlock&) = delete;
+  ~ModelBlock() override;
+
+  // The driver hands the block its engine, its host object (the handle that
+  // diagnostics name) and its path, e.g. "mm1/Queue".
+  void Attach(Des* engine, void* hostObject, const std::string& blockPath, uint64_t blockSeed);
+
+  // Output `outPort` of this block feeds input `inPort` of `to`.
+  void Connect(int outPort, ModelBlock* to, int inPort = 0);
+
+  const char* GetBlkParentName() const override { return path.c_str(); }
+  void* getObjProxy() override { return hostObject; }
+  std::string* Get_FullPathPtr() override { return &path; }
+  const std::string& Path() const { return path; }
+
+  // Cancels and destroys every event (and so every entity) the block still
+  // holds: incoming ones and those of ReleaseHeld. Returns true.
+  bool Stop() override;
+
+  // Every entity the block holds now (a composite counts once).
+  virtual void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const;
+  std::size_t EntitiesHeld() const;
+  // Events this block's handlers have executed.
+  uint64_t EventsHandled() const { return eventsHandled; }
+  // Closes time averages at the end of the run.
+  virtual void CloseStatistics(double endTime);
+
+  // Why an entity is on its way to this block, for the stall report.
+  std::size_t IncomingCount() const { return incoming.size(); }
+
+ protected:
+  // Free room on an input port; entities already on their way count as
+  // taken (PendingArrivals).
+  virtual bool CanAccept(int inPort) const = 0;
+  // The handler that receives entities on `inPort`.
+  virtual DesEventFunctor* ArrivalHandler(int inPort) = 0;
+  // Room appeared downstream of `outPort`.
+  virtual void OnRoomDownstream(int outPort);
+  // Destroy what the block keeps in its own lists (see Release).
+  virtual void ReleaseHeld();
+
+  bool CanSend(int outPort) const;
+  bool IsConnected(int outPort) const;
+  // Hands the carrier over; the caller has already taken it out of its own
+  // lists. CanSend(outPort) must be true.
+  void Send(int outPort, DesEvent* carrier);
+  // The arrival on `inPort` is now the block's own.
+  void TakeArrival(DesEvent* carrier, int inPort);
+  std::size_t PendingArrivals(int inPort) const { return pending[inPort]; }
+  void NotifyUpstream(int inPort);
+
+  // Moves an event that belongs to this block on by `delay` from now, to
+  // one of this block's handlers.
+  void Schedule(DesEvent* e, double delay, DesEventFunctor* handler);
+  // Cancels an event if it waits on the calendar, then destroys it with
+  // its entity.
+  void Release(DesEvent* e);
+  void CountEvent() { ++eventsHandled; }
+
+  Des* Engine() const { return GetDesInstance(); }
+  double Now() const;
+  uint64_t Seed() const { return seed; }
+
+ private:
+  struct Link {
+    ModelBlock* block;
+    int port;
+  };
+
+  std::string path;
+  void* hostObject;
+  uint64_t seed;
+  uint64_t eventsHandled;
+  std::vector<Link> outputs;
+  std::vector<std::vector<Link>> upstream;
+  std::vector<std::size_t> pending;
+  std::vector<DesEvent*> incoming;
+};

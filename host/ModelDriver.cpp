@@ -1,0 +1,133 @@
+#include "host/ModelDriver.h"
+
+#include <chrono>
+#include <limits>
+#include <stdexcept>
+
+#include "host/HostControl.h"
+#include "host/ModelBlock.h"
+#include "entity/DesEntity.h"
+#include "kernel/Des.h"
+#include "support/ErrExcept.h"
+#include "support/PMException.h"
+
+namespace {
+
+// Block seeds are spread from the model seed so that blocks draw
+// independent streams and adding a block does not disturb the others.
+uint64_t SplitMix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+std::size_t Parts(const DesEntity* e) {
+  if (e->GetHasSubEntity() == 0) return 1;
+  std::size_t n = 0;
+  for (const DesEntity* member : *e->GetEntitySet()) n += Parts(member);
+  return n;
+}
+
+void Describe(PMException* e, RunReport& report) {
+  const brsvDiagnosticImpl* d = e->getBrErrMsg();
+  report.failed = true;
+  report.diagnostic = host::renderDiagnostic(d);
+  report.identifier = brsvDiagnosticIdentifier(d);
+  delete e;
+  // The host keeps every diagnostic it made until told otherwise.
+  host::releaseDiagnostics();
+}
+
+}  // namespace
+
+ModelDriver::ModelDriver(const DriverConfig& cfg) : config(cfg), ran(false) {
+  Des::InitMsgContext();
+  engine.reset(new Des());
+  engine->Initialize();
+}
+
+ModelDriver::~ModelDriver() {
+  // A driver that never ran still owes the engine its termination.
+  if (!ran) {
+    for (auto& b : blocks) b->DoStop();
+    engine->Terminate();
+  }
+  blocks.clear();
+}
+
+void ModelDriver::AddBlock(const std::string& name, std::unique_ptr<ModelBlock> block) {
+  if (ran) throw std::logic_error("blocks are added before the model runs");
+  const std::string path = config.modelName + "/" + name;
+  host::HostObject* object = host::addObject(path);
+  const uint64_t blockSeed = SplitMix(static_cast<uint64_t>(config.seed) * 1000003u + blocks.size());
+  block->Attach(engine.get(), object, path, blockSeed);
+  blocks.push_back(std::move(block));
+}
+
+RunReport ModelDriver::Run(const Progress& progress) {
+  if (ran) throw std::logic_error("a model runs once");
+  ran = true;
+  RunReport report;
+  const auto wallStart = std::chrono::steady_clock::now();
+  try {
+    for (auto& b : blocks) b->DoInit();
+    engine->Start();
+    engine->StartCalendar(config.handling, 0, config.seed, config.combinedCalendars ? 1 : 0,
+                          config.maxEventsAtTimeStep);
+    engine->SetEndTime(config.endTime);
+    for (auto& b : blocks) b->DoStart();
+    Advance(report, progress);
+  } catch (PMException* e) {
+    Describe(e, report);
+  } catch (...) {
+    // Not a catalogue error (the host's interrupt, for one): the engine
+    // still terminates before it travels on.
+    Finish(report);
+    throw;
+  }
+  report.wallSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  Finish(report);
+  return report;
+}
+
+void ModelDriver::Advance(RunReport& report, const Progress& progress) {
+  const double end = config.endTime;
+  double next = engine->GetDesNextTime(0.0);
+  while (next <= end) {
+    report.timeReached = next;
+    next = engine->ExecuteEvents(next, next, true);
+    ++report.timeSteps;
+    if (progress && (report.timeSteps & 0x3FF) == 0) progress(report.timeReached);
+  }
+  for (auto& b : blocks) b->CloseStatistics(end);
+  if (progress) progress(next == std::numeric_limits<double>::infinity() ? report.timeReached : end);
+  if (next == std::numeric_limits<double>::infinity()) {
+    // The calendar ran dry. Entities still waiting in blocks can never move
+    // again: the model stalled rather than finished.
+    for (auto& b : blocks)
+      if (b->EntitiesHeld() > 0) report.stalled = true;
+  } else {
+    report.timeReached = end;
+  }
+}
+
+void ModelDriver::Finish(RunReport& report) {
+  for (auto& b : blocks) {
+    const std::size_t held = b->EntitiesHeld();
+    report.eventsExecuted += b->EventsHandled();
+    report.entitiesInModel += held;
+    b->ForEachHeld([&report](const DesEntity* e) { report.partsInModel += Parts(e); });
+    if (held > 0) report.holdings.push_back(BlockHolding{b->Path(), held});
+  }
+  engine->DisableOutputForEndOfSim();
+  // The blocks' entities go before the engine: their pools and registry
+  // end with it.
+  try {
+    for (auto& b : blocks) b->DoStop();
+  } catch (PMException* e) {
+    if (!report.failed) Describe(e, report); else delete e;
+  }
+  engine->Terminate();
+}

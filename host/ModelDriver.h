@@ -1,0 +1,89 @@
+// Drives one model the way the host simulator drives the engine: registers
+// the message catalogue, constructs and initialises the engine, lets the
+// blocks define their entity types, starts the engine and its calendars,
+// advances time from event to event until the end time, then disables
+// output and terminates the engine.
+//
+// A catalogue error anywhere in the run ends it: the driver renders the
+// diagnostic as the host shows it (message, identifier, the paths of the
+// blocks it names), releases every entity the blocks still hold and
+// terminates the engine cleanly. When the calendar runs dry before the end
+// time while blocks still hold entities, the run is reported as stalled,
+// with each block that holds entities.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Des;
+class ModelBlock;
+
+struct DriverConfig {
+  std::string modelName = "model";
+  double endTime = 1000.0;
+  int handling = 0;  // 0 deterministic, 1 randomised order of simultaneous events
+  int seed = 1;
+  bool combinedCalendars = false;
+  uint64_t maxEventsAtTimeStep = 1000000;
+};
+
+struct BlockHolding {
+  std::string path;
+  std::size_t entities;
+};
+
+struct RunReport {
+  bool failed = false;
+  std::string diagnostic;   // as the host renders it; empty unless failed
+  std::string identifier;   // e.g. "VORTANE:DES_AttrNotFound"
+  double timeReached = 0.0;  // simulation time of the last step executed
+  bool stalled = false;
+  std::vector<BlockHolding> holdings;  // blocks holding entities at the end
+  std::size_t entitiesInModel = 0;  // held by blocks at the end; a composite counts once
+  std::size_t partsInModel = 0;     // the same, a composite counted by its members
+  uint64_t eventsExecuted = 0;
+  uint64_t timeSteps = 0;
+  double wallSeconds = 0.0;
+};
+
+class ModelDriver {
+ public:
+  // Called now and then during the run with the simulation time reached,
+  // and once more when the loop ends, before anything is released.
+  using Progress = std::function<void(double now)>;
+
+  explicit ModelDriver(const DriverConfig& config);
+  ModelDriver(const ModelDriver&) = delete;
+  ModelDriver& operator=(const ModelDriver&) = delete;
+  ~ModelDriver();
+
+  // Adds a block under the name `name` (its path is "<model>/<name>"); the
+  // driver owns it. Returns the block.
+  template <class B>
+  B* Add(const std::string& name, std::unique_ptr<B> block) {
+    B* raw = block.get();
+    AddBlock(name, std::unique_ptr<ModelBlock>(std::move(block)));
+    return raw;
+  }
+
+  // Runs the model once, start to termination.
+  RunReport Run(const Progress& progress = Progress());
+
+  const DriverConfig& Config() const { return config; }
+  Des* Engine() const { return engine.get(); }
+  const std::vector<std::unique_ptr<ModelBlock>>& Blocks() const { return blocks; }
+
+ private:
+  void AddBlock(const std::string& name, std::unique_ptr<ModelBlock> block);
+  void Advance(RunReport& report, const Progress& progress);
+  void Finish(RunReport& report);
+
+  DriverConfig config;
+  std::unique_ptr<Des> engine;
+  std::vector<std::unique_ptr<ModelBlock>> blocks;
+  bool ran;
+};
