@@ -244,9 +244,9 @@ class EngineWorkload : public Workload {
     des = new Des();
     des->Initialize();
     des->Start();
-    // Combined calendars: the hold model has no timeouts, and a separate
-    // timeout calendar would only sit idle.
-    des->StartCalendar(c.handling, 0, kCalendarSeed, 1, kMaxEventsAtTimeStep);
+    // Separate event and timeout calendars, the host's usual setting; the
+    // hold model schedules no timeouts, so the timeout calendar stays idle.
+    des->StartCalendar(c.handling, 0, kCalendarSeed, 0, kMaxEventsAtTimeStep);
     viaEngine = (c.storage == 3);
     if (viaEngine) {
       engineBlock = new HoldBlock<EngineSink>(des, EngineSink{des}, v);
