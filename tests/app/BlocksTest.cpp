@@ -1,0 +1,198 @@
+// The example blocks in small models of their own: ordering and capacity
+// of the queue, blocking, servers fed from attributes, timeouts without a
+// timeout port, and the refusals of the combiner and the splitter, each
+// ending in a clean termination.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "blocks/Combiner.h"
+#include "blocks/EntityGenerator.h"
+#include "blocks/Queue.h"
+#include "blocks/Server.h"
+#include "blocks/Sink.h"
+#include "blocks/Splitter.h"
+#include "host/HostControl.h"
+#include "host/ModelDriver.h"
+#include "tarnwell.h"
+
+namespace {
+
+template <class B, class... Args>
+std::unique_ptr<B> Make(Args&&... args) {
+  return std::unique_ptr<B>(new B(std::forward<Args>(args)...));
+}
+
+DriverConfig Config(double endTime) {
+  DriverConfig c;
+  c.modelName = "m";
+  c.endTime = endTime;
+  return c;
+}
+
+EntityTypeSpec Job() {
+  EntityTypeSpec job("Job");
+  job.With("Serial", "int", 0).With("Priority", "double", 0).With("Work", "double", 3);
+  return job;
+}
+
+TEST(Blocks, APriorityQueueServesTheSmallestAttributeFirst) {
+  ModelDriver driver(Config(100));
+  auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(0.1)));
+  gen->SetSerialAttribute("Serial");
+  gen->AddAttributeRule("Priority", Distribution::Between(0, 100));
+  gen->SetLimit(8);
+  auto* queue = driver.Add("Queue", Make<Queue>());
+  queue->SetPriorityAttribute("Priority");
+  auto* server = driver.Add("Server", Make<Server>(1, Distribution::Fixed(5)));
+  auto* sink = driver.Add("Sink", Make<Sink>());
+  gen->Connect(0, queue);
+  queue->Connect(0, server);
+  server->Connect(0, sink);
+  std::vector<double> priorities;
+  sink->SetObserver([&](const Sink& s, DesEntity& e, double) {
+    priorities.push_back(e.ReadNumberFromAttribute(const_cast<Sink*>(&s), "Priority"));
+  });
+  const RunReport r = driver.Run();
+  ASSERT_FALSE(r.failed) << r.diagnostic;
+  ASSERT_EQ(priorities.size(), 8u);
+  // The first job found the server free; the seven others waited together.
+  for (std::size_t i = 2; i < priorities.size(); ++i) EXPECT_LE(priorities[i - 1], priorities[i]);
+}
+
+TEST(Blocks, AFullQueueHoldsUpTheGeneratorUntilThereIsRoom) {
+  ModelDriver driver(Config(100.5));
+  auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
+  auto* queue = driver.Add("Queue", Make<Queue>(2));
+  auto* server = driver.Add("Server", Make<Server>(1, Distribution::Fixed(10)));
+  auto* sink = driver.Add("Sink", Make<Sink>());
+  gen->Connect(0, queue);
+  queue->Connect(0, server);
+  server->Connect(0, sink);
+  const RunReport r = driver.Run();
+  ASSERT_FALSE(r.failed);
+  // Service ends at 11, 21, ..., 91: nine jobs done; one in service, two
+  // waiting and one held by the generator, which makes no more meanwhile.
+  EXPECT_EQ(sink->Count(), 9u);
+  EXPECT_EQ(gen->Generated(), 13u);
+  std::vector<std::pair<std::string, std::size_t>> held;
+  for (const BlockHolding& h : r.holdings) held.emplace_back(h.path, h.entities);
+  EXPECT_EQ(held, (std::vector<std::pair<std::string, std::size_t>>{
+                      {"m/Gen", 1}, {"m/Queue", 2}, {"m/Server", 1}}));
+  EXPECT_FALSE(r.stalled);
+}
+
+TEST(Blocks, KServersTakeTheirServiceTimeFromAnAttribute) {
+  ModelDriver driver(Config(1000));
+  auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
+  auto* queue = driver.Add("Queue", Make<Queue>());
+  auto* server = driver.Add("Server", Make<Server>(3, std::string("Work")));
+  auto* sink = driver.Add("Sink", Make<Sink>());
+  gen->Connect(0, queue);
+  queue->Connect(0, server);
+  server->Connect(0, sink);
+  const RunReport r = driver.Run();
+  ASSERT_FALSE(r.failed);
+  // Every job takes exactly 3 on one of three servers: no one waits, and
+  // after the first three units all servers are always busy.
+  EXPECT_EQ(queue->AverageLength(), 0.0);
+  EXPECT_NEAR(server->Utilisation(), 1.0, 0.005);
+  EXPECT_EQ(sink->Count(), 997u);
+}
+
+TEST(Blocks, ATimeoutWithoutATimeoutPortIsAnErrorNamingTheQueue) {
+  const std::size_t before = host::liveAllocations();
+  {
+    ModelDriver driver(Config(100));
+    auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
+    auto* queue = driver.Add("Queue", Make<Queue>());
+    queue->SetPatience(Distribution::Fixed(2));
+    auto* server = driver.Add("Server", Make<Server>(1, Distribution::Fixed(10)));
+    auto* sink = driver.Add("Sink", Make<Sink>());
+    gen->Connect(0, queue);
+    queue->Connect(0, server);
+    server->Connect(0, sink);
+    const RunReport r = driver.Run();
+    ASSERT_TRUE(r.failed);
+    EXPECT_EQ(r.identifier, "VORTANE:DES_StorageBlock_TO_port_DISABLED");
+    EXPECT_NE(r.diagnostic.find("Error in 'm/Queue' block: An entity has timed out"), std::string::npos)
+        << r.diagnostic;
+    EXPECT_EQ(r.timeReached, 4.0);  // the job of t = 2 gave up at 4
+  }
+  EXPECT_EQ(host::liveAllocations(), before);
+}
+
+TEST(Blocks, TheSplitterRefusesAnEntityThatIsNoComposite) {
+  ModelDriver driver(Config(10));
+  auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
+  auto* split = driver.Add("Split", Make<Splitter>(2));
+  auto* sink = driver.Add("Sink", Make<Sink>());
+  gen->Connect(0, split);
+  split->Connect(0, sink);
+  split->Connect(1, sink);
+  const RunReport r = driver.Run();
+  ASSERT_TRUE(r.failed);
+  EXPECT_EQ(r.identifier, "VORTANE:DES_EntityNoSplit");
+  EXPECT_EQ(r.timeReached, 1.0);
+}
+
+TEST(Blocks, TheCombinerRefusesPartsThatShareAnAttributeName) {
+  const std::size_t before = host::liveAllocations();
+  {
+    ModelDriver driver(Config(10));
+    EntityTypeSpec other("Other");
+    other.With("Serial", "int", 0);  // Job has a Serial too
+    auto* a = driver.Add("A", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
+    auto* b = driver.Add("B", Make<EntityGenerator>(other, Distribution::Fixed(1)));
+    auto* combine = driver.Add("Assemble", Make<Combiner>(2, "Pair"));
+    auto* sink = driver.Add("Sink", Make<Sink>());
+    a->Connect(0, combine, 0);
+    b->Connect(0, combine, 1);
+    combine->Connect(0, sink);
+    const RunReport r = driver.Run();
+    ASSERT_TRUE(r.failed);
+    EXPECT_EQ(r.identifier, "VORTANE:DES_DuplicateAttribNameInEntity");
+    EXPECT_NE(r.diagnostic.find("Block: m/Assemble"), std::string::npos) << r.diagnostic;
+    EXPECT_EQ(sink->Count(), 0u);
+  }
+  EXPECT_EQ(host::liveAllocations(), before);
+}
+
+TEST(Blocks, CombinedPartsAreOneEntityUntilSplit) {
+  ModelDriver driver(Config(20.5));
+  EntityTypeSpec left("Left"), right("Right");
+  left.With("L", "double", 1);
+  right.With("R", "double", 2);
+  auto* a = driver.Add("A", Make<EntityGenerator>(left, Distribution::Fixed(1)));
+  auto* b = driver.Add("B", Make<EntityGenerator>(right, Distribution::Fixed(2)));
+  auto* combine = driver.Add("Assemble", Make<Combiner>(2, "Pair"));
+  auto* server = driver.Add("Server", Make<Server>(1, Distribution::Fixed(0.5)));
+  auto* split = driver.Add("Split", Make<Splitter>(2));
+  auto* lefts = driver.Add("Lefts", Make<Sink>());
+  auto* rights = driver.Add("Rights", Make<Sink>());
+  a->Connect(0, combine, 0);
+  b->Connect(0, combine, 1);
+  combine->Connect(0, server);
+  server->Connect(0, split);
+  split->Connect(0, lefts);
+  split->Connect(1, rights);
+  bool composite = false;
+  std::vector<std::string> types;
+  rights->SetObserver([&](const Sink&, DesEntity& e, double) {
+    types.push_back(e.GetName());
+    composite = composite || e.GetHasSubEntity() != 0 || e.GetIsSubEntity();
+  });
+  const RunReport r = driver.Run();
+  ASSERT_FALSE(r.failed) << r.diagnostic;
+  // Right parts come every 2 units: ten pairs made by t = 20, all out.
+  EXPECT_EQ(combine->Combined(), 10u);
+  EXPECT_EQ(lefts->Count(), 10u);
+  EXPECT_EQ(rights->Count(), 10u);
+  EXPECT_EQ(types, std::vector<std::string>(10, "Right"));
+  EXPECT_FALSE(composite);
+  EXPECT_EQ(a->Generated() + b->Generated(), 20u + r.partsInModel);
+}
+
+}  // namespace

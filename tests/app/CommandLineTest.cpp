@@ -1,0 +1,139 @@
+// The tarnwell command as a user meets it: exit statuses, one-line
+// messages naming the option at fault before anything runs, and a CSV file
+// that holds only whole rows when a run fails.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;  // standard output and standard error together
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+Result Tarnwell(const std::string& args, bool errOnly = false) {
+  const std::string command = std::string(TARNWELL_APP_PATH) + " " + args +
+                              (errOnly ? " 2>&1 >/dev/null" : " 2>&1");
+  Result r;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return r;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) r.out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+std::size_t Lines(const std::string& text) {
+  std::size_t n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+TEST(CommandLine, BadValuesExitWithStatusTwoAndOneLineNamingTheOption) {
+  const struct {
+    const char* args;
+    const char* option;
+  } cases[] = {
+      {"--arrival-rate -1", "--arrival-rate"},
+      {"--service-rate 0", "--service-rate"},
+      {"--end-time soon", "--end-time"},
+      {"--end-time nan", "--end-time"},
+      {"--model factory", "--model"},
+      {"--seed -3", "--seed"},
+      {"--servers 0", "--servers"},
+      {"--capacity 2.5", "--capacity"},
+      {"--patience -4", "--patience"},
+      {"--handling sometimes", "--handling"},
+      {"--calendars both", "--calendars"},
+      {"--max-events-per-step 0", "--max-events-per-step"},
+      {"--no-such-option", "--no-such-option"},
+      {"--seed", "--seed"},
+      {"--csv /nonexistent-dir/out.csv", "--csv"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Tarnwell(c.args);
+    EXPECT_EQ(r.status, 2) << c.args << "\n" << r.out;
+    EXPECT_EQ(Lines(r.out), 1u) << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find(c.option), std::string::npos) << c.args << "\n" << r.out;
+  }
+}
+
+TEST(CommandLine, HelpExplainsEveryOption) {
+  const Result r = Tarnwell("--help");
+  EXPECT_EQ(r.status, 0);
+  for (const char* option : {"--model", "--end-time", "--seed", "--arrival-rate", "--service-rate",
+                             "--servers", "--capacity", "--patience", "--handling", "--calendars",
+                             "--max-events-per-step", "--csv", "--progress", "--priority-attribute"})
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+TEST(CommandLine, TheDefaultModelPrintsItsSummary) {
+  const Result r = Tarnwell("--end-time 2000");
+  ASSERT_EQ(r.status, 0) << r.out;
+  for (const char* line : {"generated", "served", "timed out", "in the model at the end", "mean",
+                           "median", "95th percentile", "time-average queue length",
+                           "server utilisation", "events executed", "wall time", "events per second"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  // Customers give up in the default model, so it is not a plain M/M/1.
+  EXPECT_EQ(r.out.find("M/M/1 theory"), std::string::npos);
+  // Standard error is not a terminal here: no progress bar.
+  EXPECT_EQ(Tarnwell("--end-time 2000", true).out, "");
+}
+
+TEST(CommandLine, APlainMM1ShowsTheTheoryBesideTheMeasurements) {
+  const Result r = Tarnwell("--patience none --arrival-rate 0.5 --end-time 2000");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("M/M/1 theory"), std::string::npos) << r.out;
+}
+
+TEST(CommandLine, ACatalogueErrorExitsWithStatusOneAndLeavesOnlyWholeCsvRows) {
+  const std::string csv = ::testing::TempDir() + "tw_failed_run.csv";
+  const Result r = Tarnwell("--max-events-per-step 7 --csv " + Quote(csv));
+  // Under the sanitizer build a leak would change the status.
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("Exceeded maximum number of simultaneous events, 7"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Identifier: VORTANE:DES_MaxEventsAtTimeStep"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("entities\n"), std::string::npos) << "no summary after a failure";
+
+  std::ifstream in(csv, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  const std::string text = content.str();
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n');
+  std::istringstream lines(text);
+  std::string line;
+  std::size_t rows = 0;
+  while (std::getline(lines, line)) {
+    std::size_t commas = 0;
+    for (char c : line) commas += c == ',';
+    EXPECT_EQ(commas, 6u) << line;
+    ++rows;
+  }
+  EXPECT_GT(rows, 10u);
+  std::remove(csv.c_str());
+}
+
+TEST(CommandLine, AModelErrorNamesTheBlock) {
+  const Result r = Tarnwell("--priority-attribute Colour --end-time 100");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("Current entity does not contain attribute 'Colour'"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Block: queue/Queue"), std::string::npos) << r.out;
+}
+
+}  // namespace

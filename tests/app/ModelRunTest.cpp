@@ -1,0 +1,316 @@
+// The built-in models run end to end through the driver: entities are
+// conserved, runs repeat exactly for a seed, the plain M/M/1 queue matches
+// its theory, impatient customers leave once, assemblies come apart with
+// their attributes, and every engine arrangement runs every model.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/BuiltinModel.h"
+#include "app/RunOptions.h"
+#include "app/Runner.h"
+#include "host/HostControl.h"
+#include "host/ModelDriver.h"
+#include "tarnwell.h"
+
+namespace {
+
+struct Departure {
+  std::string exit;
+  std::string id;
+  std::string type;
+  std::map<std::string, double> attributes;
+};
+
+struct Outcome {
+  RunReport report;
+  uint64_t generated = 0;
+  uint64_t departed = 0;
+  uint64_t served = 0;
+  uint64_t timedOut = 0;
+  std::vector<Departure> departures;
+};
+
+// Runs a built-in model given as command-line options; with `record`,
+// every departing entity is written down.
+Outcome RunModel(std::vector<std::string> args, bool record = false) {
+  args.insert(args.begin(), "tarnwell");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  RunOptions options;
+  const ParseOutcome parsed = ParseRunOptions(static_cast<int>(argv.size()), argv.data(), options);
+  EXPECT_EQ(parsed.kind, ParseOutcome::Run) << parsed.text;
+
+  DriverConfig config;
+  config.modelName = options.model;
+  config.endTime = options.endTime;
+  config.seed = options.seed;
+  config.handling = options.handling;
+  config.combinedCalendars = options.combinedCalendars;
+  config.maxEventsAtTimeStep = options.maxEventsAtTimeStep;
+  Outcome out;
+  ModelDriver driver(config);
+  BuiltinModel model(options, driver);
+  if (record) {
+    const std::vector<std::string> names = model.AttributeNames();
+    model.ObserveDepartures([&out, names](const Sink& sink, DesEntity& e, double) {
+      Departure d;
+      d.exit = sink.Path();
+      d.id = e.GetId();
+      d.type = e.GetName();
+      NodeInterface* blk = const_cast<Sink*>(&sink);
+      for (const std::string& n : names)
+        if (e.HasAttribute(blk, n.c_str())) d.attributes[n] = e.ReadNumberFromAttribute(blk, n.c_str());
+      out.departures.push_back(d);
+    });
+  }
+  out.report = driver.Run();
+  out.generated = model.Generated();
+  out.departed = model.Departed();
+  out.served = model.Served();
+  out.timedOut = model.TimedOut();
+  return out;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// ---------------------------------------------------------------- every arrangement
+
+struct Arrangement {
+  const char* model;
+  const char* handling;
+  const char* calendars;
+};
+
+class EveryArrangement : public ::testing::TestWithParam<Arrangement> {};
+
+TEST_P(EveryArrangement, RunsToTheEndAndConservesEntities) {
+  const Arrangement a = GetParam();
+  const Outcome o = RunModel({"--model", a.model, "--handling", a.handling, "--calendars", a.calendars,
+                         "--end-time", "5000", "--seed", "11"});
+  ASSERT_FALSE(o.report.failed) << o.report.diagnostic;
+  EXPECT_FALSE(o.report.stalled);
+  EXPECT_EQ(o.report.timeReached, 5000.0);
+  EXPECT_GT(o.departed, 1000u);
+  // Every entity made is either gone or still somewhere in the model.
+  EXPECT_EQ(o.generated, o.departed + o.report.partsInModel);
+  if (std::string(a.model) == "queue") {
+    EXPECT_GT(o.timedOut, 0u);
+    EXPECT_EQ(o.generated, o.served + o.timedOut + o.report.entitiesInModel);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, EveryArrangement,
+    ::testing::Values(Arrangement{"queue", "deterministic", "separate"},
+                      Arrangement{"queue", "deterministic", "combined"},
+                      Arrangement{"queue", "randomised", "separate"},
+                      Arrangement{"queue", "randomised", "combined"},
+                      Arrangement{"assembly", "deterministic", "separate"},
+                      Arrangement{"assembly", "deterministic", "combined"},
+                      Arrangement{"assembly", "randomised", "separate"},
+                      Arrangement{"assembly", "randomised", "combined"}),
+    [](const ::testing::TestParamInfo<Arrangement>& info) {
+      return std::string(info.param.model) + "_" + info.param.handling + "_" + info.param.calendars;
+    });
+
+// ---------------------------------------------------------------- repeatability
+
+TEST(ModelRuns, TheSameSeedWritesTheSameCsvByteForByte) {
+  for (const char* model : {"queue", "assembly"}) {
+    std::vector<std::string> files;
+    for (int run = 0; run < 3; ++run) {
+      const std::string path = ::testing::TempDir() + "tw_repeat_" + model + std::to_string(run) + ".csv";
+      const std::string seed = run < 2 ? "5" : "6";
+      const char* argv[] = {"tarnwell", "--model", model, "--end-time", "3000", "--seed", seed.c_str(),
+                            "--handling", "randomised", "--csv", path.c_str()};
+      std::ostringstream out, err;
+      ASSERT_EQ(RunTarnwell(11, argv, out, err, false), 0) << err.str();
+      files.push_back(Slurp(path));
+      std::remove(path.c_str());
+    }
+    EXPECT_GT(files[0].size(), 10000u);
+    EXPECT_EQ(files[0], files[1]) << model;
+    EXPECT_NE(files[0], files[2]) << model << ": another seed, another run";
+  }
+}
+
+// ---------------------------------------------------------------- theory
+
+TEST(ModelRuns, PlainMM1MatchesTheoryWithinThreePercent) {
+  // rho = 0.5: about 100,000 customers in 200,000 time units. The sanitizer
+  // build is several times slower and runs a quarter of that, with the
+  // tolerance that its larger sampling error needs.
+#ifdef TARNWELL_SANITIZED_BUILD
+  const char* endTime = "50000";
+  const double tolerance = 0.06;
+#else
+  const char* endTime = "210000";
+  const double tolerance = 0.03;
+#endif
+  const char* argv[] = {"tarnwell", "--arrival-rate", "0.5", "--service-rate", "1", "--patience", "none",
+                        "--end-time", endTime, "--seed", "3"};
+  RunOptions options;
+  ASSERT_EQ(ParseRunOptions(11, argv, options).kind, ParseOutcome::Run);
+  ASSERT_TRUE(options.IsPlainMM1());
+  const Outcome o = RunModel({"--arrival-rate", "0.5", "--service-rate", "1", "--patience", "none",
+                         "--end-time", endTime, "--seed", "3"});
+  ASSERT_FALSE(o.report.failed);
+#ifndef TARNWELL_SANITIZED_BUILD
+  EXPECT_GE(o.served, 100000u);
+#endif
+  EXPECT_EQ(o.timedOut, 0u);
+  // Mean time in system, read back from the summary's own tally.
+  std::ostringstream out, err;
+  ASSERT_EQ(RunTarnwell(11, argv, out, err, false), 0);
+  const std::string summary = out.str();
+  const std::size_t at = summary.find("  mean");
+  ASSERT_NE(at, std::string::npos) << summary;
+  double measured = 0, theory = 0;
+  ASSERT_EQ(std::sscanf(summary.c_str() + at, "  mean %lf %lf", &measured, &theory), 2) << summary;
+  EXPECT_DOUBLE_EQ(theory, 2.0);
+  EXPECT_NEAR(measured, 2.0, 2.0 * tolerance) << summary;
+}
+
+// ---------------------------------------------------------------- patience
+
+TEST(ModelRuns, ImpatientCustomersLeaveOnceThroughTheirOwnExit) {
+  const Outcome o = RunModel({"--arrival-rate", "1.2", "--patience", "3", "--end-time", "3000"}, true);
+  ASSERT_FALSE(o.report.failed);
+  EXPECT_GT(o.timedOut, 100u);
+  EXPECT_GT(o.served, 1000u);
+  std::set<std::string> served, gaveUp;
+  for (const Departure& d : o.departures) {
+    (d.exit == "queue/Served" ? served : gaveUp).insert(d.id);
+    // The time in system of one who gave up is the wait in the queue.
+    if (d.exit == "queue/Timed Out") {
+      EXPECT_GT(d.attributes.at("TimeInSystem"), 0.0);
+    }
+  }
+  EXPECT_EQ(served.size(), o.served) << "ids are unique per run";
+  EXPECT_EQ(gaveUp.size(), o.timedOut);
+  for (const std::string& id : gaveUp) EXPECT_EQ(served.count(id), 0u) << id << " left twice";
+}
+
+TEST(ModelRuns, FixedPatienceBoundsTheWaitOfThoseWhoGiveUp) {
+  const Outcome o = RunModel({"--arrival-rate", "1.5", "--patience", "4", "--patience-fixed", "--end-time", "2000"},
+                        true);
+  ASSERT_FALSE(o.report.failed);
+  ASSERT_GT(o.timedOut, 0u);
+  for (const Departure& d : o.departures)
+    if (d.exit == "queue/Timed Out") {
+      EXPECT_NEAR(d.attributes.at("TimeInSystem"), 4.0, 1e-9);
+    }
+}
+
+// ---------------------------------------------------------------- assembly
+
+TEST(ModelRuns, AssembledPartsComeOutSplitWithTheirAttributes) {
+  const Outcome o = RunModel({"--model", "assembly", "--end-time", "2000", "--seed", "9"}, true);
+  ASSERT_FALSE(o.report.failed) << o.report.diagnostic;
+  std::set<double> frames, panels;
+  for (const Departure& d : o.departures) {
+    if (d.exit == "assembly/Frames Out") {
+      EXPECT_EQ(d.type, "Frame");
+      // Only a frame's own attributes: the panel's went with the panel.
+      EXPECT_EQ(d.attributes.count("PanelSerial"), 0u);
+      EXPECT_GE(d.attributes.at("Length"), 1.9);
+      EXPECT_LE(d.attributes.at("Length"), 2.1);
+      // Written through the assembly by the inspection, kept by the frame.
+      EXPECT_GT(d.attributes.at("Inspected"), 0.0);
+      EXPECT_GT(d.attributes.at("FrameTime"), 0.0);
+      frames.insert(d.attributes.at("FrameSerial"));
+    } else {
+      EXPECT_EQ(d.exit, "assembly/Panels Out");
+      EXPECT_EQ(d.type, "Panel");
+      EXPECT_EQ(d.attributes.count("FrameSerial"), 0u);
+      EXPECT_GE(d.attributes.at("Width"), 0.9);
+      EXPECT_GT(d.attributes.at("PanelTime"), 0.0);
+      panels.insert(d.attributes.at("PanelSerial"));
+    }
+  }
+  EXPECT_GT(frames.size(), 1000u);
+  EXPECT_EQ(frames.size(), panels.size());
+  // Pairs are made in arrival order: the n-th frame with the n-th panel.
+  EXPECT_EQ(frames, panels);
+}
+
+// ---------------------------------------------------------------- stall
+
+TEST(ModelRuns, AStalledModelNamesTheBlocksStillHoldingEntities) {
+  const Outcome o = RunModel({"--model", "assembly", "--limit", "50", "--panel-limit", "40", "--capacity", "5"});
+  ASSERT_FALSE(o.report.failed);
+  EXPECT_TRUE(o.report.stalled);
+  EXPECT_LT(o.report.timeReached, 1000.0);
+  // After the 40th panel, frames pile up: one waits in the combiner for a
+  // panel, five fill the queue, one sits in the timer block that cannot
+  // pass it on, and the generator holds the one it made last and makes no
+  // more while it is blocked.
+  std::map<std::string, std::size_t> held;
+  for (const BlockHolding& h : o.report.holdings) held[h.path] = h.entities;
+  EXPECT_EQ(held, (std::map<std::string, std::size_t>{{"assembly/Assemble", 1},
+                                                       {"assembly/Frame Queue", 5},
+                                                       {"assembly/Frame Timer", 1},
+                                                       {"assembly/Frames", 1}}));
+  EXPECT_EQ(o.generated, 40u + 48u);
+  EXPECT_EQ(o.generated, o.departed + o.report.partsInModel);
+
+  const char* argv[] = {"tarnwell", "--model", "assembly", "--limit", "50", "--panel-limit", "40",
+                        "--capacity", "5"};
+  std::ostringstream out, err;
+  EXPECT_EQ(RunTarnwell(9, argv, out, err, false), 0);
+  EXPECT_NE(out.str().find("The model stalled at t = "), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("assembly/Frame Queue"), std::string::npos);
+  EXPECT_NE(out.str().find("5 entities"), std::string::npos);
+}
+
+TEST(ModelRuns, AModelThatSimplyRunsOutOfWorkHasNotStalled) {
+  const Outcome o = RunModel({"--limit", "20", "--patience", "none"});
+  ASSERT_FALSE(o.report.failed);
+  EXPECT_FALSE(o.report.stalled);
+  EXPECT_EQ(o.served, 20u);
+  EXPECT_TRUE(o.report.holdings.empty());
+}
+
+// ---------------------------------------------------------------- failures
+
+TEST(ModelRuns, ACatalogueErrorEndsTheRunWithTheDiagnosticAndACleanEngine) {
+  const std::size_t hostBlocksBefore = host::liveAllocations();
+  const Outcome o = RunModel({"--priority-attribute", "Missing", "--end-time", "100"});
+  ASSERT_TRUE(o.report.failed);
+  EXPECT_EQ(o.report.identifier, "VORTANE:DES_AttrNotFound");
+  EXPECT_NE(o.report.diagnostic.find("Error in 'queue/Queue' block. Current entity does not contain "
+                                     "attribute 'Missing'."),
+            std::string::npos)
+      << o.report.diagnostic;
+  EXPECT_NE(o.report.diagnostic.find("Block: queue/Queue"), std::string::npos);
+  // The engine terminated: its pools, registry and calendars are gone with
+  // every entity the blocks held.
+  EXPECT_EQ(Des::number_of_instances, 0u);
+  EXPECT_EQ(host::liveAllocations(), hostBlocksBefore);
+}
+
+TEST(ModelRuns, TooManySimultaneousEventsFailMidRunAndReleaseEverything) {
+  const std::size_t hostBlocksBefore = host::liveAllocations();
+  const Outcome o = RunModel({"--max-events-per-step", "7"}, true);
+  ASSERT_TRUE(o.report.failed);
+  EXPECT_EQ(o.report.identifier, "VORTANE:DES_MaxEventsAtTimeStep");
+  EXPECT_GT(o.departures.size(), 10u);
+  EXPECT_GT(o.report.timeReached, 0.0);
+  EXPECT_EQ(Des::number_of_instances, 0u);
+  EXPECT_EQ(host::liveAllocations(), hostBlocksBefore);
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+// The README shows a block author the example under examples/: it must be
+// that file, word for word, and the example must build and run (CTest runs
+// it as example_delay_block; here its output is checked too).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string Slurp(const char* path) {
+  std::ifstream in(path);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(ReadmeExample, TheReadmeQuotesTheExampleThatIsBuilt) {
+  const std::string readme = Slurp(TARNWELL_README_PATH);
+  const std::string example = Slurp(TARNWELL_EXAMPLE_SOURCE);
+  ASSERT_FALSE(example.empty());
+  EXPECT_NE(readme.find("```cpp\n" + example + "```"), std::string::npos)
+      << "README.md must quote examples/DelayBlock.cpp in full";
+}
+
+TEST(ReadmeExample, TheExampleRunsItsModel) {
+  FILE* pipe = popen(TARNWELL_EXAMPLE_PATH, "r");
+  ASSERT_NE(pipe, nullptr);
+  std::array<char, 256> buffer{};
+  std::string out;
+  while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) out += buffer.data();
+  EXPECT_EQ(pclose(pipe), 0);
+  // One job a time unit from t = 1 to 100; each stays 2.5.
+  EXPECT_EQ(out, "generated 100, done 97, still delayed 3\n");
+}
+
+}  // namespace
