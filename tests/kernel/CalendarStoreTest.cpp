@@ -119,6 +119,53 @@ TYPED_TEST(CalendarStore, IndexedHeapCancellationKeepsPositions) {
   }
 }
 
+// The current set keeps the nodes it released: once it has held an event,
+// a due event's pass through it asks the host for nothing, and the nodes go
+// back to the host with the set.
+TYPED_TEST(CalendarStore, CurrentSetReusesItsNodes) {
+  const std::size_t liveBefore = host::liveAllocations();
+  {
+    TypeParam calendar(1000000, &this->engine);
+    calendar.InitCalendar(3);
+    DesEvent* e = this->Make(1.0, 0);
+    int runs = 0;
+    this->block->onEvent = [&](DesEvent* ev) {
+      if (++runs < 50) calendar.AddEvt(ev);  // due again at once
+    };
+    calendar.AddEvt(e);
+    calendar.ExecuteEvents(1.0, true);
+    ASSERT_EQ(runs, 50);
+    const std::size_t calls = host::allocationCalls();
+    runs = 0;
+    calendar.AddEvt(e);
+    calendar.ExecuteEvents(1.0, true);
+    EXPECT_EQ(runs, 50);
+    EXPECT_EQ(host::allocationCalls(), calls);
+    this->block->onEvent = nullptr;
+  }
+  EXPECT_EQ(host::liveAllocations(), liveBefore);
+}
+
+// With nodes in stock, a set that needs more than it has still asks the host
+// and still fails cleanly when the host has nothing left.
+TYPED_TEST(CalendarStore, CurrentSetBeyondItsStockStillReportsExhaustion) {
+  this->calendar->ExecuteEvents(1.0, true);
+  DesEvent* first = this->Add(1.0, 0);
+  this->calendar->ExecuteEvents(1.0, true);  // one node now in stock
+  DesEvent* a = this->Make(1.0, 0);
+  DesEvent* b = this->Make(1.0, 1);
+  host::failAllocationsFrom(1);
+  this->calendar->AddEvt(a);  // from the stock
+  EXPECT_TRUE(ThrowsMemoryError([&] { this->calendar->AddEvt(b); }));
+  host::failAllocationsFrom(0);
+  EXPECT_TRUE(this->calendar->IsWaiting(a));
+  EXPECT_FALSE(this->calendar->IsWaiting(b));
+  EXPECT_FALSE(b->GetInTq());
+  this->calendar->AddEvt(b);
+  this->calendar->ExecuteEvents(1.0, true);
+  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({first, a, b}));
+}
+
 // One seeded mix per calendar type, heavy on equal times and priorities,
 // with handlers that schedule and cancel while the step runs. Every event
 // that runs must be the one the reference model picks, so all storage types
