@@ -250,9 +250,11 @@ void Des::ProcessTimeoutDataRemoval(TimeoutData* td) {
     td->ResetTimeoutData();
     return;
   }
-  const bool combined = timeoutCalendar == eventCalendar;
-  if (!(combined && outputDisabledForEndOfSim)) timeoutCalendar->RemoveFromTimeoutCollection(td);
-  if (combined) {
+  // Combined calendars take the timeout's event off only before the end of
+  // the simulation (they check that themselves), but always forget the
+  // timeout, which may be deleted next.
+  timeoutCalendar->RemoveFromTimeoutCollection(td);
+  if (timeoutCalendar == eventCalendar) {
     td->ResetTimeoutData();
     return;
   }

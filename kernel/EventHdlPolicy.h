@@ -120,8 +120,13 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   // again). After the end of the simulation the event is left alone: the
   // calendar destroys what still waits at termination, and events a stop
   // request dropped are gone already.
+  //
+  // The calendar also knows which timeouts it holds, so that termination
+  // can reset them (their events are then destroyed or gone) and no
+  // timeout keeps pointing to an event that no longer exists.
   void AddToTimeoutCollection(TimeoutData* td) override {
     if (td == nullptr) return;
+    filedTimeouts.insert(td);
     // Filing a timeout again replaces its event instead of leaving the old
     // one behind.
     if (DesEvent* old = td->GetTimeoutEventPtr()) {
@@ -136,6 +141,7 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
 
   void RemoveFromTimeoutCollection(TimeoutData* td) override {
     if (td == nullptr) return;
+    filedTimeouts.erase(td);
     DesEvent* e = td->GetTimeoutEventPtr();
     bool release = false;
     if (e != nullptr) {
@@ -231,9 +237,13 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
     currentEvents = set;
   }
 
-  // Releases the current set (its events stay the blocks') and destroys
-  // every event still in the future store, in execution order.
+  // Resets the timeouts filed here, then releases the current set (its
+  // events stay the blocks') and destroys every event still in the future
+  // store, in execution order.
   void ReleaseContents() {
+    pmset<TimeoutData*> filed;
+    filed.swap(filedTimeouts);
+    for (TimeoutData* td : filed) td->ResetTimeoutData();
     delete currentEvents;
     currentEvents = nullptr;
     if (this->futureEvents != nullptr) {
@@ -375,4 +385,6 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   _Logger<3>* calendarLogger;
   DesEvent* eventBeingExecuted;
   EventHdlSupport::PreExecuteHook preExecuteHook;
+  // Combined calendars: the scheduled timeouts whose events are here.
+  pmset<TimeoutData*> filedTimeouts;
 };

@@ -35,7 +35,7 @@ class TimeoutData : public NodeInterface, public PMMemMgr {
 
  public:
   // Priority and deadline of a timeout that is not scheduled.
-  static const int kResetPriority = -100001;
+  static constexpr int kResetPriority = -100001;
 
   // Not executing, no timeout event, no event id; event type "Timeout".
   // With a scheduling block the engine is the block's, and a block without

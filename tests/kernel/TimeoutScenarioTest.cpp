@@ -1,0 +1,227 @@
+// A small model driven through the library's public interface only, as the
+// host and its blocks would: a generator, a queue whose entities renege
+// when their patience runs out, a single server and a sink. The counts of
+// served and timed-out entities are checked against a schedule worked out
+// by hand, and a long run shows that the pools stop growing once warm.
+#include <deque>
+
+#include "tests/kernel/TimeoutTestSupport.h"
+
+namespace {
+
+class ServerBlock;
+class SinkBlock;
+
+// Counts what leaves the model and destroys it.
+class SinkBlock : public NodeInterface {
+ public:
+  explicit SinkBlock(Des* engine) { SetDesInstance(engine); }
+  void Absorb(DesEvent* carrier, std::vector<std::string>& into) {
+    into.push_back(carrier->GetEntity()->GetId());
+    delete carrier;  // and with it the entity and its timeouts
+  }
+  std::vector<std::string> served;
+  std::vector<std::string> timedOut;
+};
+
+// FIFO queue; an entity that waits longer than `patience` leaves through
+// the timeout port to the sink.
+class QueueBlock : public NodeInterface {
+ public:
+  QueueBlock(Des* engine, double patience, SinkBlock* sink)
+      : patience(patience), sink(sink) {
+    SetDesInstance(engine);
+  }
+  const char* GetBlkParentName() const override { return "model/Queue"; }
+
+  MSGRespEvent DoProcessEvent(DesEvent* arrival) override {
+    Des* des = GetDesInstance();
+    const double deadline = des->GetTimeNow() + patience;
+    const int priority = 0;
+    TimeoutData* td = arrival->GetEntity()->CreateTimeout("renege", deadline, priority, this,
+                                                          arrival, 1);
+    des->ProcessTimeoutDataAddition(td);
+    waiting.push_back(arrival);
+    Feed();
+    return MSGRespEvent();
+  }
+
+  bool ExecuteTimeoutEvent(DesEvent* carrier, TimeoutData*) override {
+    for (auto it = waiting.begin(); it != waiting.end(); ++it) {
+      if (*it == carrier) {
+        waiting.erase(it);
+        sink->Absorb(carrier, sink->timedOut);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Sends the head of the queue on when the server is free.
+  void Feed();
+
+  double patience;
+  SinkBlock* sink;
+  ServerBlock* server = nullptr;
+  std::deque<DesEvent*> waiting;
+};
+
+// One entity at a time, for `service` time units; then to the sink.
+class ServerBlock : public NodeInterface {
+ public:
+  ServerBlock(Des* engine, double service, QueueBlock* queue, SinkBlock* sink)
+      : service(service), queue(queue), sink(sink) {
+    SetDesInstance(engine);
+  }
+
+  MSGRespEvent DoProcessEvent(DesEvent* e) override {
+    Des* des = GetDesInstance();
+    if (e == inService) {
+      inService = nullptr;
+      busy = false;
+      sink->Absorb(e, sink->served);
+      queue->Feed();
+    } else {
+      inService = e;
+      e->SetTime(des->GetTimeNow() + service);
+      des->AddEvt(e);
+    }
+    return MSGRespEvent();
+  }
+
+  double service;
+  QueueBlock* queue;
+  SinkBlock* sink;
+  DesEvent* inService = nullptr;
+  // Taken when the queue sends an entity, which arrives on an event of
+  // its own; given back when the entity leaves.
+  bool busy = false;
+};
+
+void QueueBlock::Feed() {
+  if (waiting.empty() || server->busy) return;
+  server->busy = true;
+  DesEvent* head = waiting.front();
+  waiting.pop_front();
+  Des* des = GetDesInstance();
+  DesEntity* entity = head->ReleaseEntity();
+  TimeoutData* td = entity->FindTimeout(this, "renege", true);
+  des->PrintTimeoutDeletion(td);
+  des->ProcessTimeoutDataRemoval(td);
+  delete head;
+  DesEvent* toServer = new DesEvent(des->GetTimeNow(), 0, server, entity);
+  entity->SetTimeoutParentEvent(toServer);
+  des->AddEvt(toServer);
+}
+
+// Makes `count` entities, one every `interval`, starting at time 0.
+class GeneratorBlock : public NodeInterface {
+ public:
+  GeneratorBlock(Des* engine, double interval, int count, QueueBlock* queue)
+      : interval(interval), remaining(count), queue(queue) {
+    SetDesInstance(engine);
+  }
+  void Start() { GetDesInstance()->AddEvt(new DesEvent(0.0, 0, this, nullptr)); }
+
+  MSGRespEvent DoProcessEvent(DesEvent* tick) override {
+    Des* des = GetDesInstance();
+    DesEntity* entity = des->GetEntityList()->CloneEntity("DefaultEntity", false);
+    made.push_back(entity->GetId());
+    des->AddEvt(new DesEvent(des->GetTimeNow(), 0, queue, entity));
+    if (--remaining > 0) {
+      tick->ReuseAndReinitialize(interval, 0, this, nullptr);
+      des->AddEvt(tick);
+    } else {
+      delete tick;
+    }
+    return MSGRespEvent();
+  }
+
+  double interval;
+  int remaining;
+  QueueBlock* queue;
+  std::vector<std::string> made;
+};
+
+class TimeoutScenario : public ::testing::TestWithParam<CalendarSetup> {
+ protected:
+  void SetUp() override {
+    host::reset();
+    Des::InitMsgContext();
+    engine.Initialize();
+    engine.Start();
+  }
+  void TearDown() override {
+    delete generator;
+    delete server;
+    delete queue;
+    delete sink;
+    engine.Terminate();
+    UnregisterMessageCatalogue();
+    host::reset();
+  }
+  void Build(double interval, int count, double patience, double service) {
+    engine.StartCalendar(GetParam().handling, 0, 3, GetParam().combined ? 1 : 0, 1000);
+    sink = new SinkBlock(&engine);
+    queue = new QueueBlock(&engine, patience, sink);
+    server = new ServerBlock(&engine, service, queue, sink);
+    queue->server = server;
+    generator = new GeneratorBlock(&engine, interval, count, queue);
+    generator->Start();
+  }
+  // The host's loop: run every step up to `until`.
+  void RunUntil(double until) {
+    double t = engine.GetDesNextTime(0.0);
+    while (t <= until && t != std::numeric_limits<double>::infinity())
+      t = engine.ExecuteEvents(t, t, true);
+  }
+
+  Des engine;
+  SinkBlock* sink = nullptr;
+  QueueBlock* queue = nullptr;
+  ServerBlock* server = nullptr;
+  GeneratorBlock* generator = nullptr;
+};
+
+INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutScenario, AllSetups(), SetupName);
+
+TEST_P(TimeoutScenario, ServedAndRenegedAsWorkedOutByHand) {
+  // Arrivals at 0..5, service 2.4, patience 2.7:
+  //   0   A0 served until 2.4       1   A1 waits (renege 3.7)
+  //   2   A2 waits (renege 4.7)     2.4 A0 done, A1 served until 4.8
+  //   3   A3 waits (renege 5.7)     4   A4 waits (renege 6.7)
+  //   4.7 A2 reneges                4.8 A1 done, A3 served until 7.2
+  //   5   A5 waits (renege 7.7)     6.7 A4 reneges
+  //   7.2 A3 done, A5 served until 9.6                9.6 A5 done
+  Build(1.0, 6, 2.7, 2.4);
+  RunUntil(4.75);
+  EXPECT_EQ(sink->served.size(), 1u);
+  EXPECT_EQ(sink->timedOut.size(), 1u);
+  RunUntil(100.0);
+  const std::vector<std::string>& a = generator->made;
+  ASSERT_EQ(a.size(), 6u);
+  EXPECT_EQ(sink->served, (std::vector<std::string>{a[0], a[1], a[3], a[5]}));
+  EXPECT_EQ(sink->timedOut, (std::vector<std::string>{a[2], a[4]}));
+  EXPECT_EQ(engine.GetTimeNow(), 9.6);
+  EXPECT_EQ(engine.GetDesNextTime(0.0), std::numeric_limits<double>::infinity());
+}
+
+TEST_P(TimeoutScenario, ALongRenegingRunStopsGrowingThePoolsOnceWarm) {
+  // An overloaded server: most entities renege, a few are served.
+  const int count = 20000;
+  Build(1.0, count, 2.5, 1.7);
+  RunUntil(2000.0);
+  const std::size_t timeoutChunks = TimeoutData::memPool->ChunksMade();
+  const std::size_t eventChunks = DesEvent::memPool->ChunksMade();
+  const std::size_t entityChunks = DesEntity::memPool->ChunksMade();
+  RunUntil(std::numeric_limits<double>::infinity());
+  EXPECT_EQ(TimeoutData::memPool->ChunksMade(), timeoutChunks);
+  EXPECT_EQ(DesEvent::memPool->ChunksMade(), eventChunks);
+  EXPECT_EQ(DesEntity::memPool->ChunksMade(), entityChunks);
+  EXPECT_EQ(sink->served.size() + sink->timedOut.size(), static_cast<std::size_t>(count));
+  EXPECT_GT(sink->timedOut.size(), sink->served.size() / 2);
+  EXPECT_TRUE(queue->waiting.empty());
+  EXPECT_EQ(engine.GetDesNextTime(0.0), std::numeric_limits<double>::infinity());
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+// Shared pieces of the timeout tests: the timeout calendar type list as
+// GoogleTest types, the four engine set-ups (both handling types, separate
+// and combined calendars), a block that holds entities and records the
+// timeouts it is told about, and an engine fixture that schedules timeouts
+// on entities held by such blocks.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "entity/DesEntity.h"
+#include "entity/EntityList.h"
+#include "host/HostControl.h"
+#include "kernel/Des.h"
+#include "kernel/DesEvent.h"
+#include "kernel/NodeInterface.h"
+#include "kernel/TimeoutCalendar.h"
+#include "kernel/TimeoutCalendarTypes.h"
+#include "kernel/TimeoutData.h"
+#include "support/DesExcept.h"
+#include "support/MessageCatalogue.h"
+
+template <class List>
+struct AsGTestTimeoutTypes;
+template <class... Cs>
+struct AsGTestTimeoutTypes<TimeoutCalendarTypeList<Cs...>> {
+  typedef ::testing::Types<Cs...> type;
+};
+typedef AsGTestTimeoutTypes<AllTimeoutCalendarTypes>::type TimeoutCalendarTypes;
+
+struct TimeoutCalendarTypeNames {
+  template <class T>
+  static std::string GetName(int) {
+    return std::string(T::kHandling == TIMEOUT_HDL_DETERMINISTIC ? "Deterministic" : "Randomized") +
+           "Storage" + std::to_string(static_cast<int>(T::kStorage));
+  }
+};
+
+// How the engine's calendars are started.
+struct CalendarSetup {
+  int handling;   // 0 deterministic, 1 randomised
+  bool combined;  // timeouts on the event calendar itself
+};
+inline std::string SetupName(const ::testing::TestParamInfo<CalendarSetup>& info) {
+  return std::string(info.param.handling == 0 ? "Deterministic" : "Randomized") +
+         (info.param.combined ? "Combined" : "Separate");
+}
+inline ::testing::internal::ParamGenerator<CalendarSetup> AllSetups() {
+  return ::testing::Values(CalendarSetup{0, false}, CalendarSetup{1, false},
+                           CalendarSetup{0, true}, CalendarSetup{1, true});
+}
+
+// What a block saw when it was told that a timeout fired.
+struct Fired {
+  double time;
+  std::string tag;
+  std::string entityId;
+  std::string block;
+  DesEvent* parentEvent;
+  bool cancelled;
+  bool executing;
+  int priority;
+  bool hasTimeoutEvent;
+  bool stillInEntity;
+};
+
+// A block that holds entities on events it keeps (the tests own those
+// events) and records every timeout it is told about; `onTimeout` may then
+// act like a real block (release, destroy, report).
+class HoldingBlock : public NodeInterface {
+ public:
+  HoldingBlock(Des* engine, const std::string& name) : name(name) { SetDesInstance(engine); }
+  const char* GetBlkParentName() const override { return name.c_str(); }
+  void* getObjProxy() override { return this; }
+  bool ExecuteTimeoutEvent(DesEvent* e, TimeoutData* td) override {
+    DesEntity* entity = e->GetEntity();
+    fired.push_back(Fired{GetDesInstance()->GetTimeNow(), td->GetTag(),
+                          entity != nullptr ? entity->GetId() : std::string(), name, e,
+                          td->IsCancelled(), td->IsExecuting(), td->GetPriorityOfTimeoutEvent(),
+                          td->GetTimeoutEventPtr() != nullptr,
+                          entity != nullptr && entity->FindTimeout(this, td->GetTag().c_str(),
+                                                                   false) == td});
+    if (onTimeout) return onTimeout(e, td);
+    return true;
+  }
+  std::vector<std::string> Tags() const {
+    std::vector<std::string> tags;
+    for (const Fired& f : fired) tags.push_back(f.tag);
+    return tags;
+  }
+
+  std::string name;
+  std::vector<Fired> fired;
+  std::function<bool(DesEvent*, TimeoutData*)> onTimeout;
+};
+
+// An engine started with one of the set-ups; entities made by Hold() sit
+// on carrier events that the fixture destroys at the end unless a test
+// takes them with Drop().
+class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
+ protected:
+  void SetUp() override {
+    host::reset();
+    Des::InitMsgContext();
+    engine.Initialize();
+    engine.Start();
+    engine.StartCalendar(GetParam().handling, 0, 11, GetParam().combined ? 1 : 0, 1000000);
+    queue = new HoldingBlock(&engine, "model/Queue");
+    server = new HoldingBlock(&engine, "model/Server");
+  }
+  void TearDown() override {
+    for (DesEvent* e : carriers) delete e;
+    carriers.clear();
+    delete queue;
+    delete server;
+    engine.Terminate();
+    UnregisterMessageCatalogue();
+    host::reset();
+  }
+
+  bool Combined() const { return GetParam().combined; }
+  bool Randomized() const { return GetParam().handling != 0; }
+
+  // A new entity held by `block` on a carrier event.
+  DesEvent* Hold(HoldingBlock* block) {
+    DesEntity* entity = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
+    DesEvent* carrier = new DesEvent(0.0, 0, block, entity);
+    carriers.insert(carrier);
+    return carrier;
+  }
+  // Destroys a carrier (and its entity) now.
+  void Drop(DesEvent* carrier) {
+    carriers.erase(carrier);
+    delete carrier;
+  }
+  // Schedules a timeout on the carried entity, on behalf of the queue.
+  TimeoutData* Schedule(DesEvent* carrier, const char* tag, double t, int priority = 0,
+                        int noDestinationOpt = 1) {
+    TimeoutData* td =
+        carrier->GetEntity()->CreateTimeout(tag, t, priority, queue, carrier, noDestinationOpt);
+    engine.ProcessTimeoutDataAddition(td);
+    return td;
+  }
+  double Run(double t) { return engine.ExecuteEvents(t, t, true); }
+  bool NothingScheduled() {
+    return engine.GetDesNextTime(0.0) == std::numeric_limits<double>::infinity() &&
+           engine.GetTimeoutCalendar()->topTimeout() == nullptr;
+  }
+
+  Des engine;
+  HoldingBlock* queue = nullptr;
+  HoldingBlock* server = nullptr;
+  std::set<DesEvent*> carriers;
+};
+
+// Catches a thrown library error pointer: its code, texts and first handle.
+struct ThrownError {
+  uint32_t code = 0;
+  std::vector<std::string> args;
+  void* object = nullptr;
+};
+template <class F>
+ThrownError CatchError(F&& f) {
+  ThrownError t;
+  try {
+    f();
+  } catch (ErrExcept* e) {
+    t.code = e->getErrCode();
+    for (unsigned i = 0; i < 8 && e->getString(i) != nullptr; ++i) t.args.push_back(e->getString(i));
+    if (e->objectCount() > 0) t.object = e->object(0);
+    delete e;
+  }
+  return t;
+}
