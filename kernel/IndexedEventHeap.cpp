@@ -6,21 +6,37 @@
 #include "support/HostInterface.h"
 #include "support/PMMallocError.h"
 
-IndexedEventHeap::IndexedEventHeap() : array(nullptr), count(0), capacity(kInitialCapacity) {
-  array = static_cast<Slot*>(hostCalloc(static_cast<size_t>(capacity), sizeof(Slot)));
+IndexedEventHeap::IndexedEventHeap() : array(nullptr), count(0), capacity(kInitialCapacity), block(nullptr) {
+  array = AllocateSlots(capacity, block);
   if (array == nullptr) pmThrowMemoryException();
 }
 
-IndexedEventHeap::~IndexedEventHeap() { hostFree(array); }
+IndexedEventHeap::~IndexedEventHeap() { hostFree(block); }
+
+IndexedEventHeap::Slot* IndexedEventHeap::AllocateSlots(int slots, void*& block) {
+  // Host blocks are 16-byte aligned; four spare slots leave room to move the
+  // array up to the position where slot 1 starts a pair of cache lines.
+  void* raw = hostCalloc(static_cast<size_t>(slots) + 4, sizeof(Slot));
+  if (raw == nullptr) return nullptr;
+  const uintptr_t at = reinterpret_cast<uintptr_t>(raw);
+  const uintptr_t line = 2 * kCacheLine;
+  const uintptr_t first = ((at + sizeof(Slot) + line - 1) & ~(line - 1)) - sizeof(Slot);
+  block = raw;
+  return reinterpret_cast<Slot*>(first);
+}
 
 void IndexedEventHeap::Grow() {
+  // Capacity stays at most 2^30, which keeps every child position (4i + 4)
+  // within 32 bits.
   if (capacity > INT_MAX / 2) pmThrowMemoryException();
   const int newCapacity = capacity * 2;
-  Slot* larger = static_cast<Slot*>(hostCalloc(static_cast<size_t>(newCapacity), sizeof(Slot)));
+  void* largerBlock = nullptr;
+  Slot* larger = AllocateSlots(newCapacity, largerBlock);
   if (larger == nullptr) pmThrowMemoryException();
   std::memcpy(static_cast<void*>(larger), array, static_cast<size_t>(count) * sizeof(Slot));
-  hostFree(array);
+  hostFree(block);
   array = larger;
+  block = largerBlock;
   capacity = newCapacity;
 }
 
@@ -32,7 +48,7 @@ bool IndexedEventHeap::IsConsistent() const {
     const EventOrderKey key = s.event->GetOrderKey();
     if (key.rank != s.key.rank || !(key.time == s.key.time || key.time != key.time))
       return false;
-    if (i > 0 && EventOrder::Precedes(s.key, array[(i - 1) / 2].key)) return false;
+    if (i > 0 && EventOrder::Precedes(s.key, array[Parent(static_cast<uint32_t>(i))].key)) return false;
   }
   return true;
 }

@@ -2,6 +2,7 @@
 // mix of additions, cancellations and steps checked against a reference
 // model, reproducibility, and memory failures in the middle of it all.
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <random>
@@ -103,19 +104,70 @@ TYPED_TEST(CalendarStore, IndexedHeapGrowsPastItsFirstArray) {
 TYPED_TEST(CalendarStore, IndexedHeapCancellationKeepsPositions) {
   if constexpr (TestFixture::kIndexedHeap) {
     auto* store = this->calendar->GetFutureEvents();
-    // Times chosen so that the last slot's event belongs near the root:
-    // removing a deep event in another branch must move it up.
-    std::vector<DesEvent*> events;
-    for (double t : {1.0, 10.0, 2.0, 11.0, 12.0, 3.0, 4.0, 13.0, 14.0, 15.0, 16.0, 5.0})
-      events.push_back(this->Add(t, 0));
-    ASSERT_TRUE(store->IsConsistent());
-    DesEvent* deep = store->At(8);
-    this->calendar->DeleteEvt(deep);
+    // The heap is 4-ary: slot 0's children are 1-4, slot 1's are 5-8, slot
+    // 2's are 9-12. Added in this order, every event stays where it was put.
+    std::vector<DesEvent*> slot;
+    for (double t : {1.0, 10.0, 2.0, 20.0, 21.0, 11.0, 12.0, 13.0, 14.0, 3.0, 4.0, 5.0, 6.0})
+      slot.push_back(this->Add(t, 0));
+    for (int i = 0; i < store->Size(); ++i) ASSERT_EQ(store->At(i), slot[static_cast<std::size_t>(i)]);
+
+    // Cancelling slot 5 (time 11) brings the last event (time 6, from slot
+    // 2's branch) there; it precedes its new parent (time 10), so it moves
+    // up to slot 1 and the parent comes down.
+    this->calendar->DeleteEvt(slot[5]);
     EXPECT_TRUE(store->IsConsistent());
-    DesEvent* lastSlot = store->At(store->Size() - 1);
-    this->calendar->DeleteEvt(lastSlot);
+    EXPECT_EQ(store->At(1), slot[12]);
+    EXPECT_EQ(slot[12]->heapIndex, 1u);
+    EXPECT_EQ(store->At(5), slot[1]);
+    EXPECT_EQ(slot[1]->heapIndex, 5u);
+
+    // Cancelling the last element (slot 11, time 5) moves nothing else.
+    std::vector<DesEvent*> before;
+    for (int i = 0; i < store->Size() - 1; ++i) before.push_back(store->At(i));
+    ASSERT_EQ(store->At(store->Size() - 1), slot[11]);
+    this->calendar->DeleteEvt(slot[11]);
     EXPECT_TRUE(store->IsConsistent());
-    EXPECT_EQ(store->Size(), 10);
+    ASSERT_EQ(store->Size(), 11);
+    for (int i = 0; i < store->Size(); ++i) EXPECT_EQ(store->At(i), before[static_cast<std::size_t>(i)]);
+    EXPECT_FALSE(this->calendar->IsWaiting(slot[11]));
+    EXPECT_FALSE(this->calendar->IsWaiting(slot[5]));
+
+    // What is left runs in time order.
+    std::vector<DesEvent*> expected = {slot[0], slot[2], slot[9], slot[10], slot[12], slot[1],
+                                       slot[6], slot[7],  slot[8], slot[3],  slot[4]};
+    for (double t = this->calendar->GetNextEventTime(0.0); t != std::numeric_limits<double>::infinity();
+         t = this->calendar->GetNextEventTime(0.0))
+      this->calendar->ExecuteEvents(t, true);
+    EXPECT_EQ(this->block->executed, expected);
+  }
+}
+
+// Taking the earliest event out of heaps of every size up to a few levels:
+// full and partial groups of children at the bottom, and equal times that
+// only the rank separates.
+TYPED_TEST(CalendarStore, IndexedHeapDrainsInOrderAtEverySize) {
+  if constexpr (TestFixture::kIndexedHeap) {
+    std::mt19937 script(5);
+    auto* store = this->calendar->GetFutureEvents();
+    for (int n = 1; n <= 90; ++n) {
+      for (int i = 0; i < n; ++i)
+        this->Add(2.0 + static_cast<double>(script() % 7), static_cast<int>(script() % 3));
+      ASSERT_TRUE(store->IsConsistent());
+      DesEvent* previous = nullptr;
+      for (int left = n; left > 0; --left) {
+        DesEvent* e = store->Earliest();
+        ASSERT_NE(e, nullptr);
+        if (previous != nullptr) {
+          ASSERT_TRUE(EventPrecedes()(previous, e));
+        }
+        store->RemoveEarliest();
+        ASSERT_EQ(store->Size(), left - 1);
+        ASSERT_TRUE(store->IsConsistent());
+        ASSERT_FALSE(store->Holds(e));
+        previous = e;
+      }
+      EXPECT_EQ(store->Earliest(), nullptr);
+    }
   }
 }
 
