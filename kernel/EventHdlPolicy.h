@@ -126,7 +126,6 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   // timeout keeps pointing to an event that no longer exists.
   void AddToTimeoutCollection(TimeoutData* td) override {
     if (td == nullptr) return;
-    filedTimeouts.insert(td);
     // Filing a timeout again replaces its event instead of leaving the old
     // one behind.
     if (DesEvent* old = td->GetTimeoutEventPtr()) {
@@ -135,7 +134,14 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
       delete old;
     }
     DesEvent* e = td->CreateTimeoutDesEvent();
+    try {
+      filedTimeouts.insert(td);
+    } catch (...) {
+      delete e;
+      throw;
+    }
     td->SetTimeoutEventPtr(e);
+    // Over the simultaneous-event limit the event is filed all the same.
     EventHdlPolicy::AddEvt(e);
   }
 
