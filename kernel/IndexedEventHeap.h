@@ -15,7 +15,8 @@
 // by memory, not by comparisons: every level costs a read of the children's
 // slots and a write of heapIndex into an event somewhere in the event pool.
 // Four children per level halve the depth against a binary heap, and with it
-// both kinds of cache misses, for three comparisons per level instead of two.
+// both kinds of cache misses, for four comparisons per level instead of two
+// (three among the children, one against the moving element).
 // Slots are 32 bytes and the array is placed so that slot 1 starts a
 // 128-byte pair of cache lines: the four children of any slot then fill
 // exactly two lines of one pair.
