@@ -51,6 +51,10 @@ DesEvent::DesEvent()
       executing(false) {}
 
 DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carried)
+    : DesEvent(t, p, destination, carried, false) {}
+
+DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carried,
+                   bool temporary)
     : heapIndex(0),
       inTq(false),
       time(t),
@@ -60,7 +64,7 @@ DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carri
       dst(destination),
       entity(nullptr),
       functor(nullptr),
-      tempEvent(false),
+      tempEvent(temporary),
       des(nullptr),
       executing(false) {
   // Checked before anything is consumed: a failed construction takes no
@@ -68,28 +72,12 @@ DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carri
   TakeEngineOf(destination);
   instanceCount = next_instanceCount++;
   AttachEntity(carried);
-  id = ReserveNewEventId();
+  if (!temporary) id = ReserveNewEventId();
 }
 
-DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carried, bool)
-    : heapIndex(0),
-      inTq(false),
-      time(t),
-      priority(p),
-      dataUponSchedule(DesData::NoValue{}),
-      instanceCount(0),
-      dst(destination),
-      entity(nullptr),
-      functor(nullptr),
-      tempEvent(true),
-      des(nullptr),
-      executing(false) {
-  TakeEngineOf(destination);
-  instanceCount = next_instanceCount++;
-  AttachEntity(carried);
-}
+DesEvent::DesEvent(const DesEvent& other) : DesEvent(other, false) {}
 
-DesEvent::DesEvent(const DesEvent& other)
+DesEvent::DesEvent(const DesEvent& other, bool temporary)
     : heapIndex(0),
       inTq(other.inTq),
       time(other.time),
@@ -100,29 +88,11 @@ DesEvent::DesEvent(const DesEvent& other)
       dst(other.dst),
       entity(nullptr),
       functor(other.functor),
-      tempEvent(other.tempEvent),
+      tempEvent(temporary || other.tempEvent),
       des(other.des),
       status(other.status),
       executing(other.executing) {
-  CopyEntityFrom(other, false);
-}
-
-DesEvent::DesEvent(const DesEvent& other, bool)
-    : heapIndex(0),
-      inTq(other.inTq),
-      time(other.time),
-      priority(other.priority),
-      dataUponSchedule(other.dataUponSchedule),
-      instanceCount(next_instanceCount++),
-      id(other.id),
-      dst(other.dst),
-      entity(nullptr),
-      functor(other.functor),
-      tempEvent(true),
-      des(other.des),
-      status(other.status),
-      executing(other.executing) {
-  CopyEntityFrom(other, true);
+  CopyEntityFrom(other, temporary);
 }
 
 DesEvent::~DesEvent() { DestroyCarriedEntity(); }

@@ -117,15 +117,19 @@ class DesEvent {
   static uint32_t next_instanceCount;
 
  protected:
-  // As the public constructor, but without an id and marked temporary.
-  DesEvent(double time, int priority, NodeInterface* dst, DesEntity* entity, bool);
+  // As the public constructor; a temporary event is marked so and takes no
+  // id (the public constructor is this one with temporary false).
+  DesEvent(double time, int priority, NodeInterface* dst, DesEntity* entity, bool temporary);
   Des* GetDesInstance() const { return des; }
   void SetDesInstance(Des* engine) { des = engine; }
 
  private:
   DesEvent();
   DesEvent(const DesEvent& other);
-  DesEvent(const DesEvent& other, bool);
+  // A temporary copy is marked temporary and carries a temporary copy of
+  // the entity; a plain copy keeps the source's mark and copies the entity
+  // as a permanent one.
+  DesEvent(const DesEvent& other, bool temporary);
 
   static DesEvent* NewPooledTemporary(double time, int priority, NodeInterface* dst,
                                       DesEntity* entity);
