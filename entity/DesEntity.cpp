@@ -9,6 +9,7 @@
 #include "kernel/NodeInterface.h"
 #include "support/DesExcept.h"
 #include "support/MessageCatalogue.h"
+#include "support/PrefixedNumber.h"
 
 TW_POOLED_CLASS_DEFINE(DesEntity)
 
@@ -164,22 +165,7 @@ void DesEntity::InitIds() {
   next_id = 1;
 }
 
-std::string DesEntity::ReserveNewEntityId() {
-  // Built without streams: ids are made for every entity, and "en" plus a
-  // number stays within the short-string buffer.
-  char digits[24];
-  int n = 0;
-  unsigned long v = next_id++;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  std::string text;
-  text.reserve(id_prefix.size() + n);
-  text += id_prefix;
-  while (n > 0) text += digits[--n];
-  return text;
-}
+std::string DesEntity::ReserveNewEntityId() { return PrefixedNumber(id_prefix, next_id++); }
 
 void DesEntity::AssignId() {
   AssignId(ReserveNewEntityId());

@@ -5,6 +5,7 @@
 #include "entity/DesEntity.h"
 #include "support/DesExcept.h"
 #include "support/PMMallocError.h"
+#include "support/PrefixedNumber.h"
 
 TW_POOLED_CLASS_DEFINE(DesEvent)
 
@@ -15,23 +16,6 @@ uint32_t DesEvent::next_instanceCount = 1;
 namespace {
 
 const char kNoEntityId[] = "<none>";
-
-// Decimal text of v appended to prefix. Events are made at a high rate, so
-// this avoids the stream and locale machinery; ids stay within the short-
-// string buffer and cost no allocation.
-std::string PrefixedNumber(const std::string& prefix, uint32_t v) {
-  char digits[10];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  std::string text;
-  text.reserve(prefix.size() + n);
-  text += prefix;
-  while (n > 0) text += digits[--n];
-  return text;
-}
 
 }  // namespace
 
