@@ -281,6 +281,28 @@ void MatchSets(Set& target, const Set& source, Overwrite overwrite, CopyIn copyI
   }
 }
 
+// MatchSets over a set of reference-counted clones (attributes, timers): an
+// element of a key both have is replaced by a clone of the source's, and a
+// key only the source has is added as one.
+template <class Set>
+void MatchSetsByClones(Set& target, const Set& source) {
+  typedef typename Set::value_type Ptr;
+  MatchSets(
+      target, source, [](Ptr& mine, const Ptr& theirs) { mine = Ptr(theirs->clone()); },
+      [](Set& set, typename Set::iterator hint, const Ptr& theirs) {
+        set.insert(hint, Ptr(theirs->clone()));
+      },
+      [](Set& set, typename Set::iterator gone) { set.erase(gone); });
+}
+
+// Adds to `target` a clone of each element of `source` whose key it lacks.
+template <class Set>
+void InsertMissingClones(Set& target, const Set& source) {
+  typedef typename Set::value_type Ptr;
+  for (const Ptr& p : source)
+    if (target.count(p) == 0) target.insert(Ptr(p->clone()));
+}
+
 }  // namespace
 
 void DesEntity::CopyEntities(const DesEntity* source, bool) {
@@ -301,28 +323,12 @@ void DesEntity::CopyEntities(const DesEntity* source, bool) {
 
 void DesEntity::CopyAttributes(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
-  MatchSets(
-      attributes, source->attributes,
-      [](RCPtr<Attribute>& mine, const RCPtr<Attribute>& theirs) {
-        mine = RCPtr<Attribute>(theirs->clone());
-      },
-      [](AttributeSet& set, AttributeSet::iterator hint, const RCPtr<Attribute>& theirs) {
-        set.insert(hint, RCPtr<Attribute>(theirs->clone()));
-      },
-      [](AttributeSet& set, AttributeSet::iterator gone) { set.erase(gone); });
+  MatchSetsByClones(attributes, source->attributes);
 }
 
 void DesEntity::CopyTimerData(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
-  MatchSets(
-      timers, source->timers,
-      [](RCPtr<TimerData>& mine, const RCPtr<TimerData>& theirs) {
-        mine = RCPtr<TimerData>(theirs->clone());
-      },
-      [](TimerSet& set, TimerSet::iterator hint, const RCPtr<TimerData>& theirs) {
-        set.insert(hint, RCPtr<TimerData>(theirs->clone()));
-      },
-      [](TimerSet& set, TimerSet::iterator gone) { set.erase(gone); });
+  MatchSetsByClones(timers, source->timers);
 }
 
 void DesEntity::InsertCopiedEntities(const DesEntity* source, bool) {
@@ -341,14 +347,12 @@ void DesEntity::InsertCopiedEntities(const DesEntity* source, bool) {
 
 void DesEntity::InsertCopiedAttributes(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
-  for (const RCPtr<Attribute>& a : source->attributes)
-    if (attributes.count(a) == 0) attributes.insert(RCPtr<Attribute>(a->clone()));
+  InsertMissingClones(attributes, source->attributes);
 }
 
 void DesEntity::InsertCopiedTimerData(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
-  for (const RCPtr<TimerData>& t : source->timers)
-    if (timers.count(t) == 0) timers.insert(RCPtr<TimerData>(t->clone()));
+  InsertMissingClones(timers, source->timers);
 }
 
 void DesEntity::ResetEntity() {
