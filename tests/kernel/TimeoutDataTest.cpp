@@ -11,10 +11,7 @@ namespace {
 class TimeoutDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    host::reset();
-    Des::InitMsgContext();
-    engine.Initialize();
-    engine.Start();
+    StartTestEngine(engine);
     engine.StartCalendar(0, 0, 0, 0, 1000);
     block = new HoldingBlock(&engine, "model/Schedule Timeout");
     entity = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
@@ -23,9 +20,7 @@ class TimeoutDataTest : public ::testing::Test {
   void TearDown() override {
     delete carrier;
     delete block;
-    engine.Terminate();
-    UnregisterMessageCatalogue();
-    host::reset();
+    StopTestEngine(engine);
   }
   std::unique_ptr<TimeoutData> Make(const char* tag, double t, int p, int opt = 1) {
     return std::unique_ptr<TimeoutData>(new TimeoutData(tag, t, p, carrier, block, opt));

@@ -146,19 +146,14 @@ class GeneratorBlock : public NodeInterface {
 class TimeoutScenario : public ::testing::TestWithParam<CalendarSetup> {
  protected:
   void SetUp() override {
-    host::reset();
-    Des::InitMsgContext();
-    engine.Initialize();
-    engine.Start();
+    StartTestEngine(engine);
   }
   void TearDown() override {
     delete generator;
     delete server;
     delete queue;
     delete sink;
-    engine.Terminate();
-    UnregisterMessageCatalogue();
-    host::reset();
+    StopTestEngine(engine);
   }
   void Build(double interval, int count, double patience, double service) {
     engine.StartCalendar(GetParam().handling, 0, 3, GetParam().combined ? 1 : 0, 1000);

@@ -98,16 +98,30 @@ class HoldingBlock : public NodeInterface {
   std::function<bool(DesEvent*, TimeoutData*)> onTimeout;
 };
 
+// The engine as every timeout fixture starts it: on a fresh host, with the
+// message catalogue registered, initialised and started; the calendars are
+// left to the fixture.
+inline void StartTestEngine(Des& engine) {
+  host::reset();
+  Des::InitMsgContext();
+  engine.Initialize();
+  engine.Start();
+}
+// The reverse of StartTestEngine, once the fixture's blocks and events are
+// gone.
+inline void StopTestEngine(Des& engine) {
+  engine.Terminate();
+  UnregisterMessageCatalogue();
+  host::reset();
+}
+
 // An engine started with one of the set-ups; entities made by Hold() sit
 // on carrier events that the fixture destroys at the end unless a test
 // takes them with Drop().
 class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
  protected:
   void SetUp() override {
-    host::reset();
-    Des::InitMsgContext();
-    engine.Initialize();
-    engine.Start();
+    StartTestEngine(engine);
     engine.StartCalendar(GetParam().handling, 0, 11, GetParam().combined ? 1 : 0, 1000000);
     queue = new HoldingBlock(&engine, "model/Queue");
     server = new HoldingBlock(&engine, "model/Server");
@@ -117,9 +131,7 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
     carriers.clear();
     delete queue;
     delete server;
-    engine.Terminate();
-    UnregisterMessageCatalogue();
-    host::reset();
+    StopTestEngine(engine);
   }
 
   bool Combined() const { return GetParam().combined; }
