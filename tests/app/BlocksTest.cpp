@@ -46,21 +46,40 @@ EntityTypeSpec Job() {
   return job;
 }
 
+// The blocks of a line: a generator feeding a queue in front of a server,
+// whose entities end in a sink.
+struct Line {
+  EntityGenerator* gen;
+  Queue* queue;
+  Server* server;
+  Sink* sink;
+};
+
+// Adds the blocks of a line to `driver` as "Gen", "Queue", "Server" and
+// "Sink", and connects them.
+Line AddLine(ModelDriver& driver, std::unique_ptr<EntityGenerator> gen, std::unique_ptr<Queue> queue,
+             std::unique_ptr<Server> server) {
+  Line line;
+  line.gen = driver.Add("Gen", std::move(gen));
+  line.queue = driver.Add("Queue", std::move(queue));
+  line.server = driver.Add("Server", std::move(server));
+  line.sink = driver.Add("Sink", Make<Sink>());
+  line.gen->Connect(0, line.queue);
+  line.queue->Connect(0, line.server);
+  line.server->Connect(0, line.sink);
+  return line;
+}
+
 TEST(Blocks, APriorityQueueServesTheSmallestAttributeFirst) {
   ModelDriver driver(Config(100));
-  auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(0.1)));
-  gen->SetSerialAttribute("Serial");
-  gen->AddAttributeRule("Priority", Distribution::Between(0, 100));
-  gen->SetLimit(8);
-  auto* queue = driver.Add("Queue", Make<Queue>());
-  queue->SetPriorityAttribute("Priority");
-  auto* server = driver.Add("Server", Make<Server>(1, Distribution::Fixed(5)));
-  auto* sink = driver.Add("Sink", Make<Sink>());
-  gen->Connect(0, queue);
-  queue->Connect(0, server);
-  server->Connect(0, sink);
+  const Line line = AddLine(driver, Make<EntityGenerator>(Job(), Distribution::Fixed(0.1)),
+                            Make<Queue>(), Make<Server>(1, Distribution::Fixed(5)));
+  line.gen->SetSerialAttribute("Serial");
+  line.gen->AddAttributeRule("Priority", Distribution::Between(0, 100));
+  line.gen->SetLimit(8);
+  line.queue->SetPriorityAttribute("Priority");
   std::vector<double> priorities;
-  sink->SetObserver([&](const Sink& s, DesEntity& e, double) {
+  line.sink->SetObserver([&](const Sink& s, DesEntity& e, double) {
     priorities.push_back(e.ReadNumberFromAttribute(const_cast<Sink*>(&s), "Priority"));
   });
   const RunReport r = driver.Run();
@@ -72,19 +91,14 @@ TEST(Blocks, APriorityQueueServesTheSmallestAttributeFirst) {
 
 TEST(Blocks, AFullQueueHoldsUpTheGeneratorUntilThereIsRoom) {
   ModelDriver driver(Config(100.5));
-  auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
-  auto* queue = driver.Add("Queue", Make<Queue>(2));
-  auto* server = driver.Add("Server", Make<Server>(1, Distribution::Fixed(10)));
-  auto* sink = driver.Add("Sink", Make<Sink>());
-  gen->Connect(0, queue);
-  queue->Connect(0, server);
-  server->Connect(0, sink);
+  const Line line = AddLine(driver, Make<EntityGenerator>(Job(), Distribution::Fixed(1)),
+                            Make<Queue>(2), Make<Server>(1, Distribution::Fixed(10)));
   const RunReport r = driver.Run();
   ASSERT_FALSE(r.failed);
   // Service ends at 11, 21, ..., 91: nine jobs done; one in service, two
   // waiting and one held by the generator, which makes no more meanwhile.
-  EXPECT_EQ(sink->Count(), 9u);
-  EXPECT_EQ(gen->Generated(), 13u);
+  EXPECT_EQ(line.sink->Count(), 9u);
+  EXPECT_EQ(line.gen->Generated(), 13u);
   std::vector<std::pair<std::string, std::size_t>> held;
   for (const BlockHolding& h : r.holdings) held.emplace_back(h.path, h.entities);
   EXPECT_EQ(held, (std::vector<std::pair<std::string, std::size_t>>{
@@ -94,34 +108,24 @@ TEST(Blocks, AFullQueueHoldsUpTheGeneratorUntilThereIsRoom) {
 
 TEST(Blocks, KServersTakeTheirServiceTimeFromAnAttribute) {
   ModelDriver driver(Config(1000));
-  auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
-  auto* queue = driver.Add("Queue", Make<Queue>());
-  auto* server = driver.Add("Server", Make<Server>(3, std::string("Work")));
-  auto* sink = driver.Add("Sink", Make<Sink>());
-  gen->Connect(0, queue);
-  queue->Connect(0, server);
-  server->Connect(0, sink);
+  const Line line = AddLine(driver, Make<EntityGenerator>(Job(), Distribution::Fixed(1)),
+                            Make<Queue>(), Make<Server>(3, std::string("Work")));
   const RunReport r = driver.Run();
   ASSERT_FALSE(r.failed);
   // Every job takes exactly 3 on one of three servers: no one waits, and
   // after the first three units all servers are always busy.
-  EXPECT_EQ(queue->AverageLength(), 0.0);
-  EXPECT_NEAR(server->Utilisation(), 1.0, 0.005);
-  EXPECT_EQ(sink->Count(), 997u);
+  EXPECT_EQ(line.queue->AverageLength(), 0.0);
+  EXPECT_NEAR(line.server->Utilisation(), 1.0, 0.005);
+  EXPECT_EQ(line.sink->Count(), 997u);
 }
 
 TEST(Blocks, ATimeoutWithoutATimeoutPortIsAnErrorNamingTheQueue) {
   const std::size_t before = HostBlocksOutsideARun();
   {
     ModelDriver driver(Config(100));
-    auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
-    auto* queue = driver.Add("Queue", Make<Queue>());
-    queue->SetPatience(Distribution::Fixed(2));
-    auto* server = driver.Add("Server", Make<Server>(1, Distribution::Fixed(10)));
-    auto* sink = driver.Add("Sink", Make<Sink>());
-    gen->Connect(0, queue);
-    queue->Connect(0, server);
-    server->Connect(0, sink);
+    const Line line = AddLine(driver, Make<EntityGenerator>(Job(), Distribution::Fixed(1)),
+                              Make<Queue>(), Make<Server>(1, Distribution::Fixed(10)));
+    line.queue->SetPatience(Distribution::Fixed(2));
     const RunReport r = driver.Run();
     ASSERT_TRUE(r.failed);
     EXPECT_EQ(r.identifier, "VORTANE:DES_StorageBlock_TO_port_DISABLED");
