@@ -44,6 +44,17 @@ std::string Real(double v) { return Format("%.4f", v); }
 
 }  // namespace
 
+DriverConfig DriverConfigFor(const RunOptions& options) {
+  DriverConfig config;
+  config.modelName = options.model;
+  config.endTime = options.endTime;
+  config.handling = options.handling;
+  config.seed = options.seed;
+  config.combinedCalendars = options.combinedCalendars;
+  config.maxEventsAtTimeStep = options.maxEventsAtTimeStep;
+  return config;
+}
+
 BuiltinModel::BuiltinModel(const RunOptions& opts, ModelDriver& driver) : options(opts) {
   if (options.model == "assembly")
     BuildAssembly(driver);

@@ -23,6 +23,7 @@ class Queue;
 class ReadTimer;
 class Server;
 class Splitter;
+struct DriverConfig;
 struct RunReport;
 
 class BuiltinModel {
@@ -68,3 +69,7 @@ class BuiltinModel {
   ReadTimer* servedTime = nullptr;
   ReadTimer* panelTime = nullptr;
 };
+
+// The driver settings that `options` asks for: the model's name, the end
+// time, the seed and the engine's calendar settings.
+DriverConfig DriverConfigFor(const RunOptions& options);

@@ -83,13 +83,7 @@ int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostre
     }
   }
 
-  DriverConfig config;
-  config.modelName = options.model;
-  config.endTime = options.endTime;
-  config.handling = options.handling;
-  config.seed = options.seed;
-  config.combinedCalendars = options.combinedCalendars;
-  config.maxEventsAtTimeStep = options.maxEventsAtTimeStep;
+  const DriverConfig config = DriverConfigFor(options);
   RunReport report;
   {
     ModelDriver driver(config);

@@ -56,15 +56,8 @@ Outcome RunModel(std::vector<std::string> args, bool record = false) {
   const ParseOutcome parsed = ParseRunOptions(static_cast<int>(argv.size()), argv.data(), options);
   EXPECT_EQ(parsed.kind, ParseOutcome::Run) << parsed.text;
 
-  DriverConfig config;
-  config.modelName = options.model;
-  config.endTime = options.endTime;
-  config.seed = options.seed;
-  config.handling = options.handling;
-  config.combinedCalendars = options.combinedCalendars;
-  config.maxEventsAtTimeStep = options.maxEventsAtTimeStep;
   Outcome out;
-  ModelDriver driver(config);
+  ModelDriver driver(DriverConfigFor(options));
   BuiltinModel model(options, driver);
   if (record) {
     const std::vector<std::string> names = model.AttributeNames();
