@@ -57,46 +57,31 @@ struct Values {
   DesData dd;  // needs the data-value pools
 };
 
+// Hands `access` the member of v that holds type t.
+template <class Access>
+void OnValueOfType(eAttrType t, Values& v, Access&& access) {
+  switch (t) {
+    case eAttrInt: access(v.i); break;
+    case eAttrDouble: access(v.d); break;
+    case eAttrString: access(v.s); break;
+    case eAttrHvArray: access(v.h); break;
+    case eAttrPtrDouble: access(v.p); break;
+    case eAttrDesData: access(v.dd); break;
+  }
+}
+
 // Typed access by type number, on definitions and on attributes alike.
 void Get(const AttribDef& o, eAttrType t, Values& v) {
-  switch (t) {
-    case eAttrInt: o.GetFactVal(v.i); break;
-    case eAttrDouble: o.GetFactVal(v.d); break;
-    case eAttrString: o.GetFactVal(v.s); break;
-    case eAttrHvArray: o.GetFactVal(v.h); break;
-    case eAttrPtrDouble: o.GetFactVal(v.p); break;
-    case eAttrDesData: o.GetFactVal(v.dd); break;
-  }
+  OnValueOfType(t, v, [&o](auto& x) { o.GetFactVal(x); });
 }
 void Set(AttribDef& o, eAttrType t, Values& v) {
-  switch (t) {
-    case eAttrInt: o.SetFactVal(v.i); break;
-    case eAttrDouble: o.SetFactVal(v.d); break;
-    case eAttrString: o.SetFactVal(v.s); break;
-    case eAttrHvArray: o.SetFactVal(v.h); break;
-    case eAttrPtrDouble: o.SetFactVal(v.p); break;
-    case eAttrDesData: o.SetFactVal(v.dd); break;
-  }
+  OnValueOfType(t, v, [&o](auto& x) { o.SetFactVal(x); });
 }
 void Get(const Attribute& o, eAttrType t, Values& v) {
-  switch (t) {
-    case eAttrInt: o.GetData(v.i); break;
-    case eAttrDouble: o.GetData(v.d); break;
-    case eAttrString: o.GetData(v.s); break;
-    case eAttrHvArray: o.GetData(v.h); break;
-    case eAttrPtrDouble: o.GetData(v.p); break;
-    case eAttrDesData: o.GetData(v.dd); break;
-  }
+  OnValueOfType(t, v, [&o](auto& x) { o.GetData(x); });
 }
 void Set(Attribute& o, eAttrType t, Values& v) {
-  switch (t) {
-    case eAttrInt: o.SetData(v.i); break;
-    case eAttrDouble: o.SetData(v.d); break;
-    case eAttrString: o.SetData(v.s); break;
-    case eAttrHvArray: o.SetData(v.h); break;
-    case eAttrPtrDouble: o.SetData(v.p); break;
-    case eAttrDesData: o.SetData(v.dd); break;
-  }
+  OnValueOfType(t, v, [&o](auto& x) { o.SetData(x); });
 }
 
 // The attribute pools and the data-value pools, created as the engine
