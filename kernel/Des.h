@@ -78,6 +78,12 @@ class Des {
   // The event standing for the earliest timeout (separate calendars), or
   // null.
   DesEvent* GetCurrentTimeoutEvent() const { return currentTimeoutEvent; }
+  // Told by the event calendar just before it destroys an event it drops
+  // (a stop requested by the debugger): when that event stands for the
+  // earliest timeout, the engine stops pointing at it.
+  void ForgetDroppedEvent(const DesEvent* e) {
+    if (e == currentTimeoutEvent) currentTimeoutEvent = nullptr;
+  }
 
   // The clock lives in the event calendar; before StartCalendar it reads
   // -1.0 and writes are ignored.

@@ -361,10 +361,17 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   }
 
   // Run-loop step 11: the debugger's quit drops the rest of the step.
+  // Run-loop step 11. A dropped event may be a timeout's event (its own with
+  // combined calendars, or the engine's shared one with separate calendars):
+  // the timeout and the engine must not keep pointing at it once it is gone.
   void DropCurrentEvents() {
     while (!currentEvents->empty()) {
       DesEvent* e = *currentEvents->begin();
       currentEvents->erase(currentEvents->begin());
+      e->SetInTq(false);
+      if (auto* td = dynamic_cast<TimeoutData*>(e->GetDstObj()))
+        if (td->GetTimeoutEventPtr() == e) td->SetTimeoutEventPtr(nullptr);
+      if (engine != nullptr) engine->ForgetDroppedEvent(e);
       delete e;
     }
   }

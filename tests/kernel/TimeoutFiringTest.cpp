@@ -199,3 +199,38 @@ TEST_P(TimeoutFiring, TimeoutsMixWithOrdinaryEventsInTimeOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// A block whose event asks the engine to stop, as the debugger does when
+// the user quits.
+class StoppingBlock : public NodeInterface {
+ public:
+  explicit StoppingBlock(Des* engine) { SetDesInstance(engine); }
+  MSGRespEvent DoProcessEvent(DesEvent*) override {
+    GetDesInstance()->SetStopRequestedByDebugger(true);
+    return MSGRespEvent();
+  }
+};
+
+class TimeoutStop : public TimeoutEngineTest {};
+INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutStop, AllSetups(), SetupName);
+
+// A stop drops the events due at that time, the timeouts' events among
+// them; nothing may point at a dropped event afterwards.
+TEST_P(TimeoutStop, ADroppedTimeoutEventIsForgottenByTimeoutAndEngine) {
+  StoppingBlock stopper(&engine);
+  DesEvent* carrier = Hold(queue);
+  TimeoutData* td = Schedule(carrier, "patience", 2.0, 5);
+  engine.AddEvt(new DesEvent(2.0, -1, &stopper, nullptr));
+  Run(2.0);
+  EXPECT_TRUE(queue->fired.empty());
+  EXPECT_TRUE(engine.IsEndOfSim());
+  EXPECT_EQ(td->GetTimeoutEventPtr(), nullptr);
+  EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
+  // Ending the entity afterwards removes its timeout without touching the
+  // dropped event.
+  Drop(carrier);
+}
+
+}  // namespace
