@@ -1,6 +1,7 @@
 #include "kernel/DesEvent.h"
 
 #include <new>
+#include <utility>
 
 #include "entity/DesEntity.h"
 #include "support/DesExcept.h"
@@ -89,8 +90,8 @@ void DesEvent::TakeEngineOf(NodeInterface* node) {
   des = node->des;
 }
 
-DesEvent* DesEvent::NewPooledTemporary(double t, int p, NodeInterface* destination,
-                                       DesEntity* carried) {
+template <class... Args>
+DesEvent* DesEvent::NewInPool(Args&&... args) {
   if (memPool == nullptr) pool_detail::MissingPool("DesEvent");
   void* memory = nullptr;
   try {
@@ -100,7 +101,7 @@ DesEvent* DesEvent::NewPooledTemporary(double t, int p, NodeInterface* destinati
     return nullptr;
   }
   try {
-    return ::new (memory) DesEvent(t, p, destination, carried, true);
+    return ::new (memory) DesEvent(std::forward<Args>(args)...);
   } catch (...) {
     memPool->Release(memory, sizeof(DesEvent));
     throw;
@@ -109,17 +110,17 @@ DesEvent* DesEvent::NewPooledTemporary(double t, int p, NodeInterface* destinati
 
 DesEvent* DesEvent::NewInternalEvent(double t, int p, NodeInterface* destination,
                                      DesEntity* carried) {
-  return NewPooledTemporary(t, p, destination, carried);
+  return NewInPool(t, p, destination, carried, true);
 }
 
 DesEvent* DesEvent::NewTemporaryEvent(double t, int p, NodeInterface* destination,
                                       DesEntity* carried) {
-  return NewPooledTemporary(t, p, destination, carried);
+  return NewInPool(t, p, destination, carried, true);
 }
 
 DesEvent* DesEvent::NewEntityCarrierEvent(double t, int p, NodeInterface* destination,
                                           DesEntity* carried) {
-  return NewPooledTemporary(t, p, destination, carried);
+  return NewInPool(t, p, destination, carried, true);
 }
 
 DesEvent* DesEvent::clone() const {
@@ -128,22 +129,7 @@ DesEvent* DesEvent::clone() const {
   return copy;
 }
 
-DesEvent* DesEvent::cloneTemp() const {
-  if (memPool == nullptr) pool_detail::MissingPool("DesEvent");
-  void* memory = nullptr;
-  try {
-    memory = memPool->Allocate(sizeof(DesEvent));
-  } catch (PMMallocError* e) {
-    delete e;
-    return nullptr;
-  }
-  try {
-    return ::new (memory) DesEvent(*this, true);
-  } catch (...) {
-    memPool->Release(memory, sizeof(DesEvent));
-    throw;
-  }
-}
+DesEvent* DesEvent::cloneTemp() const { return NewInPool(*this, true); }
 
 DesEvent& DesEvent::operator=(const DesEvent& other) {
   if (this == &other) return *this;

@@ -131,8 +131,10 @@ class DesEvent {
   // as a permanent one.
   DesEvent(const DesEvent& other, bool temporary);
 
-  static DesEvent* NewPooledTemporary(double time, int priority, NodeInterface* dst,
-                                      DesEntity* entity);
+  // An event built from `args` in a slot of the event pool; null when the
+  // pool has no memory. A construction that throws gives the slot back.
+  template <class... Args>
+  static DesEvent* NewInPool(Args&&... args);
   void TakeEngineOf(NodeInterface* node);
 
   // Entity hooks. Entities are a later addition to the kernel; until then an
