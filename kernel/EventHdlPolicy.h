@@ -61,14 +61,19 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
 
   void ExecuteEvents(double t, bool tolerant) override {
     this->timeNow = t;
-    PromoteDueEvents(t, tolerant);
+    DesEvent* lone = TakeLoneDueEvent(t, tolerant);
+    if (lone == nullptr) PromoteDueEvents(t, tolerant);
     CurrentSet& current = *currentEvents;
     for (;;) {
-      if (current.empty() && this->internalEvents.empty()) return;
-      if (!this->internalEvents.empty()) RunInternalEvents();
-      if (current.empty()) return;
-      if (!(*current.begin())->IsTempEvent()) EventHdlPolicy::LogCalendar(true);
-      DesEvent* e = TakeNextEvent(current);
+      DesEvent* e = lone;
+      lone = nullptr;
+      if (e == nullptr) {
+        if (current.empty() && this->internalEvents.empty()) return;
+        if (!this->internalEvents.empty()) RunInternalEvents();
+        if (current.empty()) return;
+        if (!(*current.begin())->IsTempEvent()) EventHdlPolicy::LogCalendar(true);
+        e = TakeNextEvent(current);
+      }
       if (!e->IsTempEvent()) {
         if (preExecuteHook != &EventHdlSupport::NoPreExecute) preExecuteHook(this, e);
         if (executionLogger != nullptr) LogExecution(e);
@@ -316,6 +321,32 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
 
   // Run-loop step 2. The event joins the current set before it leaves the
   // future store: if the set cannot allocate, the event is still waiting.
+  // The common case of one event due alone: with deterministic handling,
+  // nothing else due (current set, internal list, the rest of the future
+  // store) and no calendar dump to show it in the current set, the event
+  // would go into the current set only to come straight out again. It is
+  // taken off the store and run directly instead, re-stamped as promotion
+  // would. Randomised handling always goes through the set, because its
+  // draw is part of the reproducible random stream.
+  DesEvent* TakeLoneDueEvent(double t, bool tolerant) {
+    if constexpr (H != EVENT_HDL_DETERMINISTIC || S != EVENT_STORAGE_INDEXED_HEAP) {
+      static_cast<void>(t);
+      static_cast<void>(tolerant);
+      return nullptr;
+    } else {
+      if (!currentEvents->empty() || !this->internalEvents.empty() || calendarLogger != nullptr)
+        return nullptr;
+      typename Storage::Store& future = *this->futureEvents;
+      DesEvent* e = future.Earliest();
+      const double dueLimit = tolerant ? EventCalendarBase::timeTolerance * t : t;
+      if (e == nullptr || !(dueLimit >= e->GetTime()) || dueLimit >= future.SecondEarliestTime())
+        return nullptr;
+      future.RemoveEarliest();
+      e->SetTime(t);
+      return e;
+    }
+  }
+
   void PromoteDueEvents(double t, bool tolerant) {
     typename Storage::Store& future = *this->futureEvents;
     const double dueLimit = tolerant ? EventCalendarBase::timeTolerance * t : t;

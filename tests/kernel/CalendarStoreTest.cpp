@@ -329,18 +329,40 @@ TYPED_TEST(CalendarStore, FailedCurrentSetInsertionLeavesTheCalendarIntact) {
   EXPECT_EQ(this->calendar->GetEventsAtTimeStep(), 1u);
 }
 
+// Two events due together go through the current set, whose first node
+// needs memory.
 TYPED_TEST(CalendarStore, FailedPromotionKeepsTheEventWaiting) {
   DesEvent* a = this->Add(2.0, 0);
+  DesEvent* a2 = this->Add(2.0, 0);
   DesEvent* b = this->Add(3.0, 0);
   host::failAllocationsFrom(1);
   EXPECT_TRUE(ThrowsMemoryError([&] { this->calendar->ExecuteEvents(2.0, true); }));
   host::failAllocationsFrom(0);
   EXPECT_TRUE(this->calendar->IsWaiting(a));
   EXPECT_FALSE(a->GetInTq());
-  EXPECT_EQ(this->Waiting(), 2u);
+  EXPECT_EQ(this->Waiting(), 3u);
   EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
   this->calendar->ExecuteEvents(3.0, true);
-  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({a, b}));
+  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({a, a2, b}));
+}
+
+// An event due alone runs without passing through the current set: with
+// deterministic handling on the engine's store it needs no memory at all,
+// and either way it runs exactly as it would through the set.
+TYPED_TEST(CalendarStore, AnEventDueAloneRunsLikeAnyOther) {
+  DesEvent* a = this->Add(2.0 - 1e-15, 0);
+  DesEvent* b = this->Add(3.0, 0);
+  const bool direct = TypeParam::kHandling == EVENT_HDL_DETERMINISTIC &&
+                      TypeParam::kStorage == EVENT_STORAGE_INDEXED_HEAP;
+  if (direct) host::failAllocationsFrom(1);
+  this->calendar->ExecuteEvents(2.0, true);
+  host::failAllocationsFrom(0);
+  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({a}));
+  EXPECT_EQ(a->GetTime(), 2.0);  // re-stamped
+  EXPECT_FALSE(a->GetInTq());
+  EXPECT_FALSE(this->calendar->IsWaiting(a));
+  EXPECT_TRUE(this->calendar->IsWaiting(b));
+  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 3.0);
 }
 
 TYPED_TEST(CalendarStore, ReinitialisationGivesEmptyContainers) {
