@@ -67,6 +67,18 @@ int TruncateToInt(double v) {
   return static_cast<int>(v);
 }
 
+// A new rows x columns cell array that `fill` fills in. If filling fails,
+// the array goes, with the cells already set in it.
+template <class Fill>
+hvArray* FilledCells(size_t rows, size_t columns, Fill&& fill) {
+  HvCleaner guard;
+  hvArray* cells = Made(hvCreateCellMatrix(rows, columns));
+  guard.addHvArray(cells);
+  fill(cells);
+  guard.removeHvArray(cells);
+  return cells;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- reading
@@ -230,89 +242,80 @@ RCPtr<AttribDef> DesEntity::CreateAttrDefDesData(const char* name, const DesData
 // ---------------------------------------------------------------- writing
 
 hvArray* DesEntity::GetAttributeDataAsHvArray() const {
-  HvCleaner guard;
-  hvArray* cells = Made(hvCreateCellMatrix(2, attributes.size()));
-  guard.addHvArray(cells);
-  size_t column = 0;
-  for (const RCPtr<Attribute>& a : attributes) {
-    const size_t at = 2 * column++;
-    if (!a->Exists()) continue;
-    hvSetCell(cells, at, Made(hvCreateString(a->GetName().c_str())));
-    hvArray* value = nullptr;
-    // DesData values are converted as they are; the scalar and text types
-    // are given their natural host form rather than failing the whole
-    // array. Pointer values have no known length and stay empty.
-    switch (a->GetTypeEnum()) {
-      case eAttrDesData: {
-        DesData v;
-        a->GetData(v);
-        value = v.GetDataValueAsHvArray();
-        break;
+  return FilledCells(2, attributes.size(), [this](hvArray* cells) {
+    size_t column = 0;
+    for (const RCPtr<Attribute>& a : attributes) {
+      const size_t at = 2 * column++;
+      if (!a->Exists()) continue;
+      hvSetCell(cells, at, Made(hvCreateString(a->GetName().c_str())));
+      hvArray* value = nullptr;
+      // DesData values are converted as they are; the scalar and text types
+      // are given their natural host form rather than failing the whole
+      // array. Pointer values have no known length and stay empty.
+      switch (a->GetTypeEnum()) {
+        case eAttrDesData: {
+          DesData v;
+          a->GetData(v);
+          value = v.GetDataValueAsHvArray();
+          break;
+        }
+        case eAttrInt: {
+          int v = 0;
+          a->GetData(v);
+          value = Made(hvCreateDoubleScalar(v));
+          break;
+        }
+        case eAttrDouble: {
+          double v = 0.0;
+          a->GetData(v);
+          value = Made(hvCreateDoubleScalar(v));
+          break;
+        }
+        case eAttrString: {
+          std::string v;
+          a->GetData(v);
+          value = Made(hvCreateString(v.c_str()));
+          break;
+        }
+        case eAttrHvArray: {
+          hvArray* v = nullptr;
+          a->GetData(v);
+          if (v != nullptr) value = Made(hvDuplicateArray(v));
+          break;
+        }
+        case eAttrPtrDouble:
+          break;
       }
-      case eAttrInt: {
-        int v = 0;
-        a->GetData(v);
-        value = Made(hvCreateDoubleScalar(v));
-        break;
-      }
-      case eAttrDouble: {
-        double v = 0.0;
-        a->GetData(v);
-        value = Made(hvCreateDoubleScalar(v));
-        break;
-      }
-      case eAttrString: {
-        std::string v;
-        a->GetData(v);
-        value = Made(hvCreateString(v.c_str()));
-        break;
-      }
-      case eAttrHvArray: {
-        hvArray* v = nullptr;
-        a->GetData(v);
-        if (v != nullptr) value = Made(hvDuplicateArray(v));
-        break;
-      }
-      case eAttrPtrDouble:
-        break;
+      if (value != nullptr) hvSetCell(cells, at + 1, value);
     }
-    if (value != nullptr) hvSetCell(cells, at + 1, value);
-  }
-  guard.removeHvArray(cells);
-  return cells;
+  });
 }
 
 hvArray* DesEntity::GetTimerDataAsHvArray() const {
-  HvCleaner guard;
-  hvArray* cells = Made(hvCreateCellMatrix(2, timers.size()));
-  guard.addHvArray(cells);
-  size_t column = 0;
-  for (const RCPtr<TimerData>& t : timers) {
-    const size_t at = 2 * column++;
-    // Read first: a timer that was never started fails here, before
-    // anything of its column is made.
-    const double lapsed = t->GetLapsedTime();
-    hvSetCell(cells, at, Made(hvCreateString(t->GetName().c_str())));
-    hvSetCell(cells, at + 1, Made(hvCreateDoubleScalar(lapsed)));
-  }
-  guard.removeHvArray(cells);
-  return cells;
+  return FilledCells(2, timers.size(), [this](hvArray* cells) {
+    size_t column = 0;
+    for (const RCPtr<TimerData>& t : timers) {
+      const size_t at = 2 * column++;
+      // Read first: a timer that was never started fails here, before
+      // anything of its column is made.
+      const double lapsed = t->GetLapsedTime();
+      hvSetCell(cells, at, Made(hvCreateString(t->GetName().c_str())));
+      hvSetCell(cells, at + 1, Made(hvCreateDoubleScalar(lapsed)));
+    }
+  });
 }
 
 hvArray* DesEntity::GetTimeoutDataAsHvArray() const {
   // One column per timeout; the scheduled ones fill the first columns in
   // tag order and the rest stay empty.
-  HvCleaner guard;
-  hvArray* cells = Made(hvCreateCellMatrix(3, timeouts.size()));
-  guard.addHvArray(cells);
-  size_t column = 0;
-  for (const TimeoutData* td : timeouts) {
-    if (td->IsCancelled()) continue;
-    const size_t at = 3 * column++;
-    hvSetCell(cells, at, Made(hvCreateString(td->GetTag().c_str())));
-    hvSetCell(cells, at + 1, Made(hvCreateDoubleScalar(td->GetTimeOfTimeoutEvent())));
-    hvSetCell(cells, at + 2, Made(hvCreateString(td->GetEventId().c_str())));
-  }
-  guard.removeHvArray(cells);
-  return cells;
+  return FilledCells(3, timeouts.size(), [this](hvArray* cells) {
+    size_t column = 0;
+    for (const TimeoutData* td : timeouts) {
+      if (td->IsCancelled()) continue;
+      const size_t at = 3 * column++;
+      hvSetCell(cells, at, Made(hvCreateString(td->GetTag().c_str())));
+      hvSetCell(cells, at + 1, Made(hvCreateDoubleScalar(td->GetTimeOfTimeoutEvent())));
+      hvSetCell(cells, at + 2, Made(hvCreateString(td->GetEventId().c_str())));
+    }
+  });
 }
