@@ -215,10 +215,9 @@ TEST_F(Bridge, EveryAllocationPointFailsCleanly) {
     bool failed = false;
     try {
       hvArray* v = get_param_byhndl(queue->handle, "Capacity");
+      HvCleaner guard(v);
       std::string text;
       pmArrayToString(v, text);
-      hvDestroyArray(v);
-      HvCleaner guard;
       guard.createString(3.0);
       pmBDRoot_byname("model/Queue");
     } catch (PMMallocError* e) {
