@@ -50,8 +50,9 @@ TEST_F(MemoryError, CarriesTheCatalogueMessageAndASharedDiagnostic) {
 }
 
 TEST_F(MemoryError, ComesFromTheReserveWhenTheHostHasNothingLeft) {
+  // Ten blocks at load; earlier tests in the same process may have used some.
   size_t reserve = pmMemoryReserveLeft();
-  ASSERT_EQ(reserve, 10u);
+  ASSERT_LE(reserve, 10u);
   host::failAllocationsFrom(1);
   for (size_t i = 1; i <= reserve; ++i) {
     PMMallocError* e = Catch();
