@@ -63,7 +63,7 @@ BuiltinModel::BuiltinModel(const RunOptions& opts, ModelDriver& driver) : option
 }
 
 void BuiltinModel::BuildQueue(ModelDriver& driver) {
-  EntityTypeSpec customer("Customer");
+  EntityTypeDescription customer("Customer");
   customer.With("Serial", "int", 0).With("Priority", "double", 0).With("TimeInSystem", "double", 0);
   attributeNames = {"Serial", "Priority", "TimeInSystem"};
 
@@ -100,10 +100,10 @@ void BuiltinModel::BuildAssembly(ModelDriver& driver) {
   // Attribute names and timer tags are unique across the two part types:
   // the assembly shares both parts' attributes and timers under one name
   // space.
-  EntityTypeSpec frame("Frame");
+  EntityTypeDescription frame("Frame");
   frame.With("FrameSerial", "int", 0).With("Length", "double", 0).With("Inspected", "double", -1)
       .With("FrameTime", "double", 0);
-  EntityTypeSpec panel("Panel");
+  EntityTypeDescription panel("Panel");
   panel.With("PanelSerial", "int", 0).With("Width", "double", 0).With("PanelTime", "double", 0);
   attributeNames = {"FrameSerial", "Length", "Inspected", "FrameTime", "PanelSerial", "Width", "PanelTime"};
 

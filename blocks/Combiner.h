@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "blocks/EntityTypeSpec.h"
+#include "blocks/EntityTypeDescription.h"
 #include "host/ModelBlock.h"
 
 class Combiner : public ModelBlock {
@@ -34,7 +34,7 @@ class Combiner : public ModelBlock {
   MSGRespEvent Arrive(DesEvent* e, int port);
   void Combine();
 
-  EntityTypeSpec compositeType;
+  EntityTypeDescription compositeType;
   std::vector<DesEventFunctor> arriveHandlers;
   std::vector<DesEvent*> slots;  // one waiting entity per input
   DesEvent* building;            // the composite while its members go in

@@ -2,7 +2,7 @@
 
 #include "tarnwell.h"
 
-EntityGenerator::EntityGenerator(EntityTypeSpec entityType, Distribution intervals)
+EntityGenerator::EntityGenerator(EntityTypeDescription entityType, Distribution intervals)
     : ModelBlock(0, 1),
       type(std::move(entityType)),
       interval(intervals),

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "blocks/EntityTypeSpec.h"
+#include "blocks/EntityTypeDescription.h"
 #include "blocks/RandomStream.h"
 #include "host/ModelBlock.h"
 
 class EntityGenerator : public ModelBlock {
  public:
-  EntityGenerator(EntityTypeSpec type, Distribution interval);
+  EntityGenerator(EntityTypeDescription type, Distribution interval);
   ~EntityGenerator() override;
 
   // The serial number (1, 2, ...) goes into this attribute.
@@ -46,7 +46,7 @@ class EntityGenerator : public ModelBlock {
   // Sends the held entity if it can; schedules the next one once it went.
   void Dispatch();
 
-  EntityTypeSpec type;
+  EntityTypeDescription type;
   Distribution interval;
   RandomStream random;
   std::string serialAttribute;

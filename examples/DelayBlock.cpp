@@ -73,7 +73,7 @@ int main() {
   config.endTime = 100.0;
   ModelDriver driver(config);
 
-  EntityTypeSpec job("Job");
+  EntityTypeDescription job("Job");
   job.With("Serial", "int", 0);
   auto* source = driver.Add("Jobs", std::make_unique<EntityGenerator>(job, Distribution::Fixed(1.0)));
   source->SetSerialAttribute("Serial");

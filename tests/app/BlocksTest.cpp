@@ -40,8 +40,8 @@ DriverConfig Config(double endTime) {
   return c;
 }
 
-EntityTypeSpec Job() {
-  EntityTypeSpec job("Job");
+EntityTypeDescription Job() {
+  EntityTypeDescription job("Job");
   job.With("Serial", "int", 0).With("Priority", "double", 0).With("Work", "double", 3);
   return job;
 }
@@ -154,7 +154,7 @@ TEST(Blocks, TheCombinerRefusesPartsThatShareAnAttributeName) {
   const std::size_t before = HostBlocksOutsideARun();
   {
     ModelDriver driver(Config(10));
-    EntityTypeSpec other("Other");
+    EntityTypeDescription other("Other");
     other.With("Serial", "int", 0);  // Job has a Serial too
     auto* a = driver.Add("A", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
     auto* b = driver.Add("B", Make<EntityGenerator>(other, Distribution::Fixed(1)));
@@ -174,7 +174,7 @@ TEST(Blocks, TheCombinerRefusesPartsThatShareAnAttributeName) {
 
 TEST(Blocks, CombinedPartsAreOneEntityUntilSplit) {
   ModelDriver driver(Config(20.5));
-  EntityTypeSpec left("Left"), right("Right");
+  EntityTypeDescription left("Left"), right("Right");
   left.With("L", "double", 1);
   right.With("R", "double", 2);
   auto* a = driver.Add("A", Make<EntityGenerator>(left, Distribution::Fixed(1)));

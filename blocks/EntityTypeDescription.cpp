@@ -1,4 +1,4 @@
-#include "blocks/EntityTypeSpec.h"
+#include "blocks/EntityTypeDescription.h"
 
 #include <cstring>
 
@@ -9,7 +9,7 @@
 #include "support/HvCleaner.h"
 #include "support/PMMallocError.h"
 
-hvArray* EntityTypeSpec::ToHostStructure() const {
+hvArray* EntityTypeDescription::ToHostStructure() const {
   const char* fields[] = {"Name", "Type", "Value"};
   hvArray* list = attributes.empty()
                       ? hvCreateDoubleMatrix(0, 0, hvREAL)
@@ -31,7 +31,7 @@ hvArray* EntityTypeSpec::ToHostStructure() const {
   return entity;
 }
 
-void EntityTypeSpec::Define(EntityList* registry) const {
+void EntityTypeDescription::Define(EntityList* registry) const {
   for (const DesEntity* t : registry->GetTemplateSet())
     if (t->GetName() == name) return;
   hvArray* structure = ToHostStructure();

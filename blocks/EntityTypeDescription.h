@@ -1,5 +1,5 @@
 // An entity type as the modeller describes it in the host: a name and a
-// list of attributes with their types and initial values. The spec builds
+// list of attributes with their types and initial values. A description builds
 // the host structure the engine reads entity types from, and registers the
 // type with an engine's registry (once per type name).
 #pragma once
@@ -11,7 +11,7 @@
 
 class EntityList;
 
-class EntityTypeSpec {
+class EntityTypeDescription {
  public:
   struct Attribute {
     std::string name;
@@ -19,8 +19,8 @@ class EntityTypeSpec {
     double value;
   };
 
-  explicit EntityTypeSpec(std::string typeName) : name(std::move(typeName)) {}
-  EntityTypeSpec& With(const std::string& attribute, const std::string& type, double value) {
+  explicit EntityTypeDescription(std::string typeName) : name(std::move(typeName)) {}
+  EntityTypeDescription& With(const std::string& attribute, const std::string& type, double value) {
     attributes.push_back(Attribute{attribute, type, value});
     return *this;
   }
