@@ -56,16 +56,17 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       "Runs a discrete-event model on the Tarnwell engine and prints a summary.\n"
       "Without options: a single-server queue whose customers arrive and are\n"
       "served at exponential intervals and give up after an exponential patience.\n\n"
-      "Options");
+      "Options",
+      100, 50);
   // Values are read as text and checked below, so every message names the
   // option and says what was wrong with the value.
   desc.add_options()
       ("help,h", "show this help and exit")
       ("model", po::value<std::string>()->value_name("NAME"),
-       "queue (default): generator, queue with patience, k servers, sinks for served\n"
-       "  and timed-out customers;\n"
-       "assembly: frames and panels are paired by a combiner, served as one\n"
-       "  assembly, inspected, and split into their parts again")
+       "queue (default): generator, queue with patience, k servers, sinks for served "
+       "and timed-out customers;\n"
+       "assembly: frames and panels are paired by a combiner, served as one "
+       "assembly, inspected, and split into their parts again")
       ("end-time", po::value<std::string>()->value_name("T"), "simulated time to run (default 100000)")
       ("seed", po::value<std::string>()->value_name("N"),
        "seed of every random stream and of the randomised event order (default 1)")
@@ -79,12 +80,12 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       ("capacity", po::value<std::string>()->value_name("N|inf"),
        "places in the queue; a full queue holds up the arrivals (default inf)")
       ("patience", po::value<std::string>()->value_name("MEAN|none"),
-       "queue model: mean time a customer waits before giving up, exponential\n"
-       "  (default 10); none: customers never give up")
+       "queue model: mean time a customer waits before giving up, exponential "
+       "(default 10); none: customers never give up")
       ("patience-fixed", "patience is exactly MEAN instead of exponential")
       ("priority-attribute", po::value<std::string>()->value_name("NAME"),
-       "serve the queue by this attribute, smallest first, instead of first in\n"
-       "  first out (customers carry Serial, Priority and TimeInSystem)")
+       "serve the queue by this attribute, smallest first, instead of first in "
+       "first out (customers carry Serial, Priority and TimeInSystem)")
       ("limit", po::value<std::string>()->value_name("N"),
        "stop each generator after N entities (default: no limit)")
       ("panel-limit", po::value<std::string>()->value_name("N"),
@@ -92,15 +93,15 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       ("handling", po::value<std::string>()->value_name("MODE"),
        "order of simultaneous events: deterministic (default) or randomised")
       ("calendars", po::value<std::string>()->value_name("MODE"),
-       "separate (default): timeouts in a calendar of their own; combined: the\n"
-       "  event calendar holds the timeouts too")
+       "separate (default): timeouts in a calendar of their own; combined: the "
+       "event calendar holds the timeouts too")
       ("max-events-per-step", po::value<std::string>()->value_name("N"),
        "most events at one simulation time before the run fails (default 1000000)")
       ("csv", po::value<std::string>()->value_name("FILE"),
        "write one row per entity leaving the model to FILE")
       ("progress", po::value<std::string>()->value_name("WHEN"),
-       "progress bar on standard error: auto (default, when it is a terminal),\n"
-       "  always or never");
+       "progress bar on standard error: auto (default, when it is a terminal), "
+       "always or never");
 
   ParseOutcome outcome;
   po::variables_map vm;
