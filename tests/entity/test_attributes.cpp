@@ -4,7 +4,6 @@
 // renaming, copies and clones, and the per-class attribute pools.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -15,37 +14,16 @@
 #include "entity/DesDataInfo.h"
 #include "entity/DesDataPool.h"
 #include "entity/DesDataValue.h"
-#include "host/HostControl.h"
-#include "support/DesExcept.h"
-#include "support/MessageCatalogue.h"
+#include "tests/entity/EntityTestSupport.h"
 
 namespace {
 
+using entity_test::Args;
+using entity_test::Catch;
+using entity_test::Thrown;
+
 const eAttrType kAllTypes[] = {eAttrInt,     eAttrDouble,    eAttrString,
                                eAttrHvArray, eAttrPtrDouble, eAttrDesData};
-
-// What a call threw: the catalogue code (0 when nothing was thrown) and its
-// arguments up to the last non-null one, a null argument shown as "(null)".
-struct Thrown {
-  uint32_t code = 0;
-  std::vector<std::string> args;
-};
-
-template <class F>
-Thrown Catch(F&& f) {
-  Thrown t;
-  try {
-    f();
-  } catch (DesExcept* e) {
-    t.code = e->getErrCode();
-    for (unsigned i = 0; i < 8; ++i) t.args.push_back(e->getString(i) ? e->getString(i) : "(null)");
-    while (!t.args.empty() && t.args.back() == "(null)") t.args.pop_back();
-    delete e;
-  }
-  return t;
-}
-
-using Args = std::vector<std::string>;
 
 // One value of every type, to read into or write from.
 struct Values {
@@ -152,20 +130,21 @@ class AttributeTest : public ::testing::Test {
     return nullptr;
   }
 
-  // Values other than the factory values, for writing.
-  Values Others() {
+  // The factory values of MakeDef, or (factory false) others for writing.
+  Values Make(bool factory) {
     Values v;
-    v.i = -3;
-    v.d = -0.25;
-    v.s = "written";
-    v.h = nullptr;
-    v.p = numbers + 1;
-    v.dd = DesData(*Vector4(), 9.0);
+    v.i = factory ? 7 : -3;
+    v.d = factory ? 2.5 : -0.25;
+    v.s = factory ? "factory" : "written";
+    v.h = factory ? hostArray : nullptr;
+    v.p = factory ? numbers : numbers + 1;
+    v.dd = DesData(*Vector4(), factory ? 1.5 : 9.0);
     return v;
   }
+  Values Factory() { return Make(true); }
+  Values Others() { return Make(false); }
 
-  // Whether the values of type t in a and b are the same (DesData: the same
-  // shape and numbers).
+  // Whether the values of type t agree (DesData: the same shape and numbers).
   static bool Same(eAttrType t, const Values& a, const Values& b) {
     switch (t) {
       case eAttrInt: return a.i == b.i;
@@ -173,25 +152,12 @@ class AttributeTest : public ::testing::Test {
       case eAttrString: return a.s == b.s;
       case eAttrHvArray: return a.h == b.h;
       case eAttrPtrDouble: return a.p == b.p;
-      case eAttrDesData: {
-        if (!(a.dd.GetDataInfo() == b.dd.GetDataInfo())) return false;
-        for (std::size_t k = 0; k < a.dd.GetSize() / sizeof(double); ++k)
-          if (a.dd[static_cast<int>(k)] != b.dd[static_cast<int>(k)]) return false;
-        return true;
-      }
+      case eAttrDesData: break;
     }
-    return false;
-  }
-
-  Values Factory() {
-    Values v;
-    v.i = 7;
-    v.d = 2.5;
-    v.s = "factory";
-    v.h = hostArray;
-    v.p = numbers;
-    v.dd = DesData(*Vector4(), 1.5);
-    return v;
+    if (!(a.dd.GetDataInfo() == b.dd.GetDataInfo())) return false;
+    for (int k = 0; k < static_cast<int>(a.dd.GetSize() / sizeof(double)); ++k)
+      if (a.dd[k] != b.dd[k]) return false;
+    return true;
   }
 
   std::size_t liveBefore = 0;
@@ -202,124 +168,80 @@ class AttributeTest : public ::testing::Test {
 
 }  // namespace
 
-// ---------------------------------------------------------------- type texts
-
 TEST(AttrTypeTexts, NameEveryTypeAsMessagesShowIt) {
-  EXPECT_STREQ(GetAttrTypeTxt(eAttrInt), "int");
-  EXPECT_STREQ(GetAttrTypeTxt(eAttrDouble), "double");
-  EXPECT_STREQ(GetAttrTypeTxt(eAttrString), "string");
-  EXPECT_STREQ(GetAttrTypeTxt(eAttrHvArray), "hvArray *");
-  EXPECT_STREQ(GetAttrTypeTxt(eAttrPtrDouble), "double *");
-  EXPECT_STREQ(GetAttrTypeTxt(eAttrDesData), "DesData");
+  const char* texts[] = {"int", "double", "string", "hvArray *", "double *", "DesData"};
+  for (eAttrType t : kAllTypes) EXPECT_STREQ(GetAttrTypeTxt(t), texts[t]);
   EXPECT_STREQ(GetAttrTypeTxt(static_cast<eAttrType>(6)), "unknown");
   EXPECT_STREQ(GetAttrTypeTxt(static_cast<eAttrType>(-1)), "unknown");
-  EXPECT_EQ(sizeof(eAttrType), 4u);
 }
 
-// ---------------------------------------------------------------- typed access, 6 x 6
-
-TEST_F(AttributeTest, DefinitionGettersWorkForTheOwnTypeOnly) {
-  const Values expected = Factory();
-  for (eAttrType t : kAllTypes) {
-    RCPtr<AttribDef> def = MakeDef(t);
-    for (eAttrType a : kAllTypes) {
-      SCOPED_TRACE(std::string("definition ") + GetAttrTypeTxt(t) + ", getter " + GetAttrTypeTxt(a));
-      Values out = Others();
-      const Thrown thrown = Catch([&] { Get(*def, a, out); });
-      if (a == t) {
-        EXPECT_EQ(thrown.code, 0u);
-        EXPECT_TRUE(Same(a, out, expected));
-      } else {
-        EXPECT_EQ(thrown.code, DES_IllegalTypeEnumAccess);
-        EXPECT_EQ(thrown.args, Args({def->GetName(), GetAttrTypeTxt(t)}));
-        EXPECT_TRUE(Same(a, out, Others())) << "the output was touched";
-      }
-    }
-  }
-}
-
-TEST_F(AttributeTest, DefinitionSettersWorkForTheOwnTypeOnly) {
+// Every getter and setter on definitions and attributes of every type: the
+// own type works, any other fails with its message and touches nothing, a
+// read-only one refuses the write, and no write reaches the factory value.
+TEST_F(AttributeTest, TypedAccessWorksForTheOwnTypeOnly) {
   for (bool readOnly : {false, true}) {
     for (eAttrType t : kAllTypes) {
       for (eAttrType a : kAllTypes) {
-        RCPtr<AttribDef> def = MakeDef(t, readOnly);
-        SCOPED_TRACE(std::string(readOnly ? "read-only " : "") + "definition " + GetAttrTypeTxt(t) +
-                     ", setter " + GetAttrTypeTxt(a));
-        Values in = Others();
-        const Thrown thrown = Catch([&] { Set(*def, a, in); });
-        Values now;
-        Get(*def, t, now);
-        if (a != t) {
-          EXPECT_EQ(thrown.code, DES_IllegalTypeAccess);
-          EXPECT_EQ(thrown.args, Args({def->GetName()}));
-          EXPECT_TRUE(Same(t, now, Factory()));
-        } else if (readOnly) {
-          EXPECT_EQ(thrown.code, DES_CannotSetReadOnlyFields);
-          EXPECT_EQ(thrown.args, Args({"Attribute", def->GetName()}));
-          EXPECT_TRUE(Same(t, now, Factory()));
-        } else {
-          EXPECT_EQ(thrown.code, 0u);
-          EXPECT_TRUE(Same(t, now, Others()));
-        }
-      }
-    }
-  }
-}
-
-TEST_F(AttributeTest, AttributeGettersWorkForTheOwnTypeOnly) {
-  const Values expected = Factory();
-  for (eAttrType t : kAllTypes) {
-    RCPtr<AttribDef> def = MakeDef(t);
-    RCPtr<Attribute> attr = MakeAttr(def);
-    attr->InitToFactValue();
-    for (eAttrType a : kAllTypes) {
-      SCOPED_TRACE(std::string("attribute ") + GetAttrTypeTxt(t) + ", getter " + GetAttrTypeTxt(a));
-      Values out = Others();
-      const Thrown thrown = Catch([&] { Get(*attr, a, out); });
-      if (a == t) {
-        EXPECT_EQ(thrown.code, 0u);
-        EXPECT_TRUE(Same(a, out, expected));
-      } else {
-        EXPECT_EQ(thrown.code, DES_IllegalTypeAccess);
-        // The attribute's type text is the empty class-wide one.
-        EXPECT_EQ(thrown.args, Args({def->GetName(), ""}));
-        EXPECT_TRUE(Same(a, out, Others()));
-      }
-    }
-  }
-}
-
-TEST_F(AttributeTest, AttributeSettersWorkForTheOwnTypeOnly) {
-  for (bool readOnly : {false, true}) {
-    for (eAttrType t : kAllTypes) {
-      for (eAttrType a : kAllTypes) {
+        SCOPED_TRACE(std::string(readOnly ? "read-only " : "") + GetAttrTypeTxt(t) + ", accessor " +
+                     GetAttrTypeTxt(a));
         RCPtr<AttribDef> def = MakeDef(t, readOnly);
         RCPtr<Attribute> attr = MakeAttr(def);
         attr->InitToFactValue();
-        SCOPED_TRACE(std::string(readOnly ? "read-only " : "") + "attribute " + GetAttrTypeTxt(t) +
-                     ", setter " + GetAttrTypeTxt(a));
-        Values in = Others();
-        const Thrown thrown = Catch([&] { Set(*attr, a, in); });
-        Values now;
-        Get(*attr, t, now);
-        if (a != t) {
-          EXPECT_EQ(thrown.code, DES_IllegalTypeAccess);
-          EXPECT_EQ(thrown.args, Args({def->GetName()}));
-          EXPECT_TRUE(Same(t, now, Factory()));
-        } else if (readOnly) {
-          EXPECT_EQ(thrown.code, DES_CannotSetReadOnlyFields);
-          EXPECT_EQ(thrown.args, Args({"Entity", def->GetName()}));
-          EXPECT_TRUE(Same(t, now, Factory()));
+        const std::string name = def->GetName();
+
+        Values out = Others();
+        Thrown fromDef = Catch([&] { Get(*def, a, out); });
+        Thrown fromAttr = Catch([&] { Get(*attr, a, out); });
+        if (a == t) {
+          EXPECT_EQ(fromDef.code, 0u);
+          EXPECT_EQ(fromAttr.code, 0u);
+          EXPECT_TRUE(Same(a, out, Factory()));
         } else {
-          EXPECT_EQ(thrown.code, 0u);
-          EXPECT_TRUE(Same(t, now, Others()));
+          EXPECT_EQ(fromDef.code, DES_IllegalTypeEnumAccess);
+          EXPECT_EQ(fromDef.args, Args({name, GetAttrTypeTxt(t)}));
+          EXPECT_EQ(fromAttr.code, DES_IllegalTypeAccess);
+          // The attribute's type text is the empty class-wide one.
+          EXPECT_EQ(fromAttr.args, Args({name, ""}));
+          EXPECT_TRUE(Same(a, out, Others())) << "the output was touched";
         }
-        // Writing the value never changes the shared factory value.
-        Values fact;
-        Get(*def, t, fact);
-        EXPECT_TRUE(Same(t, fact, Factory()));
+
+        Values in = Others();
+        Thrown toAttr = Catch([&] { Set(*attr, a, in); });
+        Thrown toDef = Catch([&] { Set(*def, a, in); });
+        Values nowAttr, nowDef;
+        Get(*attr, t, nowAttr);
+        Get(*def, t, nowDef);
+        if (a != t) {
+          EXPECT_EQ(toAttr.code, DES_IllegalTypeAccess);
+          EXPECT_EQ(toAttr.args, Args({name}));
+          EXPECT_EQ(toDef.code, DES_IllegalTypeAccess);
+          EXPECT_EQ(toDef.args, Args({name}));
+        } else if (readOnly) {
+          EXPECT_EQ(toAttr.code, DES_CannotSetReadOnlyFields);
+          EXPECT_EQ(toAttr.args, Args({"Entity", name}));
+          EXPECT_EQ(toDef.code, DES_CannotSetReadOnlyFields);
+          EXPECT_EQ(toDef.args, Args({"Attribute", name}));
+        } else {
+          EXPECT_EQ(toAttr.code, 0u);
+          EXPECT_EQ(toDef.code, 0u);
+        }
+        const bool written = a == t && !readOnly;
+        EXPECT_TRUE(Same(t, nowAttr, written ? Others() : Factory()));
+        EXPECT_TRUE(Same(t, nowDef, written ? Others() : Factory()));
       }
     }
+  }
+}
+
+TEST_F(AttributeTest, AttributeWritesNeverChangeTheSharedFactoryValue) {
+  for (eAttrType t : kAllTypes) {
+    RCPtr<AttribDef> def = MakeDef(t);
+    RCPtr<Attribute> attr = MakeAttr(def);
+    Values in = Others();
+    Set(*attr, t, in);
+    Values fact;
+    Get(*def, t, fact);
+    EXPECT_TRUE(Same(t, fact, Factory())) << GetAttrTypeTxt(t);
   }
 }
 
@@ -345,18 +267,14 @@ TEST_F(AttributeTest, BaseClassesRefuseEveryTypedAccess) {
   const Thrown init = Catch([&] { attr->InitToFactValue(); });
   EXPECT_EQ(init.code, DES_IllegalTypeAccess);
   EXPECT_EQ(init.args, Args({"plain", "Attribute class has no type"}));
-  EXPECT_STREQ(Attribute::typeTxt, "");
-  EXPECT_STREQ(attr->GetTypeTxt(), "");
-  EXPECT_TRUE(def->IsMatchToDef(*Matrix(2, 2)));
+  RCPtr<Attribute> copy = attr->clone();
+  EXPECT_TRUE(typeid(*copy) == typeid(Attribute));
+  EXPECT_EQ(copy->GetDef().get(), def.get());
 }
 
-// ---------------------------------------------------------------- factory values
-
 TEST_F(AttributeTest, InitToFactValueReportsADefinitionOfAnotherClass) {
-  // An int attribute on a double definition cannot take its factory value.
   RCPtr<AttribDef> def = new AttribDefDouble("speed", eAttrDouble, 4.0, false);
-  AttributeInt* raw = new AttributeInt(def);
-  RCPtr<Attribute> attr = raw;
+  RCPtr<Attribute> attr = new AttributeInt(def);
   int v = 11;
   attr->SetData(v);
   const Thrown thrown = Catch([&] { attr->InitToFactValue(); });
@@ -366,20 +284,6 @@ TEST_F(AttributeTest, InitToFactValueReportsADefinitionOfAnotherClass) {
   EXPECT_EQ(v, 11);
 }
 
-TEST_F(AttributeTest, HostArrayHandlesAreBorrowedNotReleased) {
-  // Definitions and attributes of host arrays hand out the very handle they
-  // were given and never release it (TearDown destroys the array itself).
-  RCPtr<AttribDef> arrays = MakeDef(eAttrHvArray);
-  RCPtr<Attribute> attr = MakeAttr(arrays);
-  attr->InitToFactValue();
-  hvArray* h = nullptr;
-  attr->GetData(h);
-  EXPECT_EQ(h, hostArray);
-  attr = nullptr;
-  arrays = nullptr;
-  EXPECT_EQ(host::liveArrays(), arraysBefore + 1);
-}
-
 // ---------------------------------------------------------------- DesData shapes
 
 TEST_F(AttributeTest, DesDataAttributeRefusesAValueOfAnotherShape) {
@@ -387,152 +291,80 @@ TEST_F(AttributeTest, DesDataAttributeRefusesAValueOfAnotherShape) {
   RCPtr<Attribute> attr = MakeAttr(def);
   attr->InitToFactValue();
 
-  const DesData square(*Matrix(2, 2), 3.0);
-  Thrown thrown = Catch([&] { attr->SetData(square); });
+  Thrown thrown = Catch([&] { attr->SetData(DesData(*Matrix(2, 2), 3.0)); });
   EXPECT_EQ(thrown.code, DES_AttrDimNotMatch);
   EXPECT_EQ(thrown.args, Args({"attr_DesData", "a [2x2] matrix",
                                "an one dimensional vector with 4 elements"}));
-
-  // The same four elements, but complex: the shape differs beyond the
-  // dimensions, which the message shows alike.
+  // The same four elements, but complex: the message shows it alike.
   DesDataInfo complexVector(4);
   complexVector.SetCplx(1);
   thrown = Catch([&] { attr->SetData(DesData(complexVector, 1.0)); });
   EXPECT_EQ(thrown.code, DES_AttrDimNotMatch);
-  EXPECT_EQ(thrown.args[1], "an one dimensional vector with 4 elements");
-
+  EXPECT_EQ(thrown.args.at(1), "an one dimensional vector with 4 elements");
   DesData now;
   attr->GetData(now);
-  EXPECT_EQ(now.GetDataInfo().GetWidth(), 4);
   EXPECT_EQ(now[3], 1.5);
-}
 
-TEST_F(AttributeTest, DesDataAttributeSharesTheStorageOfAMatchingValue) {
-  RCPtr<AttribDef> def = MakeDef(eAttrDesData);
-  RCPtr<Attribute> attr = MakeAttr(def);
-  // A separately made shape record that describes the same shape matches;
-  // typeCode plays no part.
-  const int dims[1] = {4};
-  const DesDataInfo sameShape(4, 99, 0, 0, 1, dims);
-  DesData mine(sameShape, 5.0);
-  attr->SetData(mine);
-  DesData read;
-  attr->GetData(read);
-  EXPECT_EQ(read.GetValuePtr().get(), mine.GetValuePtr().get());
+  RCPtr<Attribute> fixed = MakeAttr(MakeDef(eAttrDesData, true));
+  thrown = Catch([&] { fixed->SetData(DesData(*Matrix(2, 2), 0.0)); });
+  EXPECT_EQ(thrown.code, DES_CannotSetReadOnlyFields) << "read-only is checked before the shape";
 
-  // Copy on write keeps the holders apart afterwards.
-  mine[0] = -1.0;
-  attr->GetData(read);
-  EXPECT_EQ(read[0], 5.0);
-}
-
-TEST_F(AttributeTest, DesDataDefinitionSharesItsFactoryValueAndShape) {
-  RCPtr<DesDataInfo> shape = Vector4();
-  const DesData factory(shape, 2.0);
-  RCPtr<AttribDef> def = new AttribDefDesData("sig", eAttrDesData, shape, factory, false);
-  EXPECT_EQ(def->GetDataInfo(), shape.get());
-  DesData out;
-  def->GetFactVal(out);
-  EXPECT_EQ(out.GetValuePtr().get(), factory.GetValuePtr().get());
-  EXPECT_TRUE(def->IsMatchToDef(DesDataInfo(4)));
-  EXPECT_FALSE(def->IsMatchToDef(*Matrix(2, 2)));
-  // A [1x4] row has the same elements but not the same shape.
-  EXPECT_FALSE(def->IsMatchToDef(*Matrix(1, 4)));
-
-  RCPtr<Attribute> attr = MakeAttr(def);
-  attr->InitToFactValue();
-  DesData value;
-  attr->GetData(value);
-  EXPECT_EQ(value.GetValuePtr().get(), factory.GetValuePtr().get());
-}
-
-TEST_F(AttributeTest, DesDataDefinitionWithoutAShapeAcceptsNoValue) {
-  RCPtr<AttribDef> def =
+  RCPtr<AttribDef> loose =
       new AttribDefDesData("loose", eAttrDesData, RCPtr<DesDataInfo>(), DesData(), false);
-  EXPECT_EQ(def->GetDataInfo(), nullptr);
-  EXPECT_FALSE(def->IsMatchToDef(DesDataInfo(1)));
-  RCPtr<Attribute> attr = MakeAttr(def);
-  const Thrown thrown = Catch([&] { attr->SetData(DesData(1.0)); });
+  EXPECT_FALSE(loose->IsMatchToDef(DesDataInfo(1)));
+  thrown = Catch([&] { MakeAttr(loose)->SetData(DesData(1.0)); });
   EXPECT_EQ(thrown.code, DES_AttrDimNotMatch);
   EXPECT_EQ(thrown.args, Args({"loose", "a scalar", "unspecified shape"}));
 }
 
-TEST_F(AttributeTest, ReadOnlyIsCheckedBeforeTheShape) {
-  RCPtr<AttribDef> def = MakeDef(eAttrDesData, true);
+TEST_F(AttributeTest, DesDataValuesShareTheStorageOfAMatchingValue) {
+  RCPtr<DesDataInfo> shape = Vector4();
+  const DesData factory(shape, 2.0);
+  RCPtr<AttribDef> def = new AttribDefDesData("sig", eAttrDesData, shape, factory, false);
+  EXPECT_TRUE(def->IsMatchToDef(DesDataInfo(4)));
+  EXPECT_FALSE(def->IsMatchToDef(*Matrix(1, 4))) << "same elements, not the same shape";
   RCPtr<Attribute> attr = MakeAttr(def);
-  const Thrown thrown = Catch([&] { attr->SetData(DesData(*Matrix(2, 2), 0.0)); });
-  EXPECT_EQ(thrown.code, DES_CannotSetReadOnlyFields);
-  EXPECT_EQ(thrown.args, Args({"Entity", "attr_DesData"}));
+  attr->InitToFactValue();
+  DesData read;
+  attr->GetData(read);
+  EXPECT_EQ(read.GetValuePtr().get(), factory.GetValuePtr().get());
+
+  // A separately made record of the same shape matches; typeCode plays no part.
+  const int dims[1] = {4};
+  DesData mine(DesDataInfo(4, 99, 0, 0, 1, dims), 5.0);
+  attr->SetData(mine);
+  attr->GetData(read);
+  EXPECT_EQ(read.GetValuePtr().get(), mine.GetValuePtr().get());
+  EXPECT_EQ(mine.GetValuePtr()->GetRefCount(), 3);
+  mine[0] = -1.0;  // copy on write keeps the holders apart
+  attr->GetData(read);
+  EXPECT_EQ(read[0], 5.0);
+  attr = nullptr;
+  read = DesData();
+  EXPECT_EQ(factory.GetValuePtr()->GetRefCount(), 2) << "a released attribute releases its numbers";
 }
 
 // ---------------------------------------------------------------- names, equality
 
-TEST_F(AttributeTest, EqualityComparesNamesAndExistsFlagsNotValues) {
-  RCPtr<AttribDef> first = new AttribDefInt("qty", eAttrInt, 0, false);
-  RCPtr<AttribDef> second = new AttribDefInt("qty", eAttrInt, 0, false);
-  AttributeInt a(first), b(second);
-  int one = 1, two = 2;
-  a.SetData(one);
-  b.SetData(two);
-  EXPECT_TRUE(a == b);
-  b.SetExists(true);
-  EXPECT_FALSE(a == b);
-  EXPECT_TRUE(a != b);
-  a.SetExists(true);
-  EXPECT_TRUE(a == b);
-
-  RCPtr<AttribDef> other = new AttribDefInt("qtz", eAttrInt, 0, false);
-  AttributeInt c(other);
-  c.SetExists(true);
-  EXPECT_FALSE(a == c);
-  EXPECT_TRUE(a < c);
-  EXPECT_FALSE(c < a);
-}
-
-TEST_F(AttributeTest, OrderIsByteWiseByName) {
-  RCPtr<AttribDef> upper = new AttribDefInt("Zeta", eAttrInt, 0, false);
-  RCPtr<AttribDef> lower = new AttribDefInt("alpha", eAttrInt, 0, false);
-  RCPtr<AttribDef> high = new AttribDefInt("\xC3\xA9t\xC3\xA9", eAttrInt, 0, false);
-  EXPECT_TRUE(*upper < *lower);
-  EXPECT_TRUE(*lower < *high);  // bytes above 0x7F sort last
-  EXPECT_FALSE(*lower < *lower);
-  AttributeInt u(upper), l(lower);
-  EXPECT_TRUE(u < l);
-  EXPECT_FALSE(l < u);
-}
-
-TEST_F(AttributeTest, RenamingAnAttributeRenamesItsSharedDefinition) {
-  RCPtr<AttribDef> def = MakeDef(eAttrDouble);
-  RCPtr<Attribute> a = MakeAttr(def);
-  RCPtr<Attribute> b = MakeAttr(def);
-  a->SetName("renamed");
-  EXPECT_EQ(def->GetName(), "renamed");
-  EXPECT_EQ(b->GetName(), "renamed");
-  EXPECT_EQ(def->GetNameCopy(), "renamed");
-  // Messages name the definition by its new name.
-  int wrong = 0;
-  const Thrown thrown = Catch([&] { b->SetData(wrong); });
-  EXPECT_EQ(thrown.args, Args({"renamed"}));
-  a->SetName(nullptr);
-  EXPECT_EQ(b->GetName(), "");
-}
-
-TEST_F(AttributeTest, AttributeWithoutDefinitionIsRefused) {
-  // The slot the failed construction took goes back to the pool: the next
-  // attribute gets it.
+TEST_F(AttributeTest, AttributeWithoutDefinitionOrPoolIsRefused) {
+  // The slot the failed construction took goes back to the pool.
   AttributeInt* probe = new AttributeInt(MakeDef(eAttrInt));
   void* slot = probe;
   delete probe;
-  const Thrown thrown = Catch([] { (void)new AttributeInt(RCPtr<AttribDef>()); });
-  EXPECT_EQ(thrown.code, DES_GenericInternalErr);
+  EXPECT_EQ(Catch([] { (void)new AttributeInt(RCPtr<AttribDef>()); }).code, DES_GenericInternalErr);
   AttributeInt* next = new AttributeInt(MakeDef(eAttrInt));
   EXPECT_EQ(static_cast<void*>(next), slot);
   delete next;
+
+  AttributeDouble::deleteMemPool();
+  EXPECT_EQ(Catch([&] { (void)new AttributeDouble(MakeDef(eAttrDouble)); }).code,
+            DES_GenericInternalErr);
+  AttributeDouble::newMemPool(4, 2.0);
 }
 
 // ---------------------------------------------------------------- copies and clones
 
-TEST_F(AttributeTest, CloneMakesAnAttributeOfTheSameClassWithTheSameValue) {
+TEST_F(AttributeTest, CloneMakesAnAttributeOfTheSameClassWithItsOwnValue) {
   for (eAttrType t : kAllTypes) {
     SCOPED_TRACE(GetAttrTypeTxt(t));
     RCPtr<AttribDef> def = MakeDef(t);
@@ -543,96 +375,16 @@ TEST_F(AttributeTest, CloneMakesAnAttributeOfTheSameClassWithTheSameValue) {
 
     RCPtr<Attribute> copy = original->clone();
     EXPECT_TRUE(typeid(*copy) == typeid(*original));
-    EXPECT_NE(copy.get(), original.get());
     EXPECT_EQ(copy->GetDef().get(), def.get());
     EXPECT_TRUE(copy->Exists());
-    EXPECT_EQ(copy->GetRefCount(), 1);
     Values v;
     Get(*copy, t, v);
     EXPECT_TRUE(Same(t, v, Others()));
-
-    // The clone's value is its own.
     Values factory = Factory();
     Set(*copy, t, factory);
     Get(*original, t, v);
     EXPECT_TRUE(Same(t, v, Others()));
   }
-}
-
-TEST_F(AttributeTest, BaseCloneSharesTheDefinitionAndExists) {
-  RCPtr<AttribDef> def = MakeDef(eAttrInt);
-  RCPtr<Attribute> plain = new Attribute(def);
-  plain->SetExists(true);
-  RCPtr<Attribute> copy = plain->clone();
-  EXPECT_TRUE(typeid(*copy) == typeid(Attribute));
-  EXPECT_EQ(copy->GetDef().get(), def.get());
-  EXPECT_TRUE(copy->Exists());
-}
-
-TEST_F(AttributeTest, CopyTakesDefinitionAndExistsButNotTheValue) {
-  RCPtr<AttribDef> defA = new AttribDefInt("a", eAttrInt, 0, false);
-  RCPtr<AttribDef> defB = new AttribDefInt("b", eAttrInt, 0, false);
-  RCPtr<Attribute> a = new AttributeInt(defA);
-  RCPtr<Attribute> b = new AttributeInt(defB);
-  int va = 1, vb = 2;
-  a->SetData(va);
-  b->SetData(vb);
-  b->SetExists(true);
-
-  a->copy(b.get());
-  EXPECT_EQ(a->GetDef().get(), defB.get());
-  EXPECT_EQ(a->GetName(), "b");
-  EXPECT_TRUE(a->Exists());
-  int v = 0;
-  a->GetData(v);
-  EXPECT_EQ(v, 1);
-  EXPECT_EQ(defA->GetRefCount(), 1);
-  EXPECT_EQ(defB->GetRefCount(), 3);
-
-  a->copy(a.get());
-  a->copy(nullptr);
-  EXPECT_EQ(a->GetDef().get(), defB.get());
-  EXPECT_EQ(a->GetRefCount(), 1);
-}
-
-TEST_F(AttributeTest, AssignmentKeepsTheTargetsReferenceCount) {
-  RCPtr<AttribDef> def = MakeDef(eAttrString);
-  RCPtr<Attribute> target = MakeAttr(def);
-  RCPtr<Attribute> alsoTarget = target;
-  AttributeString source(MakeDef(eAttrString));
-  std::string s = "from source";
-  source.SetData(s);
-  source.SetExists(true);
-  static_cast<AttributeString&>(*target) = source;
-  EXPECT_EQ(target->GetRefCount(), 2);
-  EXPECT_EQ(source.GetRefCount(), 0);
-  EXPECT_EQ(target->GetDef().get(), source.GetDef().get());
-  EXPECT_TRUE(target->Exists());
-  std::string out;
-  target->GetData(out);
-  EXPECT_EQ(out, "from source");
-}
-
-TEST_F(AttributeTest, DefinitionAssignmentCopiesEverythingButTheCount) {
-  RCPtr<DesDataInfo> shape = Vector4();
-  RCPtr<AttribDef> source =
-      new AttribDefDesData("src", eAttrDesData, shape, DesData(shape, 4.0), true);
-  RCPtr<AttribDef> target =
-      new AttribDefDesData("dst", eAttrDesData, Matrix(2, 2), DesData(*Matrix(2, 2), 0.0), false);
-  RCPtr<AttribDef> secondHolder = target;
-  static_cast<AttribDefDesData&>(*target) = static_cast<AttribDefDesData&>(*source);
-  EXPECT_EQ(target->GetRefCount(), 2);
-  EXPECT_EQ(target->GetName(), "src");
-  EXPECT_TRUE(target->GetReadOnly());
-  EXPECT_EQ(target->GetDataInfo(), shape.get());
-  DesData a, b;
-  target->GetFactVal(a);
-  source->GetFactVal(b);
-  EXPECT_EQ(a.GetValuePtr().get(), b.GetValuePtr().get());
-
-  // Renaming the copy leaves the source alone.
-  target->SetName("copy");
-  EXPECT_EQ(source->GetName(), "src");
 }
 
 // ---------------------------------------------------------------- pools
@@ -642,21 +394,14 @@ namespace {
 template <class A>
 void ExpectOwnPool(const RCPtr<AttribDef>& def) {
   SCOPED_TRACE(typeid(A).name());
-  ASSERT_NE(A::memPool, nullptr);
-  EXPECT_EQ(A::memPool->ChunksMade(), 1u);
   std::vector<RCPtr<Attribute>> held;
-  for (int i = 0; i < 3; ++i) held.push_back(new A(def));
-  EXPECT_EQ(A::memPool->ChunksMade(), 1u) << "a first chunk of 4 slots serves three";
-  held.push_back(new A(def));
-  EXPECT_EQ(A::memPool->ChunksMade(), 2u);
-  EXPECT_EQ(A::memPool->ChunkSlotCount(), 8u);
-
+  for (int i = 0; i < 4; ++i) held.push_back(new A(def));
+  EXPECT_EQ(A::memPool->ChunksMade(), 2u) << "a first chunk of 4 slots serves three";
   // The last one released is the next one served, clones included.
   Attribute* freed = held[1].get();
   held[1] = nullptr;
   RCPtr<Attribute> clone = held[0]->clone();
   EXPECT_EQ(clone.get(), freed);
-  EXPECT_EQ(def->GetRefCount(), 5);
 }
 
 }  // namespace
@@ -668,24 +413,5 @@ TEST_F(AttributeTest, EveryAttributeClassHasAPoolOfItsOwn) {
   ExpectOwnPool<AttributeHvArray>(MakeDef(eAttrHvArray));
   ExpectOwnPool<AttributePtrDouble>(MakeDef(eAttrPtrDouble));
   ExpectOwnPool<AttributeDesData>(MakeDef(eAttrDesData));
-  // Filling one pool did not touch another.
-  EXPECT_EQ(AttributeInt::memPool->ChunksMade(), 2u);
-}
-
-TEST_F(AttributeTest, ReleasingADesDataAttributeReleasesItsNumbers) {
-  RCPtr<AttribDef> def = MakeDef(eAttrDesData);
-  DesData value(*Vector4(), 6.0);
-  {
-    RCPtr<Attribute> attr = MakeAttr(def);
-    attr->SetData(value);
-    EXPECT_EQ(value.GetValuePtr()->GetRefCount(), 2);
-  }
-  EXPECT_EQ(value.GetValuePtr()->GetRefCount(), 1);
-}
-
-TEST_F(AttributeTest, MakingAnAttributeWithoutItsPoolIsAnError) {
-  AttributeDouble::deleteMemPool();
-  const Thrown thrown = Catch([&] { (void)new AttributeDouble(MakeDef(eAttrDouble)); });
-  EXPECT_EQ(thrown.code, DES_GenericInternalErr);
-  AttributeDouble::newMemPool(4, 2.0);
+  EXPECT_EQ(AttributeInt::memPool->ChunksMade(), 2u) << "filling one pool did not touch another";
 }

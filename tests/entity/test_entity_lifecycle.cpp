@@ -54,20 +54,15 @@ TEST_F(EntityLifecycleTest, IdsStartAtOneEachRunAndAreNeverShared) {
   EXPECT_EQ(a->GetId(), "en1");
   EXPECT_EQ(b->GetId(), "en2");
   EXPECT_EQ(registry->FindEntity("Job")->GetId(), "<none>");
-  DesEntity::InitIds();
-  EXPECT_EQ(DesEntity::ReserveNewEntityId(), "en1");
-  EXPECT_EQ(DesEntity::ReserveNewEntityId(), "en2");
-}
-
-TEST_F(EntityLifecycleTest, TemporaryClonesKeepTheSourcesId) {
-  DesEntity* a = Clone("Box");
+  // Temporary clones keep the source's id.
   DesEntity* temp = a->cloneTemp(false);
   owned.push_back(temp);
-  EXPECT_NE(temp, a);
   EXPECT_EQ(temp->GetId(), a->GetId());
   DesEntity* fromTemplate = registry->CloneTempEntity("Box", false);
   owned.push_back(fromTemplate);
   EXPECT_EQ(fromTemplate->GetId(), "<none>");
+  DesEntity::InitIds();
+  EXPECT_EQ(DesEntity::ReserveNewEntityId(), "en1");
 }
 
 TEST_F(EntityLifecycleTest, ClonesTakeValuesOrDefaults) {
@@ -85,7 +80,7 @@ TEST_F(EntityLifecycleTest, ClonesTakeValuesOrDefaults) {
   EXPECT_EQ(Number(a, "w"), 7.0);
 }
 
-TEST_F(EntityLifecycleTest, BlankClonesHaveNothingButTheirType) {
+TEST_F(EntityLifecycleTest, BlankClonesHaveNothingButTheirTypeAndCopiesCopyTheMembers) {
   Define("Pallet", List({{"Box", "Entity", Entity("Box", List({{"w", "double", Scalar(1)}}))},
                          {"x", "int", Scalar(1)}}),
          true);
@@ -98,11 +93,7 @@ TEST_F(EntityLifecycleTest, BlankClonesHaveNothingButTheirType) {
   DesEntity* temp = registry->CreateBlankTempEntity("Pallet", false);
   owned.push_back(temp);
   EXPECT_EQ(temp->GetId(), "<none>");
-}
 
-TEST_F(EntityLifecycleTest, CopiesOfEntitiesWithMembersCopyTheMembers) {
-  Define("Pallet", List({{"Box", "Entity", Entity("Box", List({{"w", "double", Scalar(1)}}))}}),
-         true);
   DesEntity* p = Clone("Pallet");
   DesEntity* templMember = registry->FindEntity("Pallet")->FindEntity("Box");
   ASSERT_NE(templMember, nullptr);
@@ -141,14 +132,14 @@ TEST_F(EntityLifecycleTest, DestroyedImmutableEntitiesComeBackWithTemplateValues
   EXPECT_EQ(Number(b, "n"), 1.0);
   EXPECT_EQ(Number(b, "Priority"), 10.0);
   EXPECT_TRUE((*registry->GetPartialEntityList())[type->GetPoolIndex()]->empty());
-}
 
-TEST_F(EntityLifecycleTest, MutableEntitiesAreNeverRecycled) {
-  DesEntity* a = Clone("Box");
-  Forget(a);
-  a->destroy();
+  // Mutable types are never recycled.
+  const std::size_t lists = registry->GetPartialEntityList()->size();
+  DesEntity* box = Clone("Box");
+  Forget(box);
+  box->destroy();
   EXPECT_EQ(registry->FindEntity("Box")->GetDef()->GetEntityDefPresentFlag(), 0);
-  EXPECT_TRUE(registry->GetPartialEntityList()->empty());
+  EXPECT_EQ(registry->GetPartialEntityList()->size(), lists);
 }
 
 TEST_F(EntityLifecycleTest, ARecycledEntityTakesTheSourcesTimersWhateverItHeld) {

@@ -75,46 +75,9 @@ TEST_F(RegistryTest, ASecondTemplateOfATypeDoesNotReplaceTheFirst) {
   EXPECT_TRUE(Clone("Part")->HasAttribute(block, "a"));
 }
 
-TEST_F(RegistryTest, TypesAnswerForTheirDefinitions) {
-  DesEntity* part = Define("Part", List({{"a", "int", Scalar(1)}}), false, true);
-  RCPtr<EntityDef> type = part->GetDef();
-  EXPECT_TRUE(type->GetReadOnly());
-  EXPECT_FALSE(type->GetMutable());
-  EXPECT_TRUE(type->FindAttrDefClass("a"));
-  EXPECT_FALSE(type->FindAttrDefClass("b"));
-  EXPECT_EQ(type->GetAttribDefSet().size(), 1u);
-
-  // Assignment shares the definitions.
-  EntityDef copy(registry, "other", nullptr, false, true, 0);
-  copy = *type;
-  EXPECT_EQ(copy.GetName(), "Part");
-  EXPECT_EQ(copy.GetAttribDefSet().begin()->get(), type->GetAttribDefSet().begin()->get());
-  EXPECT_EQ(copy.GetRefCount(), 0);
-}
-
-TEST_F(RegistryTest, PhaseCallsReachEveryTemplateAndReturnNull) {
-  EXPECT_EQ(registry->StartAll(), nullptr);
-  EXPECT_EQ(registry->InitAll(), nullptr);
-  EXPECT_EQ(registry->CompileAll(), nullptr);
-  EXPECT_EQ(registry->TerminateAll(), nullptr);
-}
-
 TEST_F(RegistryTest, RegistriesAreNotCopied) {
   EXPECT_FALSE(std::is_copy_constructible<EntityList>::value);
   EXPECT_FALSE(std::is_copy_assignable<EntityList>::value);
-}
-
-TEST_F(RegistryTest, ProbesAreInPlaceUntilTermination) {
-  // Names of probes are overwritten by every lookup; the rest stays.
-  EXPECT_EQ(registry->GetDummyAttribDef()->GetTypeEnum(), eAttrDouble);
-  EXPECT_EQ(registry->GetDummyAttribute()->GetDef().get(), registry->GetDummyAttribDef());
-  EXPECT_NE(registry->GetDummyDesEntity(), nullptr);
-  EXPECT_EQ(registry->GetDummyEntityDef(), registry->GetDummyDesEntity()->GetDef().get());
-  EXPECT_TRUE(registry->GetDummyTimerData());
-  ASSERT_NE(registry->GetDummyTimeoutData(), nullptr);
-  EXPECT_TRUE(registry->GetDummyTimeoutData()->IsCancelled());
-  EXPECT_TRUE(registry->GetPartialEntityList()->empty());
-  EXPECT_GE(registry->GetPartialEntityList()->capacity(), 10u);
 }
 
 // The engine ends its registry once, however it is asked to.
