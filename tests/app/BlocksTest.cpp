@@ -28,11 +28,6 @@ std::size_t HostBlocksOutsideARun() {
   return host::liveAllocations();
 }
 
-template <class B, class... Args>
-std::unique_ptr<B> Make(Args&&... args) {
-  return std::unique_ptr<B>(new B(std::forward<Args>(args)...));
-}
-
 DriverConfig Config(double endTime) {
   DriverConfig c;
   c.modelName = "m";
@@ -63,7 +58,7 @@ Line AddLine(ModelDriver& driver, std::unique_ptr<EntityGenerator> gen, std::uni
   line.gen = driver.Add("Gen", std::move(gen));
   line.queue = driver.Add("Queue", std::move(queue));
   line.server = driver.Add("Server", std::move(server));
-  line.sink = driver.Add("Sink", Make<Sink>());
+  line.sink = driver.Add("Sink", std::make_unique<Sink>());
   line.gen->Connect(0, line.queue);
   line.queue->Connect(0, line.server);
   line.server->Connect(0, line.sink);
@@ -72,8 +67,8 @@ Line AddLine(ModelDriver& driver, std::unique_ptr<EntityGenerator> gen, std::uni
 
 TEST(Blocks, APriorityQueueServesTheSmallestAttributeFirst) {
   ModelDriver driver(Config(100));
-  const Line line = AddLine(driver, Make<EntityGenerator>(Job(), Distribution::Fixed(0.1)),
-                            Make<Queue>(), Make<Server>(1, Distribution::Fixed(5)));
+  const Line line = AddLine(driver, std::make_unique<EntityGenerator>(Job(), Distribution::Fixed(0.1)),
+                            std::make_unique<Queue>(), std::make_unique<Server>(1, Distribution::Fixed(5)));
   line.gen->SetSerialAttribute("Serial");
   line.gen->AddAttributeRule("Priority", Distribution::Between(0, 100));
   line.gen->SetLimit(8);
@@ -91,8 +86,8 @@ TEST(Blocks, APriorityQueueServesTheSmallestAttributeFirst) {
 
 TEST(Blocks, AFullQueueHoldsUpTheGeneratorUntilThereIsRoom) {
   ModelDriver driver(Config(100.5));
-  const Line line = AddLine(driver, Make<EntityGenerator>(Job(), Distribution::Fixed(1)),
-                            Make<Queue>(2), Make<Server>(1, Distribution::Fixed(10)));
+  const Line line = AddLine(driver, std::make_unique<EntityGenerator>(Job(), Distribution::Fixed(1)),
+                            std::make_unique<Queue>(2), std::make_unique<Server>(1, Distribution::Fixed(10)));
   const RunReport r = driver.Run();
   ASSERT_FALSE(r.failed);
   // Service ends at 11, 21, ..., 91: nine jobs done; one in service, two
@@ -108,8 +103,8 @@ TEST(Blocks, AFullQueueHoldsUpTheGeneratorUntilThereIsRoom) {
 
 TEST(Blocks, KServersTakeTheirServiceTimeFromAnAttribute) {
   ModelDriver driver(Config(1000));
-  const Line line = AddLine(driver, Make<EntityGenerator>(Job(), Distribution::Fixed(1)),
-                            Make<Queue>(), Make<Server>(3, std::string("Work")));
+  const Line line = AddLine(driver, std::make_unique<EntityGenerator>(Job(), Distribution::Fixed(1)),
+                            std::make_unique<Queue>(), std::make_unique<Server>(3, std::string("Work")));
   const RunReport r = driver.Run();
   ASSERT_FALSE(r.failed);
   // Every job takes exactly 3 on one of three servers: no one waits, and
@@ -123,8 +118,8 @@ TEST(Blocks, ATimeoutWithoutATimeoutPortIsAnErrorNamingTheQueue) {
   const std::size_t before = HostBlocksOutsideARun();
   {
     ModelDriver driver(Config(100));
-    const Line line = AddLine(driver, Make<EntityGenerator>(Job(), Distribution::Fixed(1)),
-                              Make<Queue>(), Make<Server>(1, Distribution::Fixed(10)));
+    const Line line = AddLine(driver, std::make_unique<EntityGenerator>(Job(), Distribution::Fixed(1)),
+                              std::make_unique<Queue>(), std::make_unique<Server>(1, Distribution::Fixed(10)));
     line.queue->SetPatience(Distribution::Fixed(2));
     const RunReport r = driver.Run();
     ASSERT_TRUE(r.failed);
@@ -138,9 +133,9 @@ TEST(Blocks, ATimeoutWithoutATimeoutPortIsAnErrorNamingTheQueue) {
 
 TEST(Blocks, TheSplitterRefusesAnEntityThatIsNoComposite) {
   ModelDriver driver(Config(10));
-  auto* gen = driver.Add("Gen", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
-  auto* split = driver.Add("Split", Make<Splitter>(2));
-  auto* sink = driver.Add("Sink", Make<Sink>());
+  auto* gen = driver.Add("Gen", std::make_unique<EntityGenerator>(Job(), Distribution::Fixed(1)));
+  auto* split = driver.Add("Split", std::make_unique<Splitter>(2));
+  auto* sink = driver.Add("Sink", std::make_unique<Sink>());
   gen->Connect(0, split);
   split->Connect(0, sink);
   split->Connect(1, sink);
@@ -156,10 +151,10 @@ TEST(Blocks, TheCombinerRefusesPartsThatShareAnAttributeName) {
     ModelDriver driver(Config(10));
     EntityTypeDescription other("Other");
     other.With("Serial", "int", 0);  // Job has a Serial too
-    auto* a = driver.Add("A", Make<EntityGenerator>(Job(), Distribution::Fixed(1)));
-    auto* b = driver.Add("B", Make<EntityGenerator>(other, Distribution::Fixed(1)));
-    auto* combine = driver.Add("Assemble", Make<Combiner>(2, "Pair"));
-    auto* sink = driver.Add("Sink", Make<Sink>());
+    auto* a = driver.Add("A", std::make_unique<EntityGenerator>(Job(), Distribution::Fixed(1)));
+    auto* b = driver.Add("B", std::make_unique<EntityGenerator>(other, Distribution::Fixed(1)));
+    auto* combine = driver.Add("Assemble", std::make_unique<Combiner>(2, "Pair"));
+    auto* sink = driver.Add("Sink", std::make_unique<Sink>());
     a->Connect(0, combine, 0);
     b->Connect(0, combine, 1);
     combine->Connect(0, sink);
@@ -170,41 +165,6 @@ TEST(Blocks, TheCombinerRefusesPartsThatShareAnAttributeName) {
     EXPECT_EQ(sink->Count(), 0u);
   }
   EXPECT_EQ(host::liveAllocations(), before);
-}
-
-TEST(Blocks, CombinedPartsAreOneEntityUntilSplit) {
-  ModelDriver driver(Config(20.5));
-  EntityTypeDescription left("Left"), right("Right");
-  left.With("L", "double", 1);
-  right.With("R", "double", 2);
-  auto* a = driver.Add("A", Make<EntityGenerator>(left, Distribution::Fixed(1)));
-  auto* b = driver.Add("B", Make<EntityGenerator>(right, Distribution::Fixed(2)));
-  auto* combine = driver.Add("Assemble", Make<Combiner>(2, "Pair"));
-  auto* server = driver.Add("Server", Make<Server>(1, Distribution::Fixed(0.5)));
-  auto* split = driver.Add("Split", Make<Splitter>(2));
-  auto* lefts = driver.Add("Lefts", Make<Sink>());
-  auto* rights = driver.Add("Rights", Make<Sink>());
-  a->Connect(0, combine, 0);
-  b->Connect(0, combine, 1);
-  combine->Connect(0, server);
-  server->Connect(0, split);
-  split->Connect(0, lefts);
-  split->Connect(1, rights);
-  bool composite = false;
-  std::vector<std::string> types;
-  rights->SetObserver([&](const Sink&, DesEntity& e, double) {
-    types.push_back(e.GetName());
-    composite = composite || e.GetHasSubEntity() != 0 || e.GetIsSubEntity();
-  });
-  const RunReport r = driver.Run();
-  ASSERT_FALSE(r.failed) << r.diagnostic;
-  // Right parts come every 2 units: ten pairs made by t = 20, all out.
-  EXPECT_EQ(combine->Combined(), 10u);
-  EXPECT_EQ(lefts->Count(), 10u);
-  EXPECT_EQ(rights->Count(), 10u);
-  EXPECT_EQ(types, std::vector<std::string>(10, "Right"));
-  EXPECT_FALSE(composite);
-  EXPECT_EQ(a->Generated() + b->Generated(), 20u + r.partsInModel);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -8,6 +7,8 @@
 
 namespace {
 
+// Every test ends with as many arrays alive as it began with: a leak or a
+// second destruction shows here (and under ASan).
 class HostArrays : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -27,27 +28,10 @@ std::string text(const hvArray* a) {
   return buffer;
 }
 
-TEST_F(HostArrays, StringIsOneRowOfCharacters) {
-  hvArray* s = hvCreateString("abc");
-  EXPECT_EQ(hvGetClassID(s), hvCHAR_CLASS);
-  EXPECT_EQ(hvGetM(s), 1u);
-  EXPECT_EQ(hvGetN(s), 3u);
-  EXPECT_EQ(hvGetNumberOfElements(s), 3u);
-  EXPECT_EQ(text(s), "abc");
-  EXPECT_EQ(hvGetPr(s), nullptr);
-  hvDestroyArray(s);
-
-  hvArray* empty = hvCreateString("");
-  EXPECT_TRUE(hvIsEmpty(empty));
-  EXPECT_EQ(text(empty), "");
-  hvDestroyArray(empty);
-  hvArray* fromNull = hvCreateString(nullptr);
-  EXPECT_TRUE(hvIsEmpty(fromNull));
-  hvDestroyArray(fromNull);
-}
-
 TEST_F(HostArrays, GetStringCutsAtTheBufferAndSaysSo) {
   hvArray* s = hvCreateString("abcdef");
+  EXPECT_EQ(hvGetClassID(s), hvCHAR_CLASS);
+  EXPECT_EQ(hvGetN(s), 6u);
   char buffer[8];
   std::memset(buffer, '#', sizeof buffer);
   EXPECT_EQ(hvGetString(s, buffer, 4), 1);
@@ -64,41 +48,11 @@ TEST_F(HostArrays, GetStringCutsAtTheBufferAndSaysSo) {
   hvDestroyArray(d);
 }
 
-TEST_F(HostArrays, DoubleMatrixRealAndComplex) {
-  hvArray* m = hvCreateDoubleMatrix(2, 3, hvREAL);
-  EXPECT_EQ(hvGetClassID(m), hvDOUBLE_CLASS);
-  EXPECT_EQ(hvGetM(m), 2u);
-  EXPECT_EQ(hvGetN(m), 3u);
-  EXPECT_FALSE(hvIsComplex(m));
-  ASSERT_NE(hvGetPr(m), nullptr);
-  EXPECT_EQ(hvGetPi(m), nullptr);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(hvGetPr(m)[i], 0.0);
-  hvDestroyArray(m);
-
-  hvArray* c = hvCreateDoubleMatrix(1, 2, hvCOMPLEX);
-  EXPECT_TRUE(hvIsComplex(c));
-  ASSERT_NE(hvGetPi(c), nullptr);
-  hvGetPi(c)[1] = 4.5;
-  EXPECT_EQ(hvGetPi(c)[1], 4.5);
-  hvDestroyArray(c);
-
-  hvArray* s = hvCreateDoubleScalar(-2.5);
-  EXPECT_EQ(hvGetNumberOfElements(s), 1u);
-  EXPECT_EQ(hvGetPr(s)[0], -2.5);
-  hvDestroyArray(s);
-
-  hvArray* e = hvCreateDoubleMatrix(0, 0, hvREAL);
-  EXPECT_TRUE(hvIsEmpty(e));
-  hvDestroyArray(e);
-}
-
-TEST_F(HostArrays, NDimensionalArraysAndTrailingSingletons) {
+TEST_F(HostArrays, NumericArraysDropTrailingSingletonsAndRefuseBadShapes) {
   const uint64_t dims[] = {2, 3, 4};
   hvArray* a = hvCreateNumericArray(3, dims, hvDOUBLE_CLASS, hvREAL);
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(hvGetNumberOfDimensions(a), 3u);
-  EXPECT_EQ(hvGetDimensions(a)[2], 4u);
-  EXPECT_EQ(hvGetM(a), 2u);
   EXPECT_EQ(hvGetN(a), 12u);  // all dimensions after the first
   EXPECT_EQ(hvGetNumberOfElements(a), 24u);
   hvDestroyArray(a);
@@ -110,33 +64,17 @@ TEST_F(HostArrays, NDimensionalArraysAndTrailingSingletons) {
   hvDestroyArray(b);
 
   const uint64_t one[] = {5};
-  hvArray* col = hvCreateNumericArray(1, one, hvLOGICAL_CLASS, hvREAL);
-  EXPECT_EQ(hvGetM(col), 5u);
-  EXPECT_EQ(hvGetN(col), 1u);
-  EXPECT_FALSE(hvGetLogicals(col)[4]);
-  hvDestroyArray(col);
-
   EXPECT_EQ(hvCreateNumericArray(2, one, hvCELL_CLASS, hvREAL), nullptr);
   EXPECT_EQ(hvCreateNumericArray(1, one, hvLOGICAL_CLASS, hvCOMPLEX), nullptr);
   const uint64_t huge[] = {UINT64_MAX, UINT64_MAX};
   EXPECT_EQ(hvCreateNumericArray(2, huge, hvDOUBLE_CLASS, hvREAL), nullptr);
 }
 
-TEST_F(HostArrays, LogicalScalar) {
-  hvArray* t = hvCreateLogicalScalar(true);
-  EXPECT_EQ(hvGetClassID(t), hvLOGICAL_CLASS);
-  EXPECT_TRUE(hvGetLogicals(t)[0]);
-  EXPECT_EQ(hvGetPr(t), nullptr);
-  hvDestroyArray(t);
-}
-
 TEST_F(HostArrays, CellTakesOwnershipAndReplacingDestroysTheOld) {
   hvArray* cell = hvCreateCellMatrix(2, 2);
-  EXPECT_EQ(hvGetNumberOfElements(cell), 4u);
   EXPECT_EQ(hvGetCell(cell, 3), nullptr);
   hvSetCell(cell, 0, hvCreateString("first"));
   hvSetCell(cell, 3, hvCreateDoubleScalar(3));
-  EXPECT_EQ(text(hvGetCell(cell, 0)), "first");
   EXPECT_EQ(host::liveArrays(), live + 3);
   hvSetCell(cell, 0, hvCreateString("second"));  // the old one is destroyed
   EXPECT_EQ(host::liveArrays(), live + 3);
@@ -165,19 +103,11 @@ TEST_F(HostArrays, StructureFieldsPerElement) {
   const char* names[] = {"Name", "Type", "Value"};
   hvArray* s = hvCreateStructMatrix(2, 1, 3, names);
   ASSERT_NE(s, nullptr);
-  EXPECT_EQ(hvGetClassID(s), hvSTRUCT_CLASS);
-  EXPECT_EQ(hvGetNumberOfElements(s), 2u);
   EXPECT_EQ(hvGetNumberOfFields(s), 3);
-  EXPECT_STREQ(hvGetFieldNameByNumber(s, 2), "Value");
-  EXPECT_EQ(hvGetFieldNameByNumber(s, 3), nullptr);
-  EXPECT_EQ(hvGetFieldNumber(s, "Type"), 1);
   EXPECT_EQ(hvGetFieldNumber(s, "type"), -1);  // names are exact
-
   hvSetField(s, 0, "Name", hvCreateString("Priority"));
-  hvSetField(s, 1, "Name", hvCreateString("Count"));
   hvSetFieldByNumber(s, 1, 2, hvCreateDoubleScalar(7));
   EXPECT_EQ(text(hvGetField(s, 0, "Name")), "Priority");
-  EXPECT_EQ(text(hvGetFieldByNumber(s, 1, 0)), "Count");
   EXPECT_EQ(hvGetPr(hvGetField(s, 1, "Value"))[0], 7.0);
   EXPECT_EQ(hvGetField(s, 0, "Value"), nullptr);    // not set
   EXPECT_EQ(hvGetField(s, 0, "Missing"), nullptr);  // no such field
@@ -186,23 +116,14 @@ TEST_F(HostArrays, StructureFieldsPerElement) {
   hvSetField(s, 0, "Missing", hvCreateString("dropped"));  // taken and destroyed
   hvSetField(s, 0, "Name", hvCreateString("Replaced"));
   EXPECT_EQ(text(hvGetField(s, 0, "Name")), "Replaced");
-  EXPECT_EQ(host::liveArrays(), live + 4);
+  EXPECT_EQ(host::liveArrays(), live + 3);
   hvDestroyArray(s);
-}
 
-TEST_F(HostArrays, StructureFieldNamesMustBeDistinctAndGiven) {
   const char* dup[] = {"A", "A"};
   EXPECT_EQ(hvCreateStructMatrix(1, 1, 2, dup), nullptr);
   const char* withNull[] = {"A", nullptr};
   EXPECT_EQ(hvCreateStructMatrix(1, 1, 2, withNull), nullptr);
   EXPECT_EQ(hvCreateStructMatrix(1, 1, -1, nullptr), nullptr);
-  hvArray* none = hvCreateStructMatrix(1, 1, 0, nullptr);
-  ASSERT_NE(none, nullptr);
-  EXPECT_EQ(hvGetNumberOfFields(none), 0);
-  hvDestroyArray(none);
-  hvArray* empty = hvCreateStructMatrix(0, 0, 1, dup);
-  EXPECT_TRUE(hvIsEmpty(empty));
-  hvDestroyArray(empty);
 }
 
 TEST_F(HostArrays, DuplicateIsDeepAndIndependent) {
@@ -211,32 +132,21 @@ TEST_F(HostArrays, DuplicateIsDeepAndIndependent) {
   hvArray* cell = hvCreateCellMatrix(1, 2);
   hvSetCell(cell, 0, hvCreateString("inner"));
   hvArray* complexValue = hvCreateDoubleMatrix(1, 1, hvCOMPLEX);
-  hvGetPr(complexValue)[0] = 1;
   hvGetPi(complexValue)[0] = 2;
   hvSetCell(cell, 1, complexValue);
   hvSetField(s, 0, "Value", cell);
-  std::size_t before = host::liveArrays();
+  const std::size_t before = host::liveArrays();
 
   hvArray* copy = hvDuplicateArray(s);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(host::liveArrays(), before + 4);
   hvArray* copiedCell = hvGetField(copy, 0, "Value");
   ASSERT_NE(copiedCell, nullptr);
-  EXPECT_NE(copiedCell, cell);
   EXPECT_NE(hvGetCell(copiedCell, 0), hvGetCell(cell, 0));
-  EXPECT_EQ(text(hvGetCell(copiedCell, 0)), "inner");
   EXPECT_EQ(hvGetPi(hvGetCell(copiedCell, 1))[0], 2.0);
-
   hvDestroyArray(s);  // the copy stays intact
   EXPECT_EQ(text(hvGetCell(copiedCell, 0)), "inner");
   hvDestroyArray(copy);
-
-  hvArray* logical = hvCreateLogicalScalar(true);
-  hvArray* logicalCopy = hvDuplicateArray(logical);
-  EXPECT_TRUE(hvGetLogicals(logicalCopy)[0]);
-  EXPECT_NE(hvGetLogicals(logicalCopy), hvGetLogicals(logical));
-  hvDestroyArray(logical);
-  hvDestroyArray(logicalCopy);
   EXPECT_EQ(hvDuplicateArray(nullptr), nullptr);
   hvDestroyArray(nullptr);
 }
@@ -253,15 +163,6 @@ TEST_F(HostArrays, CreationFailureInjection) {
   EXPECT_NE(second, nullptr);
   hvDestroyArray(first);
   hvDestroyArray(second);
-}
-
-TEST_F(HostArrays, NullArraysReadAsNothing) {
-  EXPECT_EQ(hvGetClassID(nullptr), hvUNKNOWN_CLASS);
-  EXPECT_EQ(hvGetM(nullptr), 0u);
-  EXPECT_EQ(hvGetN(nullptr), 0u);
-  EXPECT_TRUE(hvIsEmpty(nullptr));
-  EXPECT_EQ(hvGetNumberOfFields(nullptr), 0);
-  EXPECT_EQ(hvGetFieldNumber(nullptr, "x"), -1);
 }
 
 }  // namespace

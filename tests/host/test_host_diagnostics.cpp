@@ -50,8 +50,7 @@ TEST_F(HostDiagnostics, ObjectErrorKeepsCodeIdentifierMessageAndHandles) {
   host::HostObject* queue = host::addObject("model/Queue");
   host::HostObject* server = host::addObject("model/Server");
   void* objects[] = {queue, server};
-  brsvDiagnosticImpl* d =
-      brsvObjectError(objects, 2, nullptr, readHandles, 0x00650001, "en7");
+  brsvDiagnosticImpl* d = brsvObjectError(objects, 2, nullptr, readHandles, 0x00650001, "en7");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(converterCalls, 1);
   EXPECT_EQ(brsvDiagnosticCode(d), 0x00650001u);
@@ -60,22 +59,17 @@ TEST_F(HostDiagnostics, ObjectErrorKeepsCodeIdentifierMessageAndHandles) {
   ASSERT_EQ(brsvDiagnosticHandleCount(d), 2u);
   EXPECT_EQ(brsvDiagnosticHandle(d, 0), queue->handle);
   EXPECT_EQ(brsvDiagnosticHandle(d, 1), server->handle);
-  EXPECT_EQ(brsvDiagnosticChildCount(d), 0u);
   EXPECT_EQ(host::diagnosticCount(), 1u);
-}
 
-TEST_F(HostDiagnostics, ConverterIsNotCalledWithoutObjects) {
-  brsvDiagnosticImpl* d = brsvObjectError(nullptr, 0, remember, readHandles, 0x00650003);
-  EXPECT_EQ(converterCalls, 0);
-  EXPECT_EQ(brsvDiagnosticHandleCount(d), 0u);
+  // Without objects the converter is not called; the callback hears the text.
+  brsvDiagnosticImpl* e = brsvObjectError(nullptr, 0, remember, readHandles, 0x00650003);
+  EXPECT_EQ(converterCalls, 1);
+  EXPECT_EQ(brsvDiagnosticHandleCount(e), 0u);
   EXPECT_EQ(lastCallbackText, "Nothing to fill.");
-  brsvDiagnosticImpl* e = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650003);
-  EXPECT_STREQ(brsvDiagnosticMessage(e), "Nothing to fill.");
 }
 
 TEST_F(HostDiagnostics, ConverterFailureLeavesNoDiagnosticBehind) {
-  host::HostObject* queue = host::addObject("model/Queue");
-  void* objects[] = {queue};
+  void* objects[] = {host::addObject("model/Queue")};
   auto throwing = [](void* const*, void* const*, size_t*, const char*) -> double* {
     throw std::bad_alloc();
   };
@@ -83,16 +77,13 @@ TEST_F(HostDiagnostics, ConverterFailureLeavesNoDiagnosticBehind) {
   EXPECT_EQ(host::diagnosticCount(), 0u);
 }
 
-TEST_F(HostDiagnostics, MessageIsCutAt4095Characters) {
+TEST_F(HostDiagnostics, LongMessagesAreCutAndUnregisteredCodesNoted) {
   std::string big(5000, 'x');
   brsvDiagnosticImpl* d = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650001, big.c_str());
   EXPECT_EQ(std::string(brsvDiagnosticMessage(d)).size(), 4095u);
-}
-
-TEST_F(HostDiagnostics, UnregisteredCodeStillMakesADiagnostic) {
-  brsvDiagnosticImpl* d = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00659999);
-  EXPECT_STREQ(brsvDiagnosticIdentifier(d), "");
-  EXPECT_NE(std::string(brsvDiagnosticMessage(d)).find("00659999"), std::string::npos);
+  brsvDiagnosticImpl* e = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00659999);
+  EXPECT_STREQ(brsvDiagnosticIdentifier(e), "");
+  EXPECT_NE(std::string(brsvDiagnosticMessage(e)).find("00659999"), std::string::npos);
 }
 
 TEST_F(HostDiagnostics, ConcatenationKeepsOrderAndRefusesCycles) {
@@ -115,11 +106,9 @@ TEST_F(HostDiagnostics, ConcatenationKeepsOrderAndRefusesCycles) {
 }
 
 TEST_F(HostDiagnostics, RenderingShowsMessageIdentifierBlocksAndAppended) {
-  host::HostObject* queue = host::addObject("model/Queue");
-  void* objects[] = {queue};
+  void* objects[] = {host::addObject("model/Queue")};
   brsvDiagnosticImpl* top = brsvObjectError(objects, 1, nullptr, readHandles, 0x00650001, "en1");
-  brsvDiagnosticImpl* child = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650003);
-  brsvConcatenateDiagnostics(top, child, false);
+  brsvConcatenateDiagnostics(top, brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650003), false);
   EXPECT_EQ(host::renderDiagnostic(top),
             "Could not find entity, 'en1'.\n"
             "Identifier: DIAG:D_NotFound\n"
@@ -129,43 +118,6 @@ TEST_F(HostDiagnostics, RenderingShowsMessageIdentifierBlocksAndAppended) {
             "  Identifier: DIAG:D_Plain\n");
   host::clearObjects();
   EXPECT_NE(host::renderDiagnostic(top).find("unknown handle"), std::string::npos);
-  EXPECT_EQ(host::renderDiagnostic(nullptr), "");
-}
-
-TEST_F(HostDiagnostics, ReleaseDiagnosticsEmptiesTheRegistry) {
-  brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650003);
-  brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650003);
-  EXPECT_EQ(host::diagnosticCount(), 2u);
-  host::releaseDiagnostics();
-  EXPECT_EQ(host::diagnosticCount(), 0u);
-}
-
-TEST_F(HostDiagnostics, WarningIsRecordedAndPrinted) {
-  brsvWarning(remember, "Tarnwell:", 0x00650002, "Warning", "Queue", "t1");
-  ASSERT_EQ(host::warnings().size(), 1u);
-  const host::Warning& w = host::warnings()[0];
-  EXPECT_EQ(w.prefix, "Tarnwell:");
-  EXPECT_EQ(w.code, 0x00650002u);
-  EXPECT_EQ(w.identifier, "DIAG:D_Timeout");
-  EXPECT_EQ(w.message, "Warning in 'Queue' block. Timeout with tag 't1' is already scheduled.");
-  EXPECT_EQ(w.args, (std::vector<std::string>{"Warning", "Queue", "t1"}));
-  EXPECT_EQ(w.argIsNull, (std::vector<bool>{false, false, false}));
-  EXPECT_EQ(host::consoleText(), "Warning: " + w.message + "\n");
-  EXPECT_EQ(lastCallbackText, w.message);
-  host::clearWarnings();
-  EXPECT_TRUE(host::warnings().empty());
-}
-
-TEST_F(HostDiagnostics, WarningKeepsNullArgumentsUpToThePlaceholders) {
-  brsvWarning(nullptr, "P:", 0x00650002, "Error", nullptr);
-  const host::Warning& w = host::warnings().at(0);
-  EXPECT_EQ(w.args, (std::vector<std::string>{"Error", "", ""}));
-  EXPECT_EQ(w.argIsNull, (std::vector<bool>{false, true, true}));
-  EXPECT_EQ(w.message, "Error in '' block. Timeout with tag '' is already scheduled.");
-
-  // Arguments beyond the placeholders are kept when given.
-  brsvWarning(nullptr, "P:", 0x00650003, nullptr, "extra");
-  EXPECT_EQ(host::warnings().at(1).args, (std::vector<std::string>{"", "extra"}));
 }
 
 void warnV(uint32_t code, ...) {
@@ -175,15 +127,70 @@ void warnV(uint32_t code, ...) {
   va_end(args);
 }
 
-TEST_F(HostDiagnostics, ArgumentListWarningReadsOneTextPerPlaceholder) {
+TEST_F(HostDiagnostics, WarningsAreRecordedAndPrinted) {
+  brsvWarning(remember, "Tarnwell:", 0x00650002, "Warning", "Queue", "t1");
+  ASSERT_EQ(host::warnings().size(), 1u);
+  const host::Warning& w = host::warnings()[0];
+  EXPECT_EQ(w.prefix, "Tarnwell:");
+  EXPECT_EQ(w.identifier, "DIAG:D_Timeout");
+  EXPECT_EQ(w.message, "Warning in 'Queue' block. Timeout with tag 't1' is already scheduled.");
+  EXPECT_EQ(w.args, (std::vector<std::string>{"Warning", "Queue", "t1"}));
+  EXPECT_EQ(host::consoleText(), "Warning: " + w.message + "\n");
+  EXPECT_EQ(lastCallbackText, w.message);
+
+  // A missing argument reads as empty and is marked as null.
+  brsvWarning(nullptr, "P:", 0x00650002, "Error", nullptr);
+  EXPECT_EQ(host::warnings().at(1).argIsNull, (std::vector<bool>{false, true, true}));
+
+  // The argument-list form reads one text per placeholder.
   warnV(0x00650002, "Warning", "Server", "late");
-  warnV(0x00650003);  // no placeholders: reads nothing
-  ASSERT_EQ(host::warnings().size(), 2u);
-  EXPECT_EQ(host::warnings()[0].args, (std::vector<std::string>{"Warning", "Server", "late"}));
-  EXPECT_EQ(host::warnings()[0].message,
+  warnV(0x00650003);
+  ASSERT_EQ(host::warnings().size(), 4u);
+  EXPECT_EQ(host::warnings()[2].message,
             "Warning in 'Server' block. Timeout with tag 'late' is already scheduled.");
-  EXPECT_TRUE(host::warnings()[1].args.empty());
-  EXPECT_EQ(host::warnings()[1].message, "Nothing to fill.");
+  EXPECT_TRUE(host::warnings()[3].args.empty());
+}
+
+// ---------------------------------------------------------------- console
+
+TEST_F(HostDiagnostics, PrintfIsCapturedWhole) {
+  EXPECT_EQ(hostPrintf("%s=%d\n", "x", 42), 5);
+  EXPECT_EQ(host::consoleText(), "x=42\n");
+  host::clearConsole();
+  std::string big(10000, 'q');
+  hostPrintf("%s", big.c_str());
+  EXPECT_EQ(host::consoleText(), big);
+}
+
+TEST_F(HostDiagnostics, AssertAndStackTracePrintOneLineEach) {
+  hostAssert("file.cpp", "x > 0", 12, "x must be positive");
+  EXPECT_EQ(host::consoleText(),
+            "Assertion failed: x > 0 at line 12 of file \"file.cpp\": x must be positive\n");
+  host::clearConsole();
+  hostDumpStackTrace(-1, 0, nullptr);
+  std::string trace = host::consoleText();
+  EXPECT_FALSE(trace.empty());
+  EXPECT_EQ(trace.find('\n'), trace.size() - 1);
+  EXPECT_NE(hostIsSignalThread(), 0);
+}
+
+// Tests rely on reset to undo whatever a test before them injected.
+TEST_F(HostDiagnostics, ResetReturnsTheHostToItsStateAtLoad) {
+  host::failAllocationsFrom(1);
+  host::failArrayCreationsFrom(1);
+  host::addObject("m/b");
+  hvSetErrorMode(-1);
+  hostPrintf("text");
+  host::reset();
+  void* p = hostCalloc(1, 1);
+  EXPECT_NE(p, nullptr);
+  hostFree(p);
+  hvArray* a = hvCreateDoubleScalar(1);
+  EXPECT_NE(a, nullptr);
+  hvDestroyArray(a);
+  EXPECT_EQ(host::findObject("m/b"), nullptr);
+  EXPECT_EQ(host::errorMode(), 0);
+  EXPECT_EQ(host::consoleText(), "");
 }
 
 }  // namespace
