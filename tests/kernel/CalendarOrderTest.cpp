@@ -1,7 +1,6 @@
 // Which event runs when: order by time, priority and creation, the due-time
 // tolerance and re-stamping, events added while a step runs, internal
-// events, and the next-event time, for every calendar type.
-#include <cmath>
+// events, stop requests and handler failures, for every calendar type.
 #include <limits>
 
 #include "tests/kernel/KernelTestSupport.h"
@@ -10,13 +9,6 @@ template <class C>
 class CalendarOrder : public CalendarTest<C> {};
 TYPED_TEST_SUITE(CalendarOrder, CalendarTypes, CalendarTypeNames);
 
-TYPED_TEST(CalendarOrder, EmptyCalendarOnlyMovesTheClock) {
-  this->calendar->ExecuteEvents(4.0, true);
-  EXPECT_EQ(this->calendar->GetTimeNow(), 4.0);
-  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), std::numeric_limits<double>::infinity());
-  EXPECT_TRUE(this->block->executed.empty());
-}
-
 TYPED_TEST(CalendarOrder, TimeThenPriorityThenCreation) {
   DesEvent* a = this->Add(5.0, 2);
   DesEvent* b = this->Add(5.0, 1);
@@ -24,56 +16,55 @@ TYPED_TEST(CalendarOrder, TimeThenPriorityThenCreation) {
   DesEvent* d = this->Add(3.0, 9);
   DesEvent* e = this->Add(7.0, 0);
   EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 3.0);
-
-  this->calendar->ExecuteEvents(3.0, true);
-  ASSERT_EQ(this->block->executed, std::vector<DesEvent*>({d}));
+  this->Run(3.0);
+  ASSERT_EQ(this->Executed(), std::vector<DesEvent*>({d}));
   EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 5.0);
-
-  this->calendar->ExecuteEvents(5.0, true);
-  ASSERT_EQ(this->block->executed.size(), 4u);
+  this->Run(5.0);
+  ASSERT_EQ(this->Executed().size(), 4u);
   if (!TestFixture::kRandomized) {
-    EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({d, b, c, a}));
+    EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({d, b, c, a}));
   } else {
-    // B and C may swap; A (lower priority) always comes last.
-    EXPECT_EQ(this->block->executed[3], a);
-    EXPECT_EQ(std::set<DesEvent*>(this->block->executed.begin() + 1, this->block->executed.end()),
+    // b and c may swap; a (lower priority) always comes last.
+    EXPECT_EQ(this->Executed()[3], a);
+    EXPECT_EQ(std::set<DesEvent*>(this->Executed().begin() + 1, this->Executed().end()),
               std::set<DesEvent*>({a, b, c}));
   }
-  this->calendar->ExecuteEvents(7.0, true);
-  EXPECT_EQ(this->block->executed.back(), e);
+  this->Run(7.0);
+  EXPECT_EQ(this->Executed().back(), e);
   EXPECT_EQ(this->Waiting(), 0u);
   EXPECT_FALSE(e->GetInTq());
+  // An empty calendar only moves the clock.
+  this->Run(8.0);
+  EXPECT_EQ(this->calendar->GetTimeNow(), 8.0);
+  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), std::numeric_limits<double>::infinity());
 }
 
-TYPED_TEST(CalendarOrder, ToleranceRestampsPromotedEvents) {
+TYPED_TEST(CalendarOrder, ToleranceAndRestamping) {
   const double late = 1.0 + 1e-15;
   DesEvent* first = this->Add(1.0, 0);
   DesEvent* second = this->Add(late, 0);
-  this->calendar->ExecuteEvents(1.0, true);
-  ASSERT_EQ(this->block->executed, std::vector<DesEvent*>({first, second}));
-  EXPECT_EQ(this->block->times, std::vector<double>({1.0, 1.0}));
-  EXPECT_EQ(second->GetTime(), 1.0);
-}
-
-TYPED_TEST(CalendarOrder, IntolerantStepLeavesTheNearlyDueEvent) {
-  const double late = 1.0 + 1e-15;
-  DesEvent* first = this->Add(1.0, 0);
-  DesEvent* second = this->Add(late, 0);
+  // Without tolerance the nearly due event waits.
   this->calendar->ExecuteEvents(1.0, false);
-  ASSERT_EQ(this->block->executed, std::vector<DesEvent*>({first}));
+  ASSERT_EQ(this->Executed(), std::vector<DesEvent*>({first}));
   EXPECT_EQ(second->GetTime(), late);
   EXPECT_EQ(this->calendar->GetNextEventTime(0.0), late);
-}
+  // With it, the event is promoted and re-stamped with the step's time.
+  this->Run(1.0);
+  EXPECT_EQ(this->block->times, std::vector<double>({1.0, 1.0}));
+  EXPECT_EQ(second->GetTime(), 1.0);
 
-TYPED_TEST(CalendarOrder, AddingWithinToleranceKeepsTheOwnTime) {
-  this->calendar->ExecuteEvents(2.0, true);
+  // Added within tolerance of the current time: due now, with its own time.
+  this->Run(2.0);
   const double near = 2.0 * (1.0 + 1e-15);
   DesEvent* e = this->Add(near, 0);
   EXPECT_TRUE(e->GetInTq());
-  EXPECT_EQ(this->calendar->GetCurrentEvents()->size(), 1u);
   EXPECT_EQ(this->calendar->GetNextEventTime(0.0), near);
-  this->calendar->ExecuteEvents(2.0, true);
-  EXPECT_EQ(this->block->times, std::vector<double>({near}));
+  // Added in the past: due now too.
+  DesEvent* past = this->Add(0.5, 1);
+  EXPECT_TRUE(past->GetInTq());
+  this->Run(2.0);
+  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({first, second, e, past}));
+  EXPECT_EQ(this->block->times[2], near);
 }
 
 TYPED_TEST(CalendarOrder, EventsAddedDuringAStepRunInThatStep) {
@@ -84,48 +75,35 @@ TYPED_TEST(CalendarOrder, EventsAddedDuringAStepRunInThatStep) {
   DesEvent* urgent = nullptr;
   this->block->onEvent = [&](DesEvent* e) {
     if (e != trigger) return;
-    now = this->Add(3.0, 7);     // after `later`
-    urgent = this->Add(3.0, 2);  // before `later`
+    now = this->Add(3.0, 7);
+    urgent = this->Add(3.0, 2);
     future = this->Add(4.0, 0);  // not promoted again in this call
   };
-  this->calendar->ExecuteEvents(3.0, true);
-  ASSERT_EQ(this->block->executed, std::vector<DesEvent*>({trigger, urgent, later, now}));
+  this->Run(3.0);
+  ASSERT_EQ(this->Executed(), std::vector<DesEvent*>({trigger, urgent, later, now}));
   EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 4.0);
   EXPECT_FALSE(future->GetInTq());
 }
 
-TYPED_TEST(CalendarOrder, PastEventsRunAtTheCurrentTime) {
-  this->calendar->ExecuteEvents(10.0, true);
-  DesEvent* e = this->Add(4.0, 0);
-  EXPECT_TRUE(e->GetInTq());
-  this->calendar->ExecuteEvents(10.0, true);
-  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({e}));
-}
-
 TYPED_TEST(CalendarOrder, InternalEventsRunFirstInArrivalOrder) {
+  this->Run(1.0);
   DesEvent* ordinary = this->Add(2.0, -2);
-  DesEvent* i1 = this->Make(2.0, 9);
-  DesEvent* i2 = this->Make(2.0, 0);
-  DesEvent* i3 = this->Make(2.0, 5);
+  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 2.0);
+  DesEvent* due = this->Add(1.0, 0);
+  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 1.0);
+  this->Run(1.0);
+  DesEvent* i1 = this->Make(1.5, 9);
+  DesEvent* i2 = this->Make(1.5, 0);
+  DesEvent* i3 = this->Make(1.5, 5);
   this->block->onEvent = [&](DesEvent* e) {
     if (e == i1) this->calendar->AddIntEvt(i3);  // queued behind i2, same step
   };
   this->calendar->AddIntEvt(i1);
   this->calendar->AddIntEvt(i2);
-  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 2.0);
-  this->calendar->ExecuteEvents(2.0, true);
-  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({i1, i2, i3, ordinary}));
+  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 1.5);
+  this->Run(2.0);
+  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({due, i1, i2, i3, ordinary}));
   EXPECT_EQ(this->calendar->GetInternalEventCount(), 0u);
-}
-
-TYPED_TEST(CalendarOrder, NextEventTimePrefersInternalThenCurrentThenFuture) {
-  this->calendar->ExecuteEvents(1.0, true);
-  this->Add(6.0, 0);
-  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 6.0);
-  this->Add(1.0, 0);
-  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 1.0);
-  this->calendar->AddIntEvt(this->Make(0.5, 0));
-  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 0.5);
 }
 
 TYPED_TEST(CalendarOrder, SystemPrioritiesRunFirstAndAreNeverDrawn) {
@@ -135,8 +113,8 @@ TYPED_TEST(CalendarOrder, SystemPrioritiesRunFirstAndAreNeverDrawn) {
     sys2.push_back(this->Add(1.0, -1));
     sys1.push_back(this->Add(1.0, -2));
   }
-  this->calendar->ExecuteEvents(1.0, true);
-  const std::vector<DesEvent*>& run = this->block->executed;
+  this->Run(1.0);
+  const std::vector<DesEvent*>& run = this->Executed();
   ASSERT_EQ(run.size(), 18u);
   EXPECT_EQ(std::vector<DesEvent*>(run.begin(), run.begin() + 6), sys1);
   EXPECT_EQ(std::vector<DesEvent*>(run.begin() + 6, run.begin() + 12), sys2);
@@ -147,48 +125,41 @@ TYPED_TEST(CalendarOrder, SystemPrioritiesRunFirstAndAreNeverDrawn) {
 TYPED_TEST(CalendarOrder, StopRequestDropsTheRestOfTheStep) {
   int destroyed = 0;
   DesEvent* stopper = this->Add(1.0, 0);
-  auto* dropped1 = new CountingEvent(1.0, 5, this->block, &destroyed);
-  auto* dropped2 = new CountingEvent(1.0, 6, this->block, &destroyed);
-  this->calendar->AddEvt(dropped1);
-  this->calendar->AddEvt(dropped2);
+  this->calendar->AddEvt(new CountingEvent(1.0, 5, this->block, &destroyed));
+  this->calendar->AddEvt(new CountingEvent(1.0, 6, this->block, &destroyed));
   DesEvent* future = this->Add(2.0, 0);
   this->block->onEvent = [&](DesEvent*) { this->engine.SetStopRequestedByDebugger(true); };
-  this->calendar->ExecuteEvents(1.0, true);
-  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({stopper}));
+  this->Run(1.0);
+  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({stopper}));
   EXPECT_EQ(destroyed, 2);
   EXPECT_TRUE(this->calendar->GetCurrentEvents()->empty());
   EXPECT_TRUE(this->calendar->IsWaiting(future));
   this->engine.SetStopRequestedByDebugger(false);
 }
 
-TYPED_TEST(CalendarOrder, CopyOfTheExecutingEventExistsOnlyWhileItRuns) {
+// A temporary copy of the executing event exists only while it runs, and
+// only for events that are not temporary themselves.
+TYPED_TEST(CalendarOrder, CopyOfTheExecutingEvent) {
   this->calendar->InitCalendarLoggers();
   DesEvent* e = this->Add(1.0, 0);
-  bool sawCopy = false;
+  DesEvent* temp = DesEvent::NewTemporaryEvent(1.0, 1, this->block, nullptr);
+  this->owned.insert(temp);
+  this->calendar->AddEvt(temp);
+  std::vector<DesEvent*> copies;
   this->block->onEvent = [&](DesEvent* running) {
     DesEvent* copy = this->calendar->GetEventBeingExecuted();
-    ASSERT_NE(copy, nullptr);
-    EXPECT_NE(copy, running);
+    copies.push_back(copy);
+    if (copy == nullptr) return;
     EXPECT_TRUE(copy->GetIsExecuting());
     EXPECT_TRUE(copy->IsTempEvent());
     EXPECT_EQ(copy->GetId(), running->GetId());
-    sawCopy = true;
   };
-  this->calendar->ExecuteEvents(1.0, true);
-  EXPECT_TRUE(sawCopy);
+  this->Run(1.0);
+  ASSERT_EQ(this->Executed(), std::vector<DesEvent*>({e, temp}));
+  EXPECT_NE(copies[0], nullptr);
+  EXPECT_NE(copies[0], e);
+  EXPECT_EQ(copies[1], nullptr);
   EXPECT_EQ(this->calendar->GetEventBeingExecuted(), nullptr);
-  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({e}));
-}
-
-TYPED_TEST(CalendarOrder, TemporaryEventsGetNoCopy) {
-  this->calendar->InitCalendarLoggers();
-  DesEvent* temp = DesEvent::NewTemporaryEvent(1.0, 0, this->block, nullptr);
-  this->owned.insert(temp);
-  this->calendar->AddEvt(temp);
-  bool sawCopy = true;
-  this->block->onEvent = [&](DesEvent*) { sawCopy = this->calendar->GetEventBeingExecuted() != nullptr; };
-  this->calendar->ExecuteEvents(1.0, true);
-  EXPECT_FALSE(sawCopy);
 }
 
 TYPED_TEST(CalendarOrder, HandlerExceptionLeavesTheRestOfTheCalendar) {
@@ -198,27 +169,24 @@ TYPED_TEST(CalendarOrder, HandlerExceptionLeavesTheRestOfTheCalendar) {
   this->block->onEvent = [&](DesEvent* e) {
     if (e == thrower) throw new DesExcept(DES_GenericInternalErr, "handler failed");
   };
-  EXPECT_EQ(CodeOfThrown([&] { this->calendar->ExecuteEvents(1.0, true); }),
-            static_cast<uint32_t>(DES_GenericInternalErr));
+  EXPECT_EQ(CatchError([&] { this->Run(1.0); }).code, static_cast<uint32_t>(DES_GenericInternalErr));
   EXPECT_FALSE(this->calendar->IsWaiting(thrower));
   EXPECT_FALSE(thrower->GetInTq());
   EXPECT_TRUE(this->calendar->IsWaiting(next));
   EXPECT_TRUE(this->calendar->IsWaiting(future));
   EXPECT_EQ(this->Waiting(), 2u);
   EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
-  this->calendar->ExecuteEvents(1.0, true);
-  EXPECT_EQ(this->block->executed, std::vector<DesEvent*>({thrower, next}));
+  this->Run(1.0);
+  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({thrower, next}));
 }
 
 TYPED_TEST(CalendarOrder, TerminateDestroysOnlyFutureEvents) {
   int destroyed = 0;
-  this->calendar->ExecuteEvents(1.0, true);
+  this->Run(1.0);
   auto* due = new CountingEvent(1.0, 0, this->block, &destroyed);
-  auto* f1 = new CountingEvent(3.0, 0, this->block, &destroyed);
-  auto* f2 = new CountingEvent(2.0, 0, this->block, &destroyed);
   this->calendar->AddEvt(due);
-  this->calendar->AddEvt(f1);
-  this->calendar->AddEvt(f2);
+  this->calendar->AddEvt(new CountingEvent(3.0, 0, this->block, &destroyed));
+  this->calendar->AddEvt(new CountingEvent(2.0, 0, this->block, &destroyed));
   this->calendar->TerminateCalendar();
   this->calendar = nullptr;
   EXPECT_EQ(destroyed, 2);

@@ -1,6 +1,6 @@
 // Shared pieces of the kernel tests: a recording block, an engine fixture
-// that owns the shared pools for the duration of a test, and the calendar
-// type list as GoogleTest types.
+// that owns the shared pools for the duration of a test, the calendar type
+// list as GoogleTest types, and catchers for the library's thrown pointers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "host/HostControl.h"
 #include "kernel/Des.h"
 #include "kernel/DesEvent.h"
 #include "kernel/EventCalendar.h"
 #include "kernel/EventCalendarTypes.h"
 #include "kernel/NodeInterface.h"
 #include "support/DesExcept.h"
+#include "support/MessageCatalogue.h"
 #include "support/PMMallocError.h"
 
 template <class List>
@@ -77,7 +79,6 @@ class EngineTest : public ::testing::Test {
     delete block;
     engine.Terminate();
   }
-
   DesEvent* Make(double t, int p) {
     DesEvent* e = new DesEvent(t, p, block, nullptr);
     owned.insert(e);
@@ -85,19 +86,13 @@ class EngineTest : public ::testing::Test {
   }
   void Forget(DesEvent* e) { owned.erase(e); }
 
-  static std::vector<std::string> Ids(const std::vector<DesEvent*>& events) {
-    std::vector<std::string> ids;
-    for (DesEvent* e : events) ids.push_back(e->GetId());
-    return ids;
-  }
-
   Des engine;
   RecordingBlock* block = nullptr;
   std::set<DesEvent*> owned;
 };
 
 // A calendar of type C, initialised, on the fixture's engine. The calendar
-// itself never destroys the test's events (only TerminateCalendar would).
+// never destroys the test's events (only TerminateCalendar would).
 template <class C>
 class CalendarTest : public EngineTest {
  protected:
@@ -110,11 +105,10 @@ class CalendarTest : public EngineTest {
     calendar->InitCalendar(7);
   }
   void TearDown() override {
+    host::failAllocationsFrom(0);
     delete calendar;
     EngineTest::TearDown();
   }
-
-  // Adds a fresh event; returns it.
   DesEvent* Add(double t, int p) {
     DesEvent* e = Make(t, p);
     calendar->AddEvt(e);
@@ -123,24 +117,31 @@ class CalendarTest : public EngineTest {
   std::size_t Waiting() const {
     return calendar->GetCurrentEvents()->size() + calendar->GetFutureEvents()->Size();
   }
+  void Run(double t) { calendar->ExecuteEvents(t, true); }
+  std::vector<DesEvent*>& Executed() { return block->executed; }
 
   C* calendar = nullptr;
 };
 
-// Catches a thrown library error pointer, returns its code and deletes it;
-// 0 when nothing was thrown.
+// What a call threw as a library error: its code (0 when nothing), its
+// texts and its first handle. The error is deleted.
+struct ThrownError {
+  uint32_t code = 0;
+  std::vector<std::string> args;
+  void* object = nullptr;
+};
 template <class F>
-uint32_t CodeOfThrown(F&& f, std::vector<std::string>* args = nullptr) {
+ThrownError CatchError(F&& f) {
+  ThrownError t;
   try {
     f();
   } catch (ErrExcept* e) {
-    const uint32_t code = e->getErrCode();
-    if (args != nullptr)
-      for (unsigned i = 0; i < 8 && e->getString(i) != nullptr; ++i) args->push_back(e->getString(i));
+    t.code = e->getErrCode();
+    for (unsigned i = 0; i < 8 && e->getString(i) != nullptr; ++i) t.args.push_back(e->getString(i));
+    if (e->objectCount() > 0) t.object = e->object(0);
     delete e;
-    return code;
   }
-  return 0;
+  return t;
 }
 
 // True when f throws the memory error (which is then deleted).
@@ -153,4 +154,20 @@ bool ThrowsMemoryError(F&& f) {
     return true;
   }
   return false;
+}
+
+// An engine on a fresh host with the message catalogue registered (for the
+// warning texts), initialised and started; StopTestEngine undoes it once the
+// test's blocks and events are gone. Leaving the catalogue registered until
+// the process ends would unregister it after the host's tables are gone.
+inline void StartTestEngine(Des& engine) {
+  host::reset();
+  Des::InitMsgContext();
+  engine.Initialize();
+  engine.Start();
+}
+inline void StopTestEngine(Des& engine) {
+  engine.Terminate();
+  UnregisterMessageCatalogue();
+  host::reset();
 }

@@ -7,7 +7,6 @@
 #include <random>
 
 #include "kernel/TimeoutCalendarFactory.h"
-#include "tests/kernel/KernelTestSupport.h"
 #include "tests/kernel/TimeoutTestSupport.h"
 
 namespace {
@@ -27,11 +26,9 @@ class TimeoutCalendarTest : public ::testing::Test {
     delete block;
     engine.Terminate();
   }
-
   TimeoutData* Make(const char* tag, double t, int p) {
-    TimeoutData* td = new TimeoutData(tag, t, p, nullptr, block, 1);
-    made.push_back(td);
-    return td;
+    made.push_back(new TimeoutData(tag, t, p, nullptr, block, 1));
+    return made.back();
   }
   TimeoutData* Add(const char* tag, double t, int p) {
     TimeoutData* td = Make(tag, t, p);
@@ -56,21 +53,10 @@ class TimeoutCalendarTest : public ::testing::Test {
 
 TYPED_TEST_SUITE(TimeoutCalendarTest, TimeoutCalendarTypes, TimeoutCalendarTypeNames);
 
-TYPED_TEST(TimeoutCalendarTest, EarliestDeadlineThenPriorityThenCreation) {
-  this->Add("late", 9.0, 0);
-  this->Add("p2", 4.0, 2);
-  this->Add("first", 4.0, 1);
-  this->Add("second", 4.0, 1);
-  this->Add("early", 1.0, 50);
-  EXPECT_EQ(this->calendar->topTimeout()->GetTag(), "early");
-  EXPECT_EQ(this->Drain(), (std::vector<std::string>{"early", "first", "second", "p2", "late"}));
-  EXPECT_TRUE(this->calendar->IsEmpty());
-  EXPECT_EQ(this->calendar->topTimeout(), nullptr);
-}
-
-TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheSameOrderAsASortOfTheDeadlines) {
-  // Few distinct deadlines and priorities, so that ties are common, and
-  // removals from the middle between additions.
+// Few distinct deadlines and priorities, so that ties are common, removals
+// from the middle between additions, and removals of timeouts that are not
+// there; every storage must agree with a sort of what is left.
+TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) {
   std::mt19937 random(42);
   std::vector<TimeoutData*> live;
   for (int i = 0; i < 300; ++i) {
@@ -83,6 +69,8 @@ TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheSameOrderAsASortOfTheDeadlin
       live.erase(live.begin() + static_cast<long>(k));
     }
   }
+  this->calendar->RemoveFromTimeoutCollection(this->Make("stranger", 0.5, 0));
+  this->calendar->RemoveFromTimeoutCollection(nullptr);
   std::sort(live.begin(), live.end(), [](const TimeoutData* a, const TimeoutData* b) {
     if (a->GetTimeOfTimeoutEvent() != b->GetTimeOfTimeoutEvent())
       return a->GetTimeOfTimeoutEvent() < b->GetTimeOfTimeoutEvent();
@@ -93,15 +81,7 @@ TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheSameOrderAsASortOfTheDeadlin
   std::vector<std::string> expected;
   for (TimeoutData* td : live) expected.push_back(td->GetTag());
   EXPECT_EQ(this->Drain(), expected);
-}
-
-TYPED_TEST(TimeoutCalendarTest, RemovingATimeoutThatIsNotThereChangesNothing) {
-  this->Add("a", 1.0, 0);
-  this->Add("b", 2.0, 0);
-  TimeoutData* stranger = this->Make("x", 0.5, 0);
-  this->calendar->RemoveFromTimeoutCollection(stranger);
-  this->calendar->RemoveFromTimeoutCollection(nullptr);
-  EXPECT_EQ(this->Drain(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(this->calendar->IsEmpty());
 }
 
 TYPED_TEST(TimeoutCalendarTest, TerminationResetsEveryTimeoutAndLeavesItToItsOwner) {
@@ -117,114 +97,74 @@ TYPED_TEST(TimeoutCalendarTest, TerminationResetsEveryTimeoutAndLeavesItToItsOwn
     EXPECT_EQ(td->GetTimeOfTimeoutEvent(), 0.0);
   }
   EXPECT_FALSE(outside->IsCancelled());
-  // The timeouts themselves are still the test's (deleted in TearDown).
-  EXPECT_EQ(a->GetTag(), "a");
+  EXPECT_EQ(a->GetTag(), "a");  // still the test's, deleted in TearDown
 }
 
-TYPED_TEST(TimeoutCalendarTest, ReinitialisingEmptiesTheCalendar) {
-  this->Add("a", 1.0, 0);
-  this->calendar->InitCalendar(6);
-  EXPECT_TRUE(this->calendar->IsEmpty());
-  this->Add("b", 2.0, 0);
-  EXPECT_EQ(this->Drain(), std::vector<std::string>{"b"});
-}
-
-TYPED_TEST(TimeoutCalendarTest, HandlingTypesDifferOnlyInWhatInitialisationSetsUp) {
-  if (TypeParam::kHandling == TIMEOUT_HDL_RANDOMIZED) {
-    EXPECT_NE(this->calendar->GetGenerator(), nullptr);
-    ASSERT_NE(this->calendar->GetList(), nullptr);
-    EXPECT_TRUE(this->calendar->GetList()->empty());
-    TypeParam fresh;
-    EXPECT_EQ(CodeOfThrown([&] { fresh.InitCalendar(-1); }),
-              static_cast<uint32_t>(DES_RngNegSeedInEvntHndlr));
-    EXPECT_TRUE(fresh.IsEmpty());
-  } else {
-    EXPECT_EQ(this->calendar->GetGenerator(), nullptr);
-    TypeParam fresh;
-    fresh.InitCalendar(-1);  // the seed is not used
-    EXPECT_TRUE(fresh.IsEmpty());
-  }
-}
-
-TYPED_TEST(TimeoutCalendarTest, AnUninitialisedCalendarHoldsNothingAndRefusesTimeouts) {
+// Only randomised handling uses the seed; an uninitialised calendar holds
+// nothing and refuses timeouts.
+TYPED_TEST(TimeoutCalendarTest, InitialisationAndItsSeed) {
   TypeParam fresh;
   EXPECT_TRUE(fresh.IsEmpty());
   EXPECT_EQ(fresh.topTimeout(), nullptr);
   TimeoutData* td = this->Make("a", 1.0, 0);
-  EXPECT_EQ(CodeOfThrown([&] { fresh.AddToTimeoutCollection(td); }),
+  EXPECT_EQ(CatchError([&] { fresh.AddToTimeoutCollection(td); }).code,
             static_cast<uint32_t>(DES_GenericInternalErr));
   fresh.RemoveFromTimeoutCollection(td);
+  if (TypeParam::kHandling == TIMEOUT_HDL_RANDOMIZED) {
+    EXPECT_NE(this->calendar->GetGenerator(), nullptr);
+    EXPECT_EQ(CatchError([&] { fresh.InitCalendar(-1); }).code,
+              static_cast<uint32_t>(DES_RngNegSeedInEvntHndlr));
+  } else {
+    EXPECT_EQ(this->calendar->GetGenerator(), nullptr);
+    fresh.InitCalendar(-1);
+  }
+  EXPECT_TRUE(fresh.IsEmpty());
 }
 
-// ---------------------------------------------------------------- storages
-
-class TimeoutStorageTest : public TimeoutCalendarTest<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>> {};
-
-TEST_F(TimeoutStorageTest, TheHeapDropsEveryCopyOfARemovedTimeoutAndStaysAHeap) {
-  TimeoutData* twice = Add("twice", 2.0, 0);
-  calendar->AddToTimeoutCollection(twice);
-  for (int i = 0; i < 40; ++i) Add(("n" + std::to_string(i)).c_str(), (i * 7) % 11, i % 3);
-  EXPECT_EQ(calendar->GetTimeouts()->Size(), 42u);
-  calendar->RemoveFromTimeoutCollection(twice);
-  EXPECT_EQ(calendar->GetTimeouts()->Size(), 40u);
-  EXPECT_TRUE(calendar->GetTimeouts()->IsConsistent());
-  const std::vector<std::string> order = Drain();
-  EXPECT_EQ(std::count(order.begin(), order.end(), "twice"), 0);
-}
-
-TEST(TimeoutStores, TheListKeepsEveryCopyTheSetOnlyOne) {
+// The heap and the list drop every copy of a timeout added twice; the set
+// keeps one, tells equal timeouts apart by address, and finds a timeout
+// whose values changed while it was stored.
+TEST(TimeoutStores, DuplicatesAndChangedValues) {
   Des engine;
   engine.Initialize();
   {
     HoldingBlock block(&engine, "b");
     std::unique_ptr<TimeoutData> a(new TimeoutData("a", 1.0, 0, nullptr, &block, 1));
     std::unique_ptr<TimeoutData> b(new TimeoutData("b", 1.0, 0, nullptr, &block, 1));
-    // Same deadline, priority and number: only the address tells them apart.
-    *b = *a;
+    *b = *a;  // same deadline, priority and number
     b->SetTag("b");
-    TimeoutListStore list;
-    list.Insert(a.get());
-    list.Insert(a.get());
-    list.Insert(b.get());
-    EXPECT_EQ(list.Size(), 3u);
-    EXPECT_TRUE(list.IsConsistent());
-    list.Remove(a.get());
-    EXPECT_EQ(list.Size(), 1u);
-    EXPECT_EQ(list.Top(), b.get());
 
+    TimeoutHeapStore heap;
+    TimeoutListStore list;
     TimeoutSetStore set;
-    set.Insert(a.get());
-    set.Insert(a.get());
-    set.Insert(b.get());
+    for (TimeoutData* td : {a.get(), a.get(), b.get()}) {
+      heap.Insert(td);
+      list.Insert(td);
+      set.Insert(td);
+    }
+    std::vector<std::unique_ptr<TimeoutData>> others;
+    for (int i = 0; i < 40; ++i) {
+      others.emplace_back(new TimeoutData("n", (i * 7) % 11, i % 3, nullptr, &block, 1));
+      heap.Insert(others.back().get());
+    }
+    EXPECT_EQ(heap.Size(), 43u);
+    EXPECT_EQ(list.Size(), 3u);
     EXPECT_EQ(set.Size(), 2u);
-    // The lower address is the earlier of two otherwise equal timeouts.
     EXPECT_EQ(set.Top(), std::less<TimeoutData*>()(a.get(), b.get()) ? a.get() : b.get());
+    heap.Remove(a.get());
+    list.Remove(a.get());
+    EXPECT_EQ(heap.Size(), 41u);
+    EXPECT_TRUE(heap.IsConsistent());
+    EXPECT_EQ(list.Top(), b.get());
+    a->SetTimeOfTimeoutEvent(5.0);
     set.Remove(a.get());
+    EXPECT_EQ(set.Size(), 1u);
+    EXPECT_EQ(set.Top(), b.get());
     set.Remove(b.get());
     EXPECT_TRUE(set.Empty());
   }
   engine.Terminate();
 }
-
-TEST(TimeoutStores, TheSetFindsATimeoutWhoseValuesChangedWhileStored) {
-  Des engine;
-  engine.Initialize();
-  {
-    HoldingBlock block(&engine, "b");
-    std::unique_ptr<TimeoutData> a(new TimeoutData("a", 1.0, 0, nullptr, &block, 1));
-    std::unique_ptr<TimeoutData> b(new TimeoutData("b", 2.0, 0, nullptr, &block, 1));
-    TimeoutSetStore set;
-    set.Insert(a.get());
-    set.Insert(b.get());
-    a->SetTimeOfTimeoutEvent(5.0);
-    set.Remove(a.get());
-    EXPECT_EQ(set.Size(), 1u);
-    EXPECT_EQ(set.Top(), b.get());
-  }
-  engine.Terminate();
-}
-
-// ---------------------------------------------------------------- factories
 
 TEST(TimeoutCalendarFactories, MakeEverySixCombinationsAndNothingElse) {
   for (int storage = 0; storage < 3; ++storage) {
@@ -232,23 +172,15 @@ TEST(TimeoutCalendarFactories, MakeEverySixCombinationsAndNothingElse) {
     std::unique_ptr<TimeoutCalendarBase> r(NewRandomizedTimeoutCalendar(storage));
     ASSERT_NE(d, nullptr);
     ASSERT_NE(r, nullptr);
-    EXPECT_TRUE(d->IsEmpty());
-    EXPECT_EQ(d->topTimeout(), nullptr);
   }
-  typedef TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_LIST> DeterministicList;
-  typedef TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_SET> RandomizedSet;
   std::unique_ptr<TimeoutCalendarBase> list(NewDeterministicTimeoutCalendar(1));
   std::unique_ptr<TimeoutCalendarBase> set(NewRandomizedTimeoutCalendar(2));
-  EXPECT_NE(dynamic_cast<DeterministicList*>(list.get()), nullptr);
-  EXPECT_NE(dynamic_cast<RandomizedSet*>(set.get()), nullptr);
+  EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_LIST>*>(list.get())),
+            nullptr);
+  EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_SET>*>(set.get())),
+            nullptr);
   EXPECT_EQ(NewDeterministicTimeoutCalendar(3), nullptr);
   EXPECT_EQ(NewRandomizedTimeoutCalendar(-1), nullptr);
-}
-
-TEST(TimeoutCalendarFactories, TheBaseCalendarHoldsNothing) {
-  TimeoutCalendarBase base;
-  EXPECT_TRUE(base.IsEmpty());
-  EXPECT_EQ(base.topTimeout(), nullptr);
 }
 
 }  // namespace

@@ -5,24 +5,14 @@
 // on entities held by such blocks.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <set>
-#include <string>
-#include <vector>
+#include <limits>
 
 #include "entity/DesEntity.h"
 #include "entity/EntityList.h"
-#include "host/HostControl.h"
-#include "kernel/Des.h"
-#include "kernel/DesEvent.h"
-#include "kernel/NodeInterface.h"
 #include "kernel/TimeoutCalendar.h"
 #include "kernel/TimeoutCalendarTypes.h"
 #include "kernel/TimeoutData.h"
-#include "support/DesExcept.h"
-#include "support/MessageCatalogue.h"
+#include "tests/kernel/KernelTestSupport.h"
 
 template <class List>
 struct AsGTestTimeoutTypes;
@@ -98,23 +88,6 @@ class HoldingBlock : public NodeInterface {
   std::function<bool(DesEvent*, TimeoutData*)> onTimeout;
 };
 
-// The engine as every timeout fixture starts it: on a fresh host, with the
-// message catalogue registered, initialised and started; the calendars are
-// left to the fixture.
-inline void StartTestEngine(Des& engine) {
-  host::reset();
-  Des::InitMsgContext();
-  engine.Initialize();
-  engine.Start();
-}
-// The reverse of StartTestEngine, once the fixture's blocks and events are
-// gone.
-inline void StopTestEngine(Des& engine) {
-  engine.Terminate();
-  UnregisterMessageCatalogue();
-  host::reset();
-}
-
 // An engine started with one of the set-ups; entities made by Hold() sit
 // on carrier events that the fixture destroys at the end unless a test
 // takes them with Drop().
@@ -168,23 +141,3 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
   HoldingBlock* server = nullptr;
   std::set<DesEvent*> carriers;
 };
-
-// Catches a thrown library error pointer: its code, texts and first handle.
-struct ThrownError {
-  uint32_t code = 0;
-  std::vector<std::string> args;
-  void* object = nullptr;
-};
-template <class F>
-ThrownError CatchError(F&& f) {
-  ThrownError t;
-  try {
-    f();
-  } catch (ErrExcept* e) {
-    t.code = e->getErrCode();
-    for (unsigned i = 0; i < 8 && e->getString(i) != nullptr; ++i) t.args.push_back(e->getString(i));
-    if (e->objectCount() > 0) t.object = e->object(0);
-    delete e;
-  }
-  return t;
-}
