@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "entity/DesData.h"
 #include "entity/DesDataInfo.h"
@@ -18,6 +20,20 @@
 #include "support/PMMallocError.h"
 
 namespace entity_test {
+
+// A shape of the given width and dimensions.
+inline DesDataInfo Shape(int width, std::initializer_list<int> dims, int complexity = 0,
+                         int frameness = 0, int typeCode = 0) {
+  const int* d = dims.size() ? dims.begin() : nullptr;
+  return DesDataInfo(width, typeCode, complexity, frameness, static_cast<int>(dims.size()), d);
+}
+
+// The numbers of a value, imaginary parts interleaved.
+inline std::vector<double> Numbers(const DesData& d) {
+  std::vector<double> out(d.GetSize() / sizeof(double));
+  d.GetData(out.data());
+  return out;
+}
 
 // Host blocks that stay with the pools of the data values until the pools
 // are destroyed: chunks of the three object pools and, per value pool, its

@@ -12,18 +12,10 @@
 
 using entity_test::SweepAllocationFailures;
 
+using entity_test::Numbers;
+using entity_test::Shape;
+
 namespace {
-
-DesDataInfo Shape(int width, std::initializer_list<int> dims, int complexity = 0) {
-  const int* d = dims.size() ? dims.begin() : nullptr;
-  return DesDataInfo(width, 0, complexity, 0, static_cast<int>(dims.size()), d);
-}
-
-std::vector<double> Numbers(const DesData& d) {
-  std::vector<double> out(d.GetSize() / sizeof(double));
-  d.GetData(out.data());
-  return out;
-}
 
 // Takes the given number of slots of each object pool and keeps them, so
 // that, on freshly created pools (three free slots each), the next object

@@ -10,15 +10,11 @@
 #include "entity/DesDataInfo.h"
 #include "tests/entity/MemoryChecks.h"
 
+using entity_test::Shape;
+
 namespace {
 
 class DataInfoTest : public entity_test::DataPoolsTest {};
-
-DesDataInfo Shape(int width, std::initializer_list<int> dims, int complexity = 0,
-                  int frameness = 0, int typeCode = 0) {
-  const int* d = dims.size() ? dims.begin() : nullptr;
-  return DesDataInfo(width, typeCode, complexity, frameness, static_cast<int>(dims.size()), d);
-}
 
 }  // namespace
 

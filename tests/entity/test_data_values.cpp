@@ -11,23 +11,15 @@
 #include "entity/DesData.h"
 #include "tests/entity/MemoryChecks.h"
 
+using entity_test::Numbers;
+using entity_test::Shape;
+
 namespace {
 
 class DataValueTest : public entity_test::DataPoolsTest {};
 
-DesDataInfo Shape(int width, std::initializer_list<int> dims, int complexity = 0) {
-  const int* d = dims.size() ? dims.begin() : nullptr;
-  return DesDataInfo(width, 0, complexity, 0, static_cast<int>(dims.size()), d);
-}
-
 RCPtr<DesDataInfo> SharedShape(int width, std::initializer_list<int> dims, int complexity = 0) {
   return RCPtr<DesDataInfo>(new DesDataInfo(Shape(width, dims, complexity)));
-}
-
-std::vector<double> Numbers(const DesData& d) {
-  std::vector<double> out(d.GetSize() / sizeof(double));
-  d.GetData(out.data());
-  return out;
 }
 
 DesData Real(std::initializer_list<double> v) {
