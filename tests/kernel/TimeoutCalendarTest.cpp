@@ -168,10 +168,8 @@ TEST(TimeoutStores, DuplicatesAndChangedValues) {
 
 TEST(TimeoutCalendarFactories, MakeEverySixCombinationsAndNothingElse) {
   for (int storage = 0; storage < 3; ++storage) {
-    std::unique_ptr<TimeoutCalendarBase> d(NewDeterministicTimeoutCalendar(storage));
-    std::unique_ptr<TimeoutCalendarBase> r(NewRandomizedTimeoutCalendar(storage));
-    ASSERT_NE(d, nullptr);
-    ASSERT_NE(r, nullptr);
+    EXPECT_NE(std::unique_ptr<TimeoutCalendarBase>(NewDeterministicTimeoutCalendar(storage)), nullptr);
+    EXPECT_NE(std::unique_ptr<TimeoutCalendarBase>(NewRandomizedTimeoutCalendar(storage)), nullptr);
   }
   std::unique_ptr<TimeoutCalendarBase> list(NewDeterministicTimeoutCalendar(1));
   std::unique_ptr<TimeoutCalendarBase> set(NewRandomizedTimeoutCalendar(2));

@@ -1,5 +1,5 @@
-// The timeout itself: what copies, clones and the reset leave in it, its
-// order, its event, and the errors and warnings it reports for blocks.
+// The timeout itself: the engine it needs, its order, the event it cannot
+// make without its entity's, and the errors and warnings it reports.
 #include <memory>
 
 #include "tests/kernel/TimeoutTestSupport.h"
@@ -12,8 +12,7 @@ class TimeoutDataTest : public ::testing::Test {
     StartTestEngine(engine);
     engine.StartCalendar(0, 0, 0, 0, 1000);
     block = new HoldingBlock(&engine, "model/Schedule Timeout");
-    entity = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
-    carrier = new DesEvent(0.0, 0, block, entity);
+    carrier = new DesEvent(0.0, 0, block, engine.GetEntityList()->CloneEntity("DefaultEntity", false));
   }
   void TearDown() override {
     delete carrier;
@@ -26,7 +25,6 @@ class TimeoutDataTest : public ::testing::Test {
 
   Des engine;
   HoldingBlock* block = nullptr;
-  DesEntity* entity = nullptr;
   DesEvent* carrier = nullptr;
 };
 
@@ -47,54 +45,6 @@ TEST_F(TimeoutDataTest, ItNeedsTheEngineOfASchedulingBlock) {
   EXPECT_EQ(CatchError([&] { loose->clone(); }).code, internal);
 }
 
-// The copy constructor keeps the number and the event; copy() and clone()
-// draw a new number, and neither takes the event nor the entity's event.
-TEST_F(TimeoutDataTest, CopiesKeepTheNumberCopyAndCloneDrawANewOne) {
-  std::unique_ptr<TimeoutData> a = Make("a", 3.0, 1, 2);
-  a->SetEventId("ev77");
-  a->SetTimeoutEventPtr(carrier);
-  TimeoutData same(*a);
-  EXPECT_EQ(same.GetInstanceCount(), a->GetInstanceCount());
-  EXPECT_EQ(same.GetTimeoutEventPtr(), carrier);
-
-  std::unique_ptr<TimeoutData> b = Make("b", 9.0, 4, 0);
-  b->SetEventId("ev1");
-  b->copy(a.get());
-  EXPECT_EQ(b->GetTag(), "a");
-  EXPECT_EQ(b->GetTimeOfTimeoutEvent(), 3.0);
-  EXPECT_EQ(b->GetTimedOutEntityHasNoDestinationOpt(), 2);
-  EXPECT_GT(b->GetInstanceCount(), a->GetInstanceCount());
-  EXPECT_EQ(b->GetEventId(), "ev1");
-  EXPECT_EQ(b->GetTimeoutEventPtr(), nullptr);
-  const uint32_t n = b->GetInstanceCount();
-  b->copy(b.get());
-  EXPECT_EQ(b->GetInstanceCount(), n);
-
-  std::unique_ptr<TimeoutData> c(a->clone());
-  EXPECT_EQ(c->GetTag(), "a");
-  EXPECT_EQ(c->GetScheduleTimeoutBlk(), block);
-  EXPECT_EQ(c->GetEventPtrWithParentEntity(), nullptr);
-  EXPECT_EQ(c->GetTimeoutEventPtr(), nullptr);
-  EXPECT_EQ(c->GetTimedOutEntityHasNoDestinationOpt(), 1);
-  EXPECT_EQ(c->GetEventId(), "ev77");
-  EXPECT_GT(c->GetInstanceCount(), b->GetInstanceCount());
-}
-
-TEST_F(TimeoutDataTest, AResetTimeoutIsCancelledButKeepsItsTagAndEntity) {
-  std::unique_ptr<TimeoutData> td = Make("t", 4.0, 3);
-  td->SetEventId("ev3");
-  td->SetTimeoutEventPtr(carrier);
-  td->ResetTimeoutData();
-  EXPECT_TRUE(td->IsCancelled());
-  EXPECT_EQ(td->GetPriorityOfTimeoutEvent(), -100001);
-  EXPECT_EQ(td->GetTimeOfTimeoutEvent(), 0.0);
-  EXPECT_EQ(td->GetTimeoutEventPtr(), nullptr);
-  EXPECT_EQ(td->GetEventId(), "");
-  EXPECT_FALSE(td->IsExecuting());
-  EXPECT_EQ(td->GetTag(), "t");
-  EXPECT_EQ(td->GetEventPtrWithParentEntity(), carrier);
-}
-
 TEST_F(TimeoutDataTest, OrderIsLatestFirstSoTheEarliestIsTheGreatest) {
   std::unique_ptr<TimeoutData> early = Make("e", 1.0, 9);
   std::unique_ptr<TimeoutData> late = Make("l", 2.0, 0);
@@ -111,40 +61,6 @@ TEST_F(TimeoutDataTest, OrderIsLatestFirstSoTheEarliestIsTheGreatest) {
   EXPECT_FALSE(TimeoutData::compareTag(late.get(), early.get()));
   TimeoutData twin(*urgent);  // equal in everything but the address
   EXPECT_NE(twin < *urgent, *urgent < twin);
-}
-
-TEST_F(TimeoutDataTest, ResidualTimeAndTheHoldingBlocksName) {
-  std::unique_ptr<TimeoutData> td = Make("t", 5.0, 0);
-  engine.SetTimeNow(6.5);
-  EXPECT_EQ(td->GetResidualTime(), -1.5);
-  EXPECT_EQ(td->getFieldAsString("Parent"), "model/Schedule Timeout");
-  HoldingBlock other(&engine, "model/Server");
-  carrier->SetDstObj(&other);
-  EXPECT_EQ(td->getFieldAsString("anything"), "model/Server");
-  carrier->SetDstObj(block);
-  td->SetEventPtrWithParentEntity(nullptr);
-  EXPECT_EQ(td->getFieldAsString("Parent"), "");
-}
-
-TEST_F(TimeoutDataTest, ItsEventIsHandledByItAndNamesTheEntity) {
-  std::unique_ptr<TimeoutData> td = Make("t", 5.0, 3);
-  td->SetEventId("ev42");
-  DesEvent* e = td->CreateTimeoutDesEvent();
-  EXPECT_EQ(e->GetTime(), 5.0);
-  EXPECT_EQ(e->GetPriority(), 3);
-  EXPECT_EQ(e->GetDstObj(), td.get());
-  EXPECT_EQ(e->GetEntity(), nullptr);
-  EXPECT_EQ(e->GetId(), "ev42");
-  EXPECT_EQ(e->GetEntityId(), entity->GetId());
-  std::unique_ptr<TimeoutData> other = Make("o", 7.0, 1);
-  other->SetEventId("ev43");
-  other->SetupCurrentTimeoutEventFromTimeoutData(e);
-  EXPECT_EQ(e->GetTime(), 7.0);
-  EXPECT_EQ(e->GetPriority(), 1);
-  EXPECT_EQ(e->GetDstObj(), other.get());
-  EXPECT_EQ(e->GetId(), "ev43");
-  EXPECT_EQ(other->GetTimeoutEventPtr(), e);
-  delete e;
 }
 
 TEST_F(TimeoutDataTest, WithoutTheEventCarryingItsEntityItCannotMakeOrRetargetAnEvent) {

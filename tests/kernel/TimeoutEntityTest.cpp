@@ -54,19 +54,6 @@ TEST_P(TimeoutEntity, ASecondTimeoutOfATagIsNeverLeftWithoutAnOwner) {
   EXPECT_TRUE(NothingScheduled());
 }
 
-TEST_P(TimeoutEntity, OnlyScheduledTimeoutsFollowTheEntitysCarrier) {
-  DesEvent* carrier = Hold(queue);
-  DesEntity* entity = carrier->GetEntity();
-  TimeoutData* live = entity->CreateTimeout("live", 2.0, 0, queue, carrier, 1);
-  TimeoutData* old = entity->CreateTimeout("old", 2.0, 0, queue, carrier, 1);
-  old->ResetTimeoutData();
-  DesEvent* next = new DesEvent(0.0, 0, server, carrier->ReleaseEntity());
-  carriers.insert(next);
-  entity->SetTimeoutParentEvent(next);
-  EXPECT_EQ(live->GetEventPtrWithParentEntity(), next);
-  EXPECT_EQ(old->GetEventPtrWithParentEntity(), carrier);
-}
-
 TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
   DesEvent* carrier = Hold(queue);
   DesEntity* entity = carrier->GetEntity();
@@ -124,30 +111,27 @@ TEST_P(TimeoutEntity, ACopiedEntityDescribesTheScheduleWithoutFilingIt) {
   EXPECT_NE(queue->fired[0].entityId, queue->fired[1].entityId);
 }
 
-TEST_P(TimeoutEntity, InsertingCopiesSkipsTagsAlreadyThere) {
-  DesEvent* source = Hold(queue);
-  source->GetEntity()->CreateTimeout("a", 1.0, 0, queue, source, 1);
-  source->GetEntity()->CreateTimeout("b", 2.0, 0, queue, source, 1);
-  DesEvent* target = Hold(queue);
-  TimeoutData* mine = target->GetEntity()->CreateTimeout("a", 7.0, 0, queue, target, 1);
-  target->GetEntity()->InsertCopiedTimeoutData(source->GetEntity(), false);
-  EXPECT_EQ(target->GetEntity()->GetTimeoutSet().size(), 2u);
-  EXPECT_EQ(target->GetEntity()->FindTimeout(queue, "a", true), mine);
-  EXPECT_EQ(mine->GetTimeOfTimeoutEvent(), 7.0);
-  EXPECT_EQ(target->GetEntity()->FindTimeout(queue, "b", true)->GetTimeOfTimeoutEvent(), 2.0);
-}
-
-TEST_P(TimeoutEntity, CopyingOverAnEntityMatchesTimeoutsByTag) {
+// Inserting copies skips tags the target has; copying over matches by tag:
+// "a" overwritten in place (off the calendar first), "b" gone, "c" new.
+TEST_P(TimeoutEntity, CopiesBetweenEntitiesMatchTimeoutsByTag) {
   DesEvent* source = Hold(queue);
   DesEntity* from = source->GetEntity();
   from->CreateTimeout("a", 1.0, 0, queue, source, 1);
   from->CreateTimeout("c", 3.0, 0, queue, source, 1);
+  DesEvent* inserted = Hold(queue);
+  DesEntity* into = inserted->GetEntity();
+  TimeoutData* kept = into->CreateTimeout("a", 7.0, 0, queue, inserted, 1);
+  into->InsertCopiedTimeoutData(from, false);
+  EXPECT_EQ(into->GetTimeoutSet().size(), 2u);
+  EXPECT_EQ(into->FindTimeout(queue, "a", true), kept);
+  EXPECT_EQ(kept->GetTimeOfTimeoutEvent(), 7.0);
+  EXPECT_EQ(into->FindTimeout(queue, "c", true)->GetTimeOfTimeoutEvent(), 3.0);
+
   DesEvent* target = Hold(queue);
   DesEntity* to = target->GetEntity();
   TimeoutData* mineA = Schedule(target, "a", 9.0);
   Schedule(target, "b", 8.0);
   to->CopyTimeoutData(from, false);
-  // "a" overwritten in place (off the calendar first), "b" gone, "c" new.
   EXPECT_EQ(to->FindTimeout(queue, "a", true), mineA);
   EXPECT_EQ(mineA->GetTimeOfTimeoutEvent(), 1.0);
   EXPECT_EQ(to->FindTimeout(queue, "b", false), nullptr);

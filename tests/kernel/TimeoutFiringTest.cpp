@@ -76,20 +76,6 @@ TEST_P(TimeoutFiring, WhileTheBlockIsToldTheTimeoutReadsCancelledAndIdle) {
   EXPECT_TRUE(NothingScheduled());
 }
 
-TEST_P(TimeoutFiring, AFiredTagCanBeScheduledAgainAScheduledOneCannot) {
-  DesEvent* carrier = Hold(queue);
-  TimeoutData* td = Schedule(carrier, "t", 1.0);
-  ThrownError t = CatchError([&] { Schedule(carrier, "t", 9.0); });
-  EXPECT_EQ(t.code, static_cast<uint32_t>(DES_TimeoutAlreadyScheduled));
-  EXPECT_EQ(td->GetTimeOfTimeoutEvent(), 1.0);
-  Run(1.0);
-  EXPECT_EQ(Schedule(carrier, "t", 4.0), td);
-  EXPECT_EQ(Run(2.0), 4.0);
-  Run(4.0);
-  ASSERT_EQ(queue->fired.size(), 2u);
-  EXPECT_EQ(queue->fired[1].time, 4.0);
-}
-
 TEST_P(TimeoutFiring, TheBlockMayDestroyTheEntityWithItsOtherTimeouts) {
   DesEvent* doomed = Hold(queue);
   Schedule(doomed, "first", 1.0);

@@ -10,7 +10,6 @@
 namespace {
 
 class ServerBlock;
-class SinkBlock;
 
 // Counts what leaves the model and destroys it.
 class SinkBlock : public NodeInterface {
@@ -36,11 +35,8 @@ class QueueBlock : public NodeInterface {
 
   MSGRespEvent DoProcessEvent(DesEvent* arrival) override {
     Des* des = GetDesInstance();
-    const double deadline = des->GetTimeNow() + patience;
-    const int priority = 0;
-    TimeoutData* td = arrival->GetEntity()->CreateTimeout("renege", deadline, priority, this,
-                                                          arrival, 1);
-    des->ProcessTimeoutDataAddition(td);
+    des->ProcessTimeoutDataAddition(arrival->GetEntity()->CreateTimeout(
+        "renege", des->GetTimeNow() + patience, 0, this, arrival, 1));
     waiting.push_back(arrival);
     Feed();
     return MSGRespEvent();
@@ -145,9 +141,7 @@ class GeneratorBlock : public NodeInterface {
 
 class TimeoutScenario : public ::testing::TestWithParam<CalendarSetup> {
  protected:
-  void SetUp() override {
-    StartTestEngine(engine);
-  }
+  void SetUp() override { StartTestEngine(engine); }
   void TearDown() override {
     delete generator;
     delete server;

@@ -49,7 +49,6 @@ struct Fired {
   double time;
   std::string tag;
   std::string entityId;
-  std::string block;
   DesEvent* parentEvent;
   bool cancelled;
   bool executing;
@@ -69,7 +68,7 @@ class HoldingBlock : public NodeInterface {
   bool ExecuteTimeoutEvent(DesEvent* e, TimeoutData* td) override {
     DesEntity* entity = e->GetEntity();
     fired.push_back(Fired{GetDesInstance()->GetTimeNow(), td->GetTag(),
-                          entity != nullptr ? entity->GetId() : std::string(), name, e,
+                          entity != nullptr ? entity->GetId() : std::string(), e,
                           td->IsCancelled(), td->IsExecuting(), td->GetPriorityOfTimeoutEvent(),
                           td->GetTimeoutEventPtr() != nullptr,
                           entity != nullptr && entity->FindTimeout(this, td->GetTag().c_str(),
