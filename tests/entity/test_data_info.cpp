@@ -86,9 +86,15 @@ TEST_F(DataInfoTest, VectorsAndTheMatchingRules) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.a.GetDimStr() + " vs " + r.b.GetDimStr());
-    if (r.dimsEqual >= 0) EXPECT_EQ(r.a.isDimsEqual(r.b), r.dimsEqual == 1);
-    if (r.equal >= 0) EXPECT_EQ(r.a == r.b, r.equal == 1);
-    if (r.brindle >= 0) EXPECT_EQ(r.a.isDimsEqualUsingBrindleRule(r.b), r.brindle == 1);
+    if (r.dimsEqual >= 0) {
+      EXPECT_EQ(r.a.isDimsEqual(r.b), r.dimsEqual == 1);
+    }
+    if (r.equal >= 0) {
+      EXPECT_EQ(r.a == r.b, r.equal == 1);
+    }
+    if (r.brindle >= 0) {
+      EXPECT_EQ(r.a.isDimsEqualUsingBrindleRule(r.b), r.brindle == 1);
+    }
   }
   EXPECT_TRUE(Shape(-1, {2}).isDimsEqual(DimsInfo_tag{-1, 3, nullptr, nullptr}));
   EXPECT_FALSE(Shape(6, {2, 3}).isDimsEqual(DimsInfo_tag{6, 2, nullptr, nullptr}))
