@@ -241,7 +241,7 @@ void* hostSetCurrentWorkspace(void* workspace) {
 int hostIsCodeBlockComplete(const char* text) {
   static const std::set<std::string> openers = {"if",     "for", "while",   "switch",
                                                 "try",    "parfor", "function"};
-  if (!text) return 1;
+  if (!text) return 0;
   std::string t = text;
   int open = 0;
   int brackets = 0;
@@ -282,7 +282,7 @@ int hostIsCodeBlockComplete(const char* text) {
       ++i;
     }
   }
-  return open > 0 || continued ? 0 : 1;
+  return open > 0 || continued ? 1 : 0;
 }
 
 void hostReportUnhandledError(const char* message) {

@@ -154,7 +154,9 @@ int hostEvalCommand(const char* command);
 void* hostGetCurrentWorkspace();
 void* hostGetCallersWorkspace();
 void* hostSetCurrentWorkspace(void* workspace);  // returns the previous one
-// Nonzero when the text forms a complete code block (no open block remains).
+// The code-block status of typed text: 1 while it opens a block of
+// statements (or a continued line) that is not yet closed, so the prompt
+// must read more lines; 0 when it is complete.
 int hostIsCodeBlockComplete(const char* text);
 void hostReportUnhandledError(const char* message);
 

@@ -131,4 +131,25 @@ TEST_F(HostInterpreter, InputsOfACallSurviveItAndNestedCalls) {
   EXPECT_EQ(hvGetPr(result[0])[0], 1.0);
 }
 
+// The prompt keeps reading lines while the status is 1.
+TEST(HostCodeBlocks, StatusIsOneWhileABlockIsOpen) {
+  struct Row {
+    const char* text;
+    int status;
+  } rows[] = {
+      {"x = 1", 0},
+      {"for i = 1:3", 1},
+      {"for i = 1:3\n  disp(i)\nend", 0},
+      {"if a, while b", 1},
+      {"s.end = 2", 0},           // a field named end closes nothing
+      {"v(end)", 0},              // nor does end inside brackets
+      {"x = 1 + ...", 1},         // a continued line
+      {"disp('for ever')", 0},    // nor a keyword inside a text
+      {"% for a comment", 0},
+      {"", 0},
+  };
+  for (const Row& r : rows) EXPECT_EQ(hostIsCodeBlockComplete(r.text), r.status) << r.text;
+  EXPECT_EQ(hostIsCodeBlockComplete(nullptr), 0);
+}
+
 }  // namespace
