@@ -190,7 +190,11 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
     if (currentEvents != nullptr && !currentEvents->empty())
       return (*currentEvents->begin())->GetTime();
     if (this->futureEvents != nullptr) {
-      if (DesEvent* e = this->futureEvents->Earliest()) return e->GetTime();
+      if constexpr (S == EVENT_STORAGE_INDEXED_HEAP) {
+        if (!this->futureEvents->Empty()) return this->futureEvents->EarliestTime();
+      } else if (DesEvent* e = this->futureEvents->Earliest()) {
+        return e->GetTime();
+      }
     }
     return std::numeric_limits<double>::infinity();
   }
@@ -337,11 +341,13 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
       if (!currentEvents->empty() || !this->internalEvents.empty() || calendarLogger != nullptr)
         return nullptr;
       typename Storage::Store& future = *this->futureEvents;
-      DesEvent* e = future.Earliest();
+      if (future.Empty()) return nullptr;
       const double dueLimit = tolerant ? EventCalendarBase::timeTolerance * t : t;
-      if (e == nullptr || !(dueLimit >= e->GetTime()) || dueLimit >= future.SecondEarliestTime())
+      if (!(dueLimit >= future.EarliestTime()) || dueLimit >= future.SecondEarliestTime())
         return nullptr;
+      DesEvent* e = future.Earliest();
       future.RemoveEarliest();
+      future.PrefetchEarliest();
       e->SetTime(t);
       return e;
     }

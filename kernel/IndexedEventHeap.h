@@ -73,6 +73,14 @@ class IndexedEventHeap {
     return array[EarliestChild(array, 1, static_cast<uint32_t>(count))].key.time;
   }
 
+  // Starts loading the earliest event into the cache, so that running it
+  // next does not wait for memory.
+  void PrefetchEarliest() const {
+    if (count == 0) return;
+    const char* p = reinterpret_cast<const char*>(array[0].event);
+    for (std::size_t off = 0; off < sizeof(DesEvent); off += kCacheLine) __builtin_prefetch(p + off);
+  }
+
   void RemoveEarliest() {
     array[0].event->heapIndex = kNotInHeap;
     if (--count > 0) SiftDown(0, array[count]);
