@@ -523,31 +523,38 @@ std::string SizeLabel(std::size_t n) {
   return std::to_string(n);
 }
 
-void PrintHoldTable(const std::vector<Config>& configs, const std::vector<std::size_t>& sizes,
-                    const std::vector<std::vector<CellResult>>& cells) {
-  std::printf("\nHold model: events per second (median of the windows) and, in brackets,\n"
-              "the ratio to the baseline's rate at the same n.\n\n%-10s", "config");
+// One row per configuration, one column per n: the median rate and, for
+// every row but the baseline (row 0), its ratio to the baseline at that n.
+// With `scaling`, a last column gives the row's rate at the largest n over
+// its rate at the smallest.
+void PrintRateTable(const char* caption, const std::vector<Config>& configs,
+                    const std::vector<std::size_t>& sizes,
+                    const std::vector<std::vector<CellResult>>& cells, bool scaling) {
+  std::printf("\n%s\n\n%-10s", caption, "config");
   for (std::size_t n : sizes) std::printf(" %16s", ("n=" + SizeLabel(n)).c_str());
+  if (scaling) std::printf(" %10s", "scaling");
   std::printf("\n");
   for (std::size_t ci = 0; ci < configs.size(); ++ci) {
     std::printf("%-10s", configs[ci].name.c_str());
     for (std::size_t si = 0; si < sizes.size(); ++si) {
       const CellResult& r = cells[ci][si];
-      std::string text;
-      if (r.skipped) {
-        text = "skipped";
-      } else if (configs[ci].baseline) {
-        text = Rate(r.rate);
-      } else {
-        char buf[48];
-        const CellResult& base = cells[0][si];
-        if (base.skipped)
-          std::snprintf(buf, sizeof buf, "%s", Rate(r.rate).c_str());
-        else
-          std::snprintf(buf, sizeof buf, "%s (%.2f)", Rate(r.rate).c_str(), r.rate / base.rate);
-        text = buf;
-      }
-      std::printf(" %16s", text.c_str());
+      const CellResult& base = cells[0][si];
+      char buf[48];
+      if (r.skipped)
+        std::snprintf(buf, sizeof buf, "skipped");
+      else if (ci == 0 || base.skipped)
+        std::snprintf(buf, sizeof buf, "%s", Rate(r.rate).c_str());
+      else
+        std::snprintf(buf, sizeof buf, "%s (%.2f)", Rate(r.rate).c_str(), r.rate / base.rate);
+      std::printf(" %16s", buf);
+    }
+    if (scaling) {
+      const CellResult& lo = cells[ci].front();
+      const CellResult& hi = cells[ci].back();
+      if (lo.skipped || hi.skipped)
+        std::printf(" %10s", "-");
+      else
+        std::printf(" %10.3f", hi.rate / lo.rate);
     }
     std::printf("\n");
   }
@@ -684,6 +691,22 @@ int RunVerify() {
   return failures == 0 ? 0 : 1;
 }
 
+// cells[config][size index].
+std::vector<std::vector<CellResult>> RunTable(const std::vector<Config>& configs, Variant v,
+                                              const std::vector<std::size_t>& sizes,
+                                              const Budget& budget) {
+  std::vector<std::vector<CellResult>> cells(configs.size());
+  for (std::size_t ci = 0; ci < configs.size(); ++ci)
+    for (std::size_t n : sizes) {
+      Budget b = budget;
+      // Storage type 0 rebuilds the heap per cancellation: keep its windows few.
+      if (v == Variant::Cancel && configs[ci].storage == 0 && n > 100000) b.windows = 3;
+      cells[ci].push_back(RunCell(configs[ci], v, n, b));
+      std::fflush(stdout);
+    }
+  return cells;
+}
+
 int RunAll(const Options& o) {
   const std::vector<Config> configs = AllConfigs();
   const std::vector<std::size_t> sizes =
@@ -708,13 +731,10 @@ int RunAll(const Options& o) {
     for (const Config& c : configs) RunCell(c, Variant::Hold, 1000, priming);
   }
 
-  std::vector<std::vector<CellResult>> hold(configs.size());
-  for (std::size_t ci = 0; ci < configs.size(); ++ci)
-    for (std::size_t n : sizes) {
-      hold[ci].push_back(RunCell(configs[ci], Variant::Hold, n, budget));
-      std::fflush(stdout);
-    }
-  PrintHoldTable(configs, sizes, hold);
+  const std::vector<std::vector<CellResult>> hold = RunTable(configs, Variant::Hold, sizes, budget);
+  PrintRateTable("Hold model: events per second (median of the windows) and, in brackets,\n"
+                 "the ratio to the baseline's rate at the same n.",
+                 configs, sizes, hold, false);
   PrintAllocTable("Hold model", configs, sizes, hold);
 
   // Cancel-heavy: the baseline, then one row per storage type and handling
@@ -722,44 +742,14 @@ int RunAll(const Options& o) {
   // the smallest.
   const std::vector<std::size_t> cancelSizes =
       o.quick ? std::vector<std::size_t>{1000, 100000} : std::vector<std::size_t>{1000, 1000000};
-  std::vector<std::vector<CellResult>> cancel(configs.size());
-  for (std::size_t ci = 0; ci < configs.size(); ++ci)
-    for (std::size_t n : cancelSizes) {
-      Budget b = budget;
-      // Storage type 0 rebuilds the heap per cancellation: keep its windows few.
-      if (configs[ci].storage == 0 && n > 100000) b.windows = 3;
-      cancel[ci].push_back(RunCell(configs[ci], Variant::Cancel, n, b));
-      std::fflush(stdout);
-    }
-  std::printf("\nCancel-heavy: each executed event cancels a random pending event and\n"
-              "schedules two. The baseline is a bare indexed binary heap. Events per\n"
-              "second (median), in brackets the ratio to the baseline at the same n; the\n"
-              "last column is the row's rate at the largest n over its rate at the\n"
-              "smallest.\n\n%-10s",
-              "config");
-  for (std::size_t n : cancelSizes) std::printf(" %16s", ("n=" + SizeLabel(n)).c_str());
-  std::printf(" %10s\n", "scaling");
-  for (std::size_t ci = 0; ci < configs.size(); ++ci) {
-    std::printf("%-10s", configs[ci].name.c_str());
-    for (std::size_t si = 0; si < cancelSizes.size(); ++si) {
-      const CellResult& r = cancel[ci][si];
-      const CellResult& base = cancel[0][si];
-      char buf[48];
-      if (r.skipped)
-        std::snprintf(buf, sizeof buf, "skipped");
-      else if (ci == 0 || base.skipped)
-        std::snprintf(buf, sizeof buf, "%s", Rate(r.rate).c_str());
-      else
-        std::snprintf(buf, sizeof buf, "%s (%.2f)", Rate(r.rate).c_str(), r.rate / base.rate);
-      std::printf(" %16s", buf);
-    }
-    const CellResult& lo = cancel[ci].front();
-    const CellResult& hi = cancel[ci].back();
-    if (lo.skipped || hi.skipped)
-      std::printf(" %10s\n", "-");
-    else
-      std::printf(" %10.3f\n", hi.rate / lo.rate);
-  }
+  const std::vector<std::vector<CellResult>> cancel =
+      RunTable(configs, Variant::Cancel, cancelSizes, budget);
+  PrintRateTable("Cancel-heavy: each executed event cancels a random pending event and\n"
+                 "schedules two. The baseline is a bare indexed binary heap. Events per\n"
+                 "second (median), in brackets the ratio to the baseline at the same n; the\n"
+                 "last column is the row's rate at the largest n over its rate at the\n"
+                 "smallest.",
+                 configs, cancelSizes, cancel, true);
   std::printf("(storage type 1 is capped at n = 10,000; storage type 0 cancels by\n"
               "rebuilding its heap, so its largest cell runs few events per window)\n");
   PrintAllocTable("Cancel-heavy", configs, cancelSizes, cancel);
