@@ -30,8 +30,6 @@ std::string text(const hvArray* a) {
 
 TEST_F(HostArrays, GetStringCutsAtTheBufferAndSaysSo) {
   hvArray* s = hvCreateString("abcdef");
-  EXPECT_EQ(hvGetClassID(s), hvCHAR_CLASS);
-  EXPECT_EQ(hvGetN(s), 6u);
   char buffer[8];
   std::memset(buffer, '#', sizeof buffer);
   EXPECT_EQ(hvGetString(s, buffer, 4), 1);
@@ -41,7 +39,6 @@ TEST_F(HostArrays, GetStringCutsAtTheBufferAndSaysSo) {
   EXPECT_STREQ(buffer, "abcdef");
   EXPECT_EQ(hvGetString(s, buffer, 0), 1);
   hvDestroyArray(s);
-
   hvArray* d = hvCreateDoubleScalar(1);
   EXPECT_EQ(hvGetString(d, buffer, sizeof buffer), 1);  // not text
   EXPECT_STREQ(buffer, "");
@@ -49,66 +46,51 @@ TEST_F(HostArrays, GetStringCutsAtTheBufferAndSaysSo) {
 }
 
 TEST_F(HostArrays, NumericArraysDropTrailingSingletonsAndRefuseBadShapes) {
-  const uint64_t flat[] = {2, 3, 1, 1};
+  const uint64_t flat[] = {2, 3, 1, 1}, huge[] = {UINT64_MAX, UINT64_MAX};
   hvArray* b = hvCreateNumericArray(4, flat, hvDOUBLE_CLASS, hvCOMPLEX);
   EXPECT_EQ(hvGetNumberOfDimensions(b), 2u);
   EXPECT_NE(hvGetPi(b), nullptr);
   hvDestroyArray(b);
-
   EXPECT_EQ(hvCreateNumericArray(2, flat, hvCELL_CLASS, hvREAL), nullptr);
-  const uint64_t huge[] = {UINT64_MAX, UINT64_MAX};
   EXPECT_EQ(hvCreateNumericArray(2, huge, hvDOUBLE_CLASS, hvREAL), nullptr);
 }
 
-TEST_F(HostArrays, CellTakesOwnershipAndReplacingDestroysTheOld) {
+// Storing passes ownership, even when the store itself is refused.
+TEST_F(HostArrays, CellsOwnWhatIsStoredAndReplacingDestroysTheOld) {
   hvArray* cell = hvCreateCellMatrix(2, 2);
-  EXPECT_EQ(hvGetCell(cell, 3), nullptr);
   hvSetCell(cell, 0, hvCreateString("first"));
   hvSetCell(cell, 3, hvCreateDoubleScalar(3));
+  hvSetCell(cell, 0, hvCreateString("second"));
   EXPECT_EQ(host::liveArrays(), live + 3);
-  hvSetCell(cell, 0, hvCreateString("second"));  // the old one is destroyed
-  EXPECT_EQ(host::liveArrays(), live + 3);
-  EXPECT_EQ(text(hvGetCell(cell, 0)), "second");
   hvSetCell(cell, 0, hvGetCell(cell, 0));  // storing what is there changes nothing
   EXPECT_EQ(text(hvGetCell(cell, 0)), "second");
   hvSetCell(cell, 3, nullptr);  // empties the slot
   EXPECT_EQ(hvGetCell(cell, 3), nullptr);
-  EXPECT_EQ(host::liveArrays(), live + 2);
-  hvDestroyArray(cell);  // destroys its contents
-}
-
-TEST_F(HostArrays, InvalidStoreStillTakesTheValue) {
-  hvArray* cell = hvCreateCellMatrix(1, 1);
-  hvSetCell(cell, 1, hvCreateString("out of range"));
+  hvSetCell(cell, 4, hvCreateString("out of range"));
   hvArray* number = hvCreateDoubleScalar(1);
   hvSetCell(number, 0, hvCreateString("not a cell"));
   hvSetCell(nullptr, 0, hvCreateString("no cell"));
-  EXPECT_EQ(hvGetCell(cell, 1), nullptr);
-  EXPECT_EQ(host::liveArrays(), live + 2);
+  EXPECT_EQ(host::liveArrays(), live + 3);
   hvDestroyArray(number);
-  hvDestroyArray(cell);
+  hvDestroyArray(cell);  // destroys its contents
 }
 
 TEST_F(HostArrays, StructureFieldsPerElement) {
   const char* names[] = {"Name", "Type", "Value"};
   hvArray* s = hvCreateStructMatrix(2, 1, 3, names);
   ASSERT_NE(s, nullptr);
-  EXPECT_EQ(hvGetNumberOfFields(s), 3);
   EXPECT_EQ(hvGetFieldNumber(s, "type"), -1);  // names are exact
   hvSetField(s, 0, "Name", hvCreateString("Priority"));
   hvSetFieldByNumber(s, 1, 2, hvCreateDoubleScalar(7));
-  EXPECT_EQ(text(hvGetField(s, 0, "Name")), "Priority");
   EXPECT_EQ(hvGetPr(hvGetField(s, 1, "Value"))[0], 7.0);
   EXPECT_EQ(hvGetField(s, 0, "Value"), nullptr);    // not set
   EXPECT_EQ(hvGetField(s, 0, "Missing"), nullptr);  // no such field
   EXPECT_EQ(hvGetField(s, 2, "Name"), nullptr);     // no such element
-
   hvSetField(s, 0, "Missing", hvCreateString("dropped"));  // taken and destroyed
   hvSetField(s, 0, "Name", hvCreateString("Replaced"));
   EXPECT_EQ(text(hvGetField(s, 0, "Name")), "Replaced");
   EXPECT_EQ(host::liveArrays(), live + 3);
   hvDestroyArray(s);
-
   const char* dup[] = {"A", "A"};
   EXPECT_EQ(hvCreateStructMatrix(1, 1, 2, dup), nullptr);
   EXPECT_EQ(hvCreateStructMatrix(1, 1, -1, nullptr), nullptr);
@@ -123,11 +105,8 @@ TEST_F(HostArrays, DuplicateIsDeepAndIndependent) {
   hvGetPi(complexValue)[0] = 2;
   hvSetCell(cell, 1, complexValue);
   hvSetField(s, 0, "Value", cell);
-  const std::size_t before = host::liveArrays();
-
   hvArray* copy = hvDuplicateArray(s);
-  ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(host::liveArrays(), before + 4);
+  EXPECT_EQ(host::liveArrays(), live + 8);
   hvArray* copiedCell = hvGetField(copy, 0, "Value");
   ASSERT_NE(copiedCell, nullptr);
   EXPECT_NE(hvGetCell(copiedCell, 0), hvGetCell(cell, 0));
@@ -144,7 +123,6 @@ TEST_F(HostArrays, CreationFailureInjection) {
   hvArray* first = hvCreateDoubleScalar(1);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(hvCreateString("x"), nullptr);
-  EXPECT_EQ(hvCreateCellMatrix(1, 1), nullptr);
   EXPECT_EQ(hvDuplicateArray(first), nullptr);
   host::failArrayCreationsFrom(0);
   hvArray* second = hvDuplicateArray(first);

@@ -1,18 +1,21 @@
+// The message service and what is built on it: diagnostics, warnings, and
+// the console they print to.
 #include <gtest/gtest.h>
 
 #include <cstdarg>
+#include <cstring>
 #include <string>
 
 #include "host/HostControl.h"
 
 namespace {
 
-const uint32_t kCodes[] = {0x00650001, 0x00650002, 0x00650003, 0xFFFFFFFF};
-const char* const kIds[] = {"D_NotFound", "D_Timeout", "D_Plain"};
-const char* const kTexts[] = {"Could not find entity, '%s'.",
-                              "%s in '%s' block. Timeout with tag '%s' is already scheduled.",
-                              "Nothing to fill."};
-const hostMessageTable kTable = {3, 0x65, kCodes, kIds, kTexts, "DIAG:"};
+const uint32_t kCodes[] = {0x00630001, 0x00630002, 0x00630003, 0x00630004, 0x00630005, 0xFFFFFFFF};
+const char* const kIds[] = {"T_Plain", "T_Two", "T_Percent", "T_Number", "T_Three"};
+const char* const kTexts[] = {"Plain text.", "Entity '%s' in block '%s'.", "100%% of %s",
+                              "Type '%s' (id = '%d') unknown; 5% off",
+                              "%s in '%s' block. Timeout with tag '%s' is already scheduled."};
+const hostMessageTable kTable = {5, 0x63, kCodes, kIds, kTexts, "TEST:"};
 
 // Reads the handle from the start of each object, as the engine's converter
 // does; counts its calls.
@@ -29,12 +32,14 @@ double* readHandles(void* const* first, void* const* last, size_t* count, const 
 std::string lastCallbackText;
 void remember(const char* text) { lastCallbackText = text; }
 
-class HostDiagnostics : public ::testing::Test {
+// The table is added in the memory context, as the engine does, and looked
+// up in the message context.
+class HostMessages : public ::testing::Test {
  protected:
   void SetUp() override {
     host::reset();
     host::captureConsole(true);
-    hostAddMessageTable(hostMemoryContext(), &kTable);
+    ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &kTable), 0);
     converterCalls = 0;
     memory = host::liveAllocations();
   }
@@ -43,79 +48,117 @@ class HostDiagnostics : public ::testing::Test {
     hostRemoveMessageTable(hostMemoryContext(), &kTable);
     host::reset();
   }
+  std::string format(uint32_t code, const char* a1 = nullptr, const char* a2 = nullptr,
+                     std::size_t max = 4095) {
+    std::string buffer(max + 1, '\x7f');
+    last = hostFormatMessage(hostMessageContext(), &buffer[0], max, code, a1, a2);
+    return buffer.c_str();
+  }
+  static brsvDiagnosticImpl* plain(uint32_t code, const char* arg = nullptr) {
+    return brsvObjectError(nullptr, 0, nullptr, nullptr, code, arg);
+  }
+  int last = 0;
   std::size_t memory = 0;
 };
 
-TEST_F(HostDiagnostics, ObjectErrorKeepsCodeIdentifierMessageAndHandles) {
+TEST_F(HostMessages, PlaceholdersAreFilledInOrder) {
+  const struct {
+    uint32_t code;
+    const char *a1, *a2, *expected;
+  } cases[] = {
+      {0x00630001, nullptr, nullptr, "Plain text."},
+      {0x00630002, "en1", "Queue", "Entity 'en1' in block 'Queue'."},
+      {0x00630002, nullptr, "Queue", "Entity '' in block 'Queue'."},  // null reads as empty
+      {0x00630003, "the cases", nullptr, "100% of the cases"},       // %% takes no argument
+      // %d takes text too; a '%' not followed by s, d or % stays as written.
+      {0x00630004, "foo", "7", "Type 'foo' (id = '7') unknown; 5% off"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(format(c.code, c.a1, c.a2), c.expected);
+    EXPECT_EQ(last, static_cast<int>(std::strlen(c.expected)));
+  }
+  EXPECT_STREQ(hostMessageIdentifier(hostMessageContext(), 0x00630002), "TEST:T_Two");
+}
+
+TEST_F(HostMessages, TruncatesToExactlyMaxCharsPlusTerminator) {
+  std::string buffer(20, '#');
+  EXPECT_EQ(hostFormatMessage(hostMessageContext(), &buffer[0], 10, 0x00630002, "abcdef", "x"), 10);
+  EXPECT_EQ(buffer, std::string("Entity 'ab") + '\0' + std::string(9, '#'));
+  EXPECT_EQ(format(0x00630001, nullptr, nullptr, 5), "Plain");
+  EXPECT_EQ(format(0x00630001, nullptr, nullptr, 0), "");
+  EXPECT_EQ(last, 0);
+  std::string big(5000, 'z');
+  EXPECT_EQ(format(0x00630002, big.c_str(), "Q").size(), 4095u);
+  EXPECT_EQ(last, 4095);
+  EXPECT_EQ(std::strlen(brsvDiagnosticMessage(plain(0x00630002, big.c_str()))), 4095u);
+}
+
+TEST_F(HostMessages, UnknownCodesAndRemovedTablesGiveMinusOneWithANote) {
+  EXPECT_NE(format(0x00639999).find("00639999"), std::string::npos);
+  EXPECT_EQ(last, -1);
+  EXPECT_EQ(format(0x00639999, nullptr, nullptr, 4).size(), 4u);
+  EXPECT_EQ(hostMessageIdentifier(hostMessageContext(), 0x00639999), nullptr);
+  EXPECT_STREQ(brsvDiagnosticIdentifier(plain(0x00639999)), "");
+
+  ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &kTable), 0);  // again: still once
+  EXPECT_EQ(hostRemoveMessageTable(hostMemoryContext(), &kTable), 0);
+  EXPECT_EQ(hostRemoveMessageTable(hostMemoryContext(), &kTable), 1);  // not registered
+  format(0x00630001);
+  EXPECT_EQ(last, -1);
+  EXPECT_EQ(hostMessageIdentifier(hostMessageContext(), 0x00630001), nullptr);
+  EXPECT_NE(hostAddMessageTable(hostMemoryContext(), nullptr), 0);
+  ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &kTable), 0);
+}
+
+TEST_F(HostMessages, ObjectErrorKeepsCodeIdentifierMessageAndHandles) {
   host::HostObject* queue = host::addObject("model/Queue");
   host::HostObject* server = host::addObject("model/Server");
   void* objects[] = {queue, server};
-  brsvDiagnosticImpl* d = brsvObjectError(objects, 2, nullptr, readHandles, 0x00650001, "en7");
-  ASSERT_NE(d, nullptr);
+  brsvDiagnosticImpl* d = brsvObjectError(objects, 2, nullptr, readHandles, 0x00630002, "en7");
   EXPECT_EQ(converterCalls, 1);
-  EXPECT_EQ(brsvDiagnosticCode(d), 0x00650001u);
-  EXPECT_STREQ(brsvDiagnosticIdentifier(d), "DIAG:D_NotFound");
-  EXPECT_STREQ(brsvDiagnosticMessage(d), "Could not find entity, 'en7'.");
+  EXPECT_EQ(brsvDiagnosticCode(d), 0x00630002u);
+  EXPECT_STREQ(brsvDiagnosticIdentifier(d), "TEST:T_Two");
+  EXPECT_STREQ(brsvDiagnosticMessage(d), "Entity 'en7' in block ''.");
   ASSERT_EQ(brsvDiagnosticHandleCount(d), 2u);
   EXPECT_EQ(brsvDiagnosticHandle(d, 0), queue->handle);
   EXPECT_EQ(brsvDiagnosticHandle(d, 1), server->handle);
   EXPECT_EQ(host::diagnosticCount(), 1u);
-
   // Without objects the converter is not called; the callback hears the text.
-  brsvDiagnosticImpl* e = brsvObjectError(nullptr, 0, remember, readHandles, 0x00650003);
+  brsvDiagnosticImpl* e = brsvObjectError(nullptr, 0, remember, readHandles, 0x00630001);
   EXPECT_EQ(converterCalls, 1);
   EXPECT_EQ(brsvDiagnosticHandleCount(e), 0u);
-  EXPECT_EQ(lastCallbackText, "Nothing to fill.");
-}
-
-TEST_F(HostDiagnostics, ConverterFailureLeavesNoDiagnosticBehind) {
-  void* objects[] = {host::addObject("model/Queue")};
+  EXPECT_EQ(lastCallbackText, "Plain text.");
+  // A failing converter leaves no diagnostic behind.
   auto throwing = [](void* const*, void* const*, size_t*, const char*) -> double* {
     throw std::bad_alloc();
   };
-  EXPECT_THROW(brsvObjectError(objects, 1, nullptr, throwing, 0x00650001), std::bad_alloc);
-  EXPECT_EQ(host::diagnosticCount(), 0u);
+  EXPECT_THROW(brsvObjectError(objects, 1, nullptr, throwing, 0x00630001), std::bad_alloc);
+  EXPECT_EQ(host::diagnosticCount(), 2u);
 }
 
-TEST_F(HostDiagnostics, LongMessagesAreCutAndUnregisteredCodesNoted) {
-  std::string big(5000, 'x');
-  brsvDiagnosticImpl* d = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650001, big.c_str());
-  EXPECT_EQ(std::string(brsvDiagnosticMessage(d)).size(), 4095u);
-  brsvDiagnosticImpl* e = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00659999);
-  EXPECT_STREQ(brsvDiagnosticIdentifier(e), "");
-  EXPECT_NE(std::string(brsvDiagnosticMessage(e)).find("00659999"), std::string::npos);
-}
-
-TEST_F(HostDiagnostics, ConcatenationKeepsOrderAndRefusesCycles) {
-  brsvDiagnosticImpl* top = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650001, "a");
-  brsvDiagnosticImpl* first = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650001, "b");
-  brsvDiagnosticImpl* second = brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650003);
+TEST_F(HostMessages, ConcatenationKeepsOrderAndRefusesCycles) {
+  brsvDiagnosticImpl *top = plain(0x00630002, "a"), *first = plain(0x00630002, "b"),
+                     *second = plain(0x00630001);
   brsvConcatenateDiagnostics(top, first, false);
   brsvConcatenateDiagnostics(top, second, true);
-  ASSERT_EQ(brsvDiagnosticChildCount(top), 2u);
-  EXPECT_EQ(brsvDiagnosticChild(top, 0), first);
-  EXPECT_EQ(brsvDiagnosticChild(top, 1), second);
-  EXPECT_EQ(brsvDiagnosticChild(top, 2), nullptr);
-
   brsvConcatenateDiagnostics(top, top, false);
   brsvConcatenateDiagnostics(first, top, false);  // top already reaches first
   brsvConcatenateDiagnostics(nullptr, top, false);
   brsvConcatenateDiagnostics(top, nullptr, false);
-  EXPECT_EQ(brsvDiagnosticChildCount(top), 2u);
+  ASSERT_EQ(brsvDiagnosticChildCount(top), 2u);
+  EXPECT_EQ(brsvDiagnosticChild(top, 0), first);
+  EXPECT_EQ(brsvDiagnosticChild(top, 1), second);
+  EXPECT_EQ(brsvDiagnosticChild(top, 2), nullptr);
   EXPECT_EQ(brsvDiagnosticChildCount(first), 0u);
 }
 
-TEST_F(HostDiagnostics, RenderingShowsMessageIdentifierBlocksAndAppended) {
+TEST_F(HostMessages, RenderingShowsMessageIdentifierBlocksAndAppended) {
   void* objects[] = {host::addObject("model/Queue")};
-  brsvDiagnosticImpl* top = brsvObjectError(objects, 1, nullptr, readHandles, 0x00650001, "en1");
-  brsvConcatenateDiagnostics(top, brsvObjectError(nullptr, 0, nullptr, nullptr, 0x00650003), false);
+  brsvDiagnosticImpl* top = brsvObjectError(objects, 1, nullptr, readHandles, 0x00630002, "en1", "Q");
+  brsvConcatenateDiagnostics(top, plain(0x00630001), false);
   EXPECT_EQ(host::renderDiagnostic(top),
-            "Could not find entity, 'en1'.\n"
-            "Identifier: DIAG:D_NotFound\n"
-            "Block: model/Queue\n"
-            "Also:\n"
-            "  Nothing to fill.\n"
-            "  Identifier: DIAG:D_Plain\n");
+            "Entity 'en1' in block 'Q'.\nIdentifier: TEST:T_Two\nBlock: model/Queue\n"
+            "Also:\n  Plain text.\n  Identifier: TEST:T_Plain\n");
   host::clearObjects();
   EXPECT_NE(host::renderDiagnostic(top).find("unknown handle"), std::string::npos);
 }
@@ -127,68 +170,39 @@ void warnV(uint32_t code, ...) {
   va_end(args);
 }
 
-TEST_F(HostDiagnostics, WarningsAreRecordedAndPrinted) {
-  brsvWarning(remember, "Tarnwell:", 0x00650002, "Warning", "Queue", "t1");
+TEST_F(HostMessages, WarningsAreRecordedAndPrinted) {
+  brsvWarning(remember, "Tarnwell:", 0x00630005, "Warning", "Queue", "t1");
+  const std::string message = "Warning in 'Queue' block. Timeout with tag 't1' is already scheduled.";
   ASSERT_EQ(host::warnings().size(), 1u);
   const host::Warning& w = host::warnings()[0];
-  EXPECT_EQ(w.prefix, "Tarnwell:");
-  EXPECT_EQ(w.identifier, "DIAG:D_Timeout");
-  EXPECT_EQ(w.message, "Warning in 'Queue' block. Timeout with tag 't1' is already scheduled.");
+  EXPECT_EQ(w.prefix + w.identifier + "|" + w.message, "Tarnwell:TEST:T_Three|" + message);
   EXPECT_EQ(w.args, (std::vector<std::string>{"Warning", "Queue", "t1"}));
-  EXPECT_EQ(host::consoleText(), "Warning: " + w.message + "\n");
-  EXPECT_EQ(lastCallbackText, w.message);
-
+  EXPECT_EQ(host::consoleText(), "Warning: " + message + "\n");
+  EXPECT_EQ(lastCallbackText, message);
   // A missing argument reads as empty and is marked as null.
-  brsvWarning(nullptr, "P:", 0x00650002, "Error", nullptr);
+  brsvWarning(nullptr, "P:", 0x00630005, "Error", nullptr);
   EXPECT_EQ(host::warnings().at(1).argIsNull, (std::vector<bool>{false, true, true}));
-
   // The argument-list form reads one text per placeholder.
-  warnV(0x00650002, "Warning", "Server", "late");
-  warnV(0x00650003);
+  warnV(0x00630005, "Warning", "Server", "late");
+  warnV(0x00630001);
   ASSERT_EQ(host::warnings().size(), 4u);
   EXPECT_EQ(host::warnings()[2].message,
             "Warning in 'Server' block. Timeout with tag 'late' is already scheduled.");
   EXPECT_TRUE(host::warnings()[3].args.empty());
 }
 
-// ---------------------------------------------------------------- console
-
-TEST_F(HostDiagnostics, PrintfIsCapturedWhole) {
+TEST_F(HostMessages, ConsoleCapturesPrintfAssertionsAndStackTraces) {
   EXPECT_EQ(hostPrintf("%s=%d\n", "x", 42), 5);
-  EXPECT_EQ(host::consoleText(), "x=42\n");
-  host::clearConsole();
-  std::string big(10000, 'q');
+  const std::string big(10000, 'q');
   hostPrintf("%s", big.c_str());
-  EXPECT_EQ(host::consoleText(), big);
-}
-
-TEST_F(HostDiagnostics, AssertAndStackTracePrintOneLineEach) {
   hostAssert("file.cpp", "x > 0", 12, "x must be positive");
-  EXPECT_EQ(host::consoleText(),
+  EXPECT_EQ(host::consoleText(), "x=42\n" + big +
             "Assertion failed: x > 0 at line 12 of file \"file.cpp\": x must be positive\n");
   host::clearConsole();
   hostDumpStackTrace(-1, 0, nullptr);
-  std::string trace = host::consoleText();
+  const std::string trace = host::consoleText();
   EXPECT_FALSE(trace.empty());
   EXPECT_EQ(trace.find('\n'), trace.size() - 1);
-  EXPECT_NE(hostIsSignalThread(), 0);
-}
-
-// Tests rely on reset to undo whatever a test before them injected.
-TEST_F(HostDiagnostics, ResetReturnsTheHostToItsStateAtLoad) {
-  host::failAllocationsFrom(1);
-  host::failArrayCreationsFrom(1);
-  host::addObject("m/b");
-  hostPrintf("text");
-  host::reset();
-  void* p = hostCalloc(1, 1);
-  EXPECT_NE(p, nullptr);
-  hostFree(p);
-  hvArray* a = hvCreateDoubleScalar(1);
-  EXPECT_NE(a, nullptr);
-  hvDestroyArray(a);
-  EXPECT_EQ(host::findObject("m/b"), nullptr);
-  EXPECT_EQ(host::consoleText(), "");
 }
 
 }  // namespace
