@@ -2,7 +2,6 @@
 // mix of additions, cancellations and steps checked against a reference
 // model, reproducibility, and memory failures in the middle of it all.
 #include <algorithm>
-#include <limits>
 #include <map>
 #include <memory>
 #include <random>
@@ -11,7 +10,16 @@
 #include "tests/kernel/KernelTestSupport.h"
 
 template <class C>
-class CalendarStore : public CalendarTest<C> {};
+class CalendarStore : public CalendarTest<C> {
+ protected:
+  // Adding e fails for want of memory and leaves e out of the calendar.
+  void ExpectRefused(DesEvent* e) {
+    host::failAllocationsFrom(1);
+    EXPECT_TRUE(ThrowsMemoryError([&] { this->calendar->AddEvt(e); }));
+    host::failAllocationsFrom(0);
+    EXPECT_FALSE(this->calendar->IsWaiting(e) || e->GetInTq());
+  }
+};
 TYPED_TEST_SUITE(CalendarStore, CalendarTypes, CalendarTypeNames);
 
 namespace {
@@ -30,14 +38,11 @@ class ReferenceCalendar {
     future.erase(std::remove(future.begin(), future.end(), e), future.end());
   }
   void Promote(double t) {
-    for (auto it = future.begin(); it != future.end();) {
-      if (EventCalendarBase::timeTolerance * t >= (*it)->GetTime()) {
-        current.push_back(*it);
-        it = future.erase(it);
-      } else {
-        ++it;
-      }
-    }
+    auto due = std::stable_partition(future.begin(), future.end(), [t](DesEvent* e) {
+      return EventCalendarBase::timeTolerance * t < e->GetTime();
+    });
+    current.insert(current.end(), due, future.end());
+    future.erase(due, future.end());
   }
   // The event that must run next; removes it.
   DesEvent* TakeNext() {
@@ -54,13 +59,8 @@ class ReferenceCalendar {
   }
   double NextTime() const {
     if (!current.empty()) return current.front()->GetTime();
-    if (future.empty()) return std::numeric_limits<double>::infinity();
+    if (future.empty()) return kNever;
     return (*std::min_element(future.begin(), future.end(), EventPrecedes()))->GetTime();
-  }
-  std::vector<DesEvent*> Waiting() const {
-    std::vector<DesEvent*> all(current);
-    all.insert(all.end(), future.begin(), future.end());
-    return all;
   }
 
   bool randomized;
@@ -80,13 +80,9 @@ TYPED_TEST(CalendarStore, IndexedHeapGrowsPastItsFirstArray) {
     EXPECT_EQ(store->Capacity(), 2048);
     for (int i = 0; i < store->Size(); ++i) ASSERT_EQ(store->At(i)->heapIndex, static_cast<uint32_t>(i));
   }
-  double last = 0.0;
-  this->block->onEvent = [&](DesEvent* e) {
-    EXPECT_GE(e->GetTime(), last);
-    last = e->GetTime();
-  };
   this->calendar->ExecuteEvents(2000.0, false);
-  EXPECT_EQ(this->Executed().size(), 1025u);
+  ASSERT_EQ(this->Executed().size(), 1025u);
+  for (std::size_t i = 1; i < 1025; ++i) EXPECT_GE(this->Executed()[i]->GetTime(), this->Executed()[i - 1]->GetTime());
 }
 
 // Once the current set has held an event, a due event's pass through it
@@ -101,46 +97,17 @@ TYPED_TEST(CalendarStore, CurrentSetReusesItsNodes) {
     this->block->onEvent = [&](DesEvent* ev) {
       if (++runs < 50) calendar.AddEvt(ev);  // due again at once
     };
+    std::size_t calls = 0;
     for (int pass = 0; pass < 2; ++pass) {
-      const std::size_t calls = host::allocationCalls();
+      calls = host::allocationCalls();
       runs = 0;
       calendar.AddEvt(e);
       calendar.ExecuteEvents(1.0, true);
       EXPECT_EQ(runs, 50);
-      if (pass == 1) {
-        EXPECT_EQ(host::allocationCalls(), calls);
-      }
     }
-    this->block->onEvent = nullptr;
+    EXPECT_EQ(host::allocationCalls(), calls);
   }
   EXPECT_EQ(host::liveAllocations(), liveBefore);
-}
-
-// Memory failures adding to the current set, with no node in stock and
-// beyond the stock: the refused event is not waiting, the rest run.
-TYPED_TEST(CalendarStore, FailedCurrentSetInsertionLeavesTheCalendarIntact) {
-  this->Run(1.0);
-  DesEvent* first = this->Make(1.0, 0);
-  host::failAllocationsFrom(1);
-  EXPECT_TRUE(ThrowsMemoryError([&] { this->calendar->AddEvt(first); }));
-  host::failAllocationsFrom(0);
-  EXPECT_FALSE(first->GetInTq());
-  EXPECT_EQ(this->calendar->GetEventsAtTimeStep(), 0u);
-  EXPECT_EQ(this->Waiting(), 0u);
-  this->calendar->AddEvt(first);
-  this->Run(1.0);  // one node now in stock
-  DesEvent* a = this->Make(1.0, 0);
-  DesEvent* b = this->Make(1.0, 1);
-  host::failAllocationsFrom(1);
-  this->calendar->AddEvt(a);  // from the stock
-  EXPECT_TRUE(ThrowsMemoryError([&] { this->calendar->AddEvt(b); }));
-  host::failAllocationsFrom(0);
-  EXPECT_TRUE(this->calendar->IsWaiting(a));
-  EXPECT_FALSE(this->calendar->IsWaiting(b));
-  EXPECT_FALSE(b->GetInTq());
-  this->calendar->AddEvt(b);
-  this->Run(1.0);
-  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({first, a, b}));
 }
 
 // One seeded mix per calendar type, heavy on equal times and priorities,
@@ -155,44 +122,40 @@ std::vector<int> RunSeededMix(Des* engine, RecordingBlock* block, uint32_t scrip
   calendar->InitCalendar(static_cast<int>(calendarSeed));
   ReferenceCalendar reference(randomized, calendarSeed);
   std::mt19937 script(scriptSeed);
-  std::map<DesEvent*, int> serial;
-  std::vector<DesEvent*> made;
+  std::vector<DesEvent*> made;  // sequence numbers count from the first
   std::vector<int> sequence;
   auto rnd = [&](int n) { return static_cast<int>(script() % static_cast<uint32_t>(n)); };
   auto schedule = [&](double now) {
     const int priorities[] = {-2, -1, 0, 0, 0, 1, 1, 2};
     const double delays[] = {0.0, 0.0, 1.0, 1.0, 1.0, 2.0, 3.0, 0.5};
     DesEvent* e = new DesEvent(now + delays[rnd(8)], priorities[rnd(8)], block, nullptr);
-    serial[e] = static_cast<int>(made.size());
     made.push_back(e);
     calendar->AddEvt(e);
     reference.Add(e, now);
   };
   auto cancelOne = [&]() {
-    std::vector<DesEvent*> waiting = reference.Waiting();
+    std::vector<DesEvent*> waiting(reference.current);
+    waiting.insert(waiting.end(), reference.future.begin(), reference.future.end());
     if (waiting.empty()) return;
     DesEvent* victim = waiting[static_cast<std::size_t>(rnd(static_cast<int>(waiting.size())))];
     calendar->DeleteEvt(victim);
     reference.Cancel(victim);
   };
   block->onEvent = [&](DesEvent* e) {
-    DesEvent* expected = reference.TakeNext();
-    if (expected != e) ++*mismatches;
-    sequence.push_back(serial[e]);
-    const double now = calendar->GetTimeNow();
-    if (rnd(3) == 0) schedule(now);
+    if (reference.TakeNext() != e) ++*mismatches;
+    sequence.push_back(static_cast<int>(e->GetInstanceCount() - made[0]->GetInstanceCount()));
+    if (rnd(3) == 0) schedule(calendar->GetTimeNow());
     if (rnd(5) == 0) cancelOne();
     if (rnd(7) == 0) calendar->DeleteEvt(e);  // already executed: ignored
   };
   double now = 0.0;
   for (int round = 0; round < 400; ++round) {
-    const int additions = rnd(6);
-    for (int i = 0; i < additions; ++i) schedule(now);
+    for (int i = rnd(6); i > 0; --i) schedule(now);
     if (rnd(3) == 0) cancelOne();
     if (!calendar->GetFutureEvents()->IsConsistent()) ++*mismatches;
     if (calendar->GetNextEventTime(0.0) != reference.NextTime()) ++*mismatches;
     now = calendar->GetNextEventTime(0.0);
-    if (now == std::numeric_limits<double>::infinity()) now = round;
+    if (now == kNever) now = round;
     reference.Promote(now);
     calendar->ExecuteEvents(now, true);
     if (!reference.current.empty()) ++*mismatches;
@@ -208,37 +171,47 @@ std::vector<int> RunSeededMix(Des* engine, RecordingBlock* block, uint32_t scrip
 TYPED_TEST(CalendarStore, SeededMixMatchesTheReferenceModel) {
   int mismatches = 0;
   std::vector<int> first = RunSeededMix<TypeParam>(&this->engine, this->block, 2024, 11, &mismatches);
-  EXPECT_EQ(mismatches, 0);
   EXPECT_GT(first.size(), 1000u);
   // A second run with the same seeds gives the same order.
-  std::vector<int> second = RunSeededMix<TypeParam>(&this->engine, this->block, 2024, 11, &mismatches);
+  EXPECT_EQ(RunSeededMix<TypeParam>(&this->engine, this->block, 2024, 11, &mismatches), first);
   EXPECT_EQ(mismatches, 0);
-  EXPECT_EQ(first, second);
 
   // All storage types of this handling type agree with one another.
   static std::map<int, std::vector<int>> byHandling;
-  auto known = byHandling.find(TypeParam::kHandling);
-  if (known == byHandling.end())
-    byHandling[TypeParam::kHandling] = first;
-  else
-    EXPECT_EQ(known->second, first);
+  EXPECT_EQ(byHandling.emplace(static_cast<int>(TypeParam::kHandling), first).first->second, first);
 }
 
-TYPED_TEST(CalendarStore, FailedHeapGrowthLeavesTheCalendarIntact) {
-  // Fill the store to the point where the next insertion must allocate.
+// Memory failures adding to the current set (with no node in stock and
+// beyond the stock) and growing the store: the refused event is not
+// waiting, the rest run.
+TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
+  this->Run(1.0);
+  DesEvent* first = this->Make(1.0, 0);
+  this->ExpectRefused(first);
+  EXPECT_EQ(this->calendar->GetEventsAtTimeStep(), 0u);
+  EXPECT_EQ(this->Waiting(), 0u);
+  this->calendar->AddEvt(first);
+  this->Run(1.0);  // one node now in stock
+  DesEvent* a = this->Make(1.0, 0);
+  DesEvent* b = this->Make(1.0, 1);
+  host::failAllocationsFrom(1);
+  this->calendar->AddEvt(a);  // from the stock
+  this->ExpectRefused(b);
+  EXPECT_TRUE(this->calendar->IsWaiting(a));
+  this->calendar->AddEvt(b);
+  this->Run(1.0);
+  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({first, a, b}));
+
+  // Fill the future store to the point where the next insertion must allocate.
   const int fill = TestFixture::kIndexedHeap ? IndexedEventHeap::kInitialCapacity : 0;
   for (int i = 0; i < fill; ++i) this->Add(2.0 + i % 17, i % 3);
   DesEvent* extra = this->Make(1.5, 0);
-  host::failAllocationsFrom(1);
-  EXPECT_TRUE(ThrowsMemoryError([&] { this->calendar->AddEvt(extra); }));
-  host::failAllocationsFrom(0);
-  EXPECT_FALSE(this->calendar->IsWaiting(extra));
-  EXPECT_FALSE(extra->GetInTq());
+  this->ExpectRefused(extra);
   EXPECT_EQ(this->calendar->GetFutureEvents()->Size(), static_cast<std::size_t>(fill));
   EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
   this->calendar->AddEvt(extra);
   this->Run(1.5);
-  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({extra}));
+  EXPECT_EQ(this->Executed().back(), extra);
 }
 
 // Two events due together go through the current set, whose first node
@@ -250,8 +223,7 @@ TYPED_TEST(CalendarStore, FailedPromotionKeepsTheEventWaiting) {
   host::failAllocationsFrom(1);
   EXPECT_TRUE(ThrowsMemoryError([&] { this->Run(2.0); }));
   host::failAllocationsFrom(0);
-  EXPECT_TRUE(this->calendar->IsWaiting(a));
-  EXPECT_FALSE(a->GetInTq());
+  EXPECT_TRUE(this->calendar->IsWaiting(a) && !a->GetInTq());
   EXPECT_EQ(this->Waiting(), 3u);
   EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
   this->Run(3.0);
@@ -269,7 +241,6 @@ TYPED_TEST(CalendarStore, AnEventDueAloneRunsLikeAnyOther) {
   host::failAllocationsFrom(0);
   EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({a}));
   EXPECT_EQ(a->GetTime(), 2.0);
-  EXPECT_FALSE(a->GetInTq());
-  EXPECT_FALSE(this->calendar->IsWaiting(a));
+  EXPECT_FALSE(a->GetInTq() || this->calendar->IsWaiting(a));
   EXPECT_TRUE(this->calendar->IsWaiting(b));
 }

@@ -1,5 +1,6 @@
 // Events, handler bindings and the block interface on their own.
 #include <climits>
+#include <memory>
 
 #include "entity/DesEntity.h"
 #include "entity/EntityList.h"
@@ -10,14 +11,8 @@ namespace {
 class TwoHandlerBlock : public NodeInterface {
  public:
   explicit TwoHandlerBlock(Des* engine) { SetDesInstance(engine); }
-  MSGRespEvent OnArrival(DesEvent*) {
-    ++arrivals;
-    return MSGRespEvent(true, 1);
-  }
-  MSGRespEvent DoProcessEvent(DesEvent*) override {
-    ++defaults;
-    return MSGRespEvent();
-  }
+  MSGRespEvent OnArrival(DesEvent*) { ++arrivals; return MSGRespEvent(true, 1); }
+  MSGRespEvent DoProcessEvent(DesEvent*) override { ++defaults; return MSGRespEvent(); }
   int arrivals = 0;
   int defaults = 0;
 };
@@ -26,73 +21,70 @@ class TwoHandlerBlock : public NodeInterface {
 
 class Event : public EngineTest {};
 
-TEST_F(Event, IdsAndInstanceCountsRestartWithTheEngine) {
+// Ids restart with the engine; factory events are temporary and without id
+// until given one; clones draw a new number and id, temporary clones keep
+// the id, assignment copies the number; reuse keeps the number, not the id.
+TEST_F(Event, IdsNumbersCopiesAndReuse) {
   engine.Start();
   DesEvent* a = Make(1.5, 3);
   DesEvent* b = Make(1.5, 3);
-  EXPECT_EQ(a->GetId(), "ev1");
-  EXPECT_EQ(b->GetId(), "ev2");
+  EXPECT_EQ(a->GetId() + b->GetId(), "ev1ev2");
   EXPECT_EQ(b->GetInstanceCount(), a->GetInstanceCount() + 1);
   EXPECT_EQ(a->GetEntityId(), "<none>");
-  engine.Start();
-  EXPECT_EQ(Make(0.0, 0)->GetId(), "ev1");
-}
-
-TEST_F(Event, BlockWithoutEngineIsRefused) {
-  DetachedBlock detached;
-  EXPECT_EQ(detached.GetEventType(), "Unknown");
-  const uint32_t internal = static_cast<uint32_t>(DES_GenericInternalErr);
-  EXPECT_EQ(CatchError([&] { detached.GetDesInstance(); }).code, internal);
-  const uint32_t before = DesEvent::next_instanceCount;
-  ThrownError t = CatchError([&] { delete new DesEvent(0.0, 0, &detached, nullptr); });
-  EXPECT_EQ(t.code, internal);
-  EXPECT_EQ(t.args, std::vector<std::string>({"invalid des pointer"}));
-  EXPECT_EQ(CatchError([&] { delete new DesEvent(0.0, 0, nullptr, nullptr); }).code, internal);
-  EXPECT_EQ(DesEvent::next_instanceCount, before);
-  EXPECT_EQ(CatchError([&] { DesEvent::NewTemporaryEvent(0.0, 0, &detached, nullptr); }).code, internal);
-}
-
-TEST_F(Event, FactoryEventsAreTemporaryUntilGivenAnId) {
-  engine.Start();
   DesEvent* made[3] = {DesEvent::NewInternalEvent(1.0, 0, block, nullptr),
                        DesEvent::NewTemporaryEvent(1.0, 0, block, nullptr),
                        DesEvent::NewEntityCarrierEvent(1.0, 0, block, nullptr)};
   for (DesEvent* e : made) {
     owned.insert(e);
-    EXPECT_TRUE(e->IsTempEvent());
-    EXPECT_EQ(e->GetId(), "");
+    EXPECT_TRUE(e->IsTempEvent() && e->GetId().empty());
   }
   made[0]->AssignId();
-  EXPECT_EQ(made[0]->GetId(), "ev1");
-  EXPECT_FALSE(made[0]->IsTempEvent());
   made[1]->AssignId("custom");
-  EXPECT_EQ(made[1]->GetId(), "custom");
-  EXPECT_FALSE(made[1]->IsTempEvent());
-}
-
-// Clones draw a new number and id, temporary clones keep the id;
-// assignment copies everything, the number included.
-TEST_F(Event, ClonesAndAssignment) {
-  DesEvent* e = Make(2.0, 4);
-  e->SetStatus("waiting");
-  DesEvent* copy = e->clone();
-  DesEvent* temp = e->cloneTemp();
-  owned.insert(copy);
-  owned.insert(temp);
-  EXPECT_NE(copy->GetId(), e->GetId());
+  EXPECT_EQ(made[0]->GetId() + made[1]->GetId(), "ev3custom");
+  EXPECT_FALSE(made[0]->IsTempEvent() || made[1]->IsTempEvent());
+  a->SetStatus("waiting");
+  DesEvent* copy = *owned.insert(a->clone()).first;
+  DesEvent* temp = *owned.insert(a->cloneTemp()).first;
+  EXPECT_EQ(copy->GetId(), "ev4");
   EXPECT_FALSE(copy->IsTempEvent());
-  EXPECT_GT(copy->GetInstanceCount(), e->GetInstanceCount());
+  EXPECT_GT(copy->GetInstanceCount(), b->GetInstanceCount());
   EXPECT_EQ(copy->GetStatus(), "waiting");
-  EXPECT_EQ(temp->GetId(), e->GetId());
+  EXPECT_EQ(temp->GetId(), "ev1");
   EXPECT_TRUE(temp->IsTempEvent());
-  EXPECT_EQ(temp->GetPriority(), 4);
-  *copy = *e;
-  EXPECT_EQ(copy->GetInstanceCount(), e->GetInstanceCount());
-  EXPECT_EQ(copy->GetId(), e->GetId());
-  EXPECT_TRUE(*e == *copy);
+  EXPECT_EQ(temp->GetPriority(), 3);
+  *copy = *a;
+  EXPECT_EQ(copy->GetInstanceCount(), a->GetInstanceCount());
+  EXPECT_EQ(copy->GetId(), "ev1");
+  EXPECT_TRUE(*a == *copy);
+
+  DesEventFunctor functor;
+  b->SetIsTempEvent(true);
+  b->ReuseAndReinitialize(2.0, 7, block, &functor);
+  EXPECT_EQ(b->GetTime(), 3.5);
+  EXPECT_EQ(b->GetPriority(), 7);
+  EXPECT_EQ(b->GetFunctor(), &functor);
+  EXPECT_EQ(b->GetInstanceCount(), a->GetInstanceCount() + 1);
+  EXPECT_EQ(b->GetId(), "ev5");
+  EXPECT_FALSE(b->IsTempEvent());
+  engine.Start();
+  EXPECT_EQ(Make(0.0, 0)->GetId(), "ev1");
 }
 
-TEST_F(Event, OrderingPredicates) {
+// An event for a block without an engine is refused before it draws a number.
+TEST_F(Event, BlockWithoutEngineIsRefused) {
+  DetachedBlock detached;
+  EXPECT_EQ(detached.GetEventType(), "Unknown");
+  EXPECT_EQ(ErrorCode([&] { detached.GetDesInstance(); }), DES_GenericInternalErr);
+  const uint32_t before = DesEvent::next_instanceCount;
+  ThrownError t = CatchError([&] { delete new DesEvent(0.0, 0, &detached, nullptr); });
+  EXPECT_EQ(t.code, DES_GenericInternalErr);
+  EXPECT_EQ(t.args, std::vector<std::string>({"invalid des pointer"}));
+  EXPECT_EQ(ErrorCode([&] { delete new DesEvent(0.0, 0, nullptr, nullptr); }), DES_GenericInternalErr);
+  EXPECT_EQ(DesEvent::next_instanceCount, before);
+  EXPECT_EQ(ErrorCode([&] { DesEvent::NewTemporaryEvent(0.0, 0, &detached, nullptr); }), DES_GenericInternalErr);
+}
+
+TEST_F(Event, OrderingPredicatesAndPriorityText) {
   DesEvent* early = Make(1.0, 5);
   DesEvent* lateHigh = Make(2.0, -1);
   DesEvent* lateLow = Make(2.0, 3);
@@ -110,9 +102,6 @@ TEST_F(Event, OrderingPredicates) {
   // Negative priorities order before positive ones in the rank.
   EXPECT_LT(Make(0.0, -2)->GetRank(), Make(0.0, 0)->GetRank());
   EXPECT_LT(Make(0.0, INT_MIN)->GetRank(), Make(0.0, INT_MAX)->GetRank());
-}
-
-TEST_F(Event, PriorityText) {
   const std::pair<int, const char*> rows[] = {{0, "0"}, {-2, "SYS1"}, {-1, "SYS2"}, {-7, "-7"}};
   for (const auto& row : rows) EXPECT_EQ(Make(0, row.first)->GetPriorityAsString(), row.second);
 }
@@ -123,76 +112,44 @@ TEST_F(Event, ProcessCallsTheFunctorOrTheDefaultHandler) {
   DesEventFunctor functor;
   EXPECT_STREQ(functor.GetName(), "unknown");
   functor.BindTo(&target, &TwoHandlerBlock::OnArrival, "arrive");
-  DesEvent* e = new DesEvent(0.0, 0, &target, nullptr);
-  owned.insert(e);
+  DesEvent* e = *owned.insert(new DesEvent(0.0, 0, &target, nullptr)).first;
   EXPECT_EQ(e->GetEventType(), "Arrival");
   e->Process();
   EXPECT_EQ(target.defaults, 1);
   e->SetFunctor(&functor);
   EXPECT_EQ(e->GetEventType(), "arrive");
   e->Process();
-  EXPECT_EQ(target.arrivals, 1);
-  EXPECT_EQ(functor.GetBlock(), &target);
   DesEventFunctor copy = functor;
   copy(e);
   EXPECT_EQ(target.arrivals, 2);
+  EXPECT_EQ(functor.GetBlock(), &target);
 }
 
-TEST_F(Event, ReuseKeepsTheCountAndGivesANewId) {
-  DesEventFunctor functor;
-  DesEvent* e = Make(3.0, 1);
-  const uint32_t count = e->GetInstanceCount();
-  const std::string id = e->GetId();
-  e->SetIsTempEvent(true);
-  e->ReuseAndReinitialize(2.0, 7, block, &functor);
-  EXPECT_EQ(e->GetTime(), 5.0);
-  EXPECT_EQ(e->GetPriority(), 7);
-  EXPECT_EQ(e->GetFunctor(), &functor);
-  EXPECT_EQ(e->GetInstanceCount(), count);
-  EXPECT_NE(e->GetId(), id);
-  EXPECT_FALSE(e->IsTempEvent());
-}
-
-TEST_F(Event, AssignmentGivesTheTargetItsOwnEntity) {
+// Assignment gives the target its own copy of the source's entity; an
+// entity taken off an event no longer names it as its carrier; a captured
+// value is shared, not copied.
+TEST_F(Event, CarriedEntitiesAndCapturedValues) {
   engine.Start();
-  DesEntity* carried = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
   DesEvent* source = Make(2.0, 1);
-  source->SetEntity(carried);
+  source->SetEntity(engine.GetEntityList()->CloneEntity("DefaultEntity", false));
   DesEvent* target = Make(3.0, 0);
   target->SetEntity(engine.GetEntityList()->CloneEntity("DefaultEntity", false));
-
   *target = *source;
   ASSERT_NE(target->GetEntity(), nullptr);
   EXPECT_NE(target->GetEntity(), source->GetEntity());
   EXPECT_EQ(target->GetEntity()->GetCarrierEvent(), target);
   EXPECT_EQ(source->GetEntity()->GetCarrierEvent(), source);
-  EXPECT_EQ(target->GetInstanceCount(), source->GetInstanceCount());
   EXPECT_EQ(target->GetTime(), 2.0);
-  // Each event destroys only its own entity at the end of the test.
-}
-
-TEST_F(Event, CapturedValueIsSharedNotCopied) {
-  engine.Start();
-  DesEvent* e = Make(1.0, 0);
-  EXPECT_FALSE(e->GetDataUponSchedule().HasShape());
-  DesData value(4.5);
-  e->SetDataUponSchedule(value);
-  DesData got = e->GetDataUponSchedule();
-  EXPECT_EQ(got.GetValuePtr().get(), value.GetValuePtr().get());
-  EXPECT_EQ(got[0], 4.5);
-  DesEvent* copy = e->clone();
-  EXPECT_EQ(copy->GetDataUponSchedule().GetValuePtr().get(), value.GetValuePtr().get());
-  delete copy;
-}
-
-TEST_F(Event, AnEntityTakenOffAnEventNoLongerPointsAtIt) {
-  engine.Start();
-  DesEntity* carried = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
-  DesEvent* e = Make(1.0, 0);
-  e->SetEntity(carried);
-  ASSERT_EQ(carried->GetCarrierEvent(), e);
-  e->SetEntity(nullptr);
+  DesEntity* carried = target->GetEntity();
+  target->SetEntity(nullptr);
   EXPECT_EQ(carried->GetCarrierEvent(), nullptr);
-  EXPECT_EQ(e->GetEntityId(), "<none>");
+  EXPECT_EQ(target->GetEntityId(), "<none>");
   carried->destroy();
+
+  EXPECT_FALSE(source->GetDataUponSchedule().HasShape());
+  DesData value(4.5);
+  source->SetDataUponSchedule(value);
+  EXPECT_EQ(source->GetDataUponSchedule()[0], 4.5);
+  std::unique_ptr<DesEvent> copy(source->clone());
+  EXPECT_EQ(copy->GetDataUponSchedule().GetValuePtr().get(), value.GetValuePtr().get());
 }

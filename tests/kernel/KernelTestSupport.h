@@ -1,11 +1,11 @@
-// Shared pieces of the kernel tests: a recording block, an engine fixture
-// that owns the shared pools for the duration of a test, the calendar type
-// list as GoogleTest types, and catchers for the library's thrown pointers.
+// Shared pieces of the kernel tests: a recording block, engine and calendar
+// fixtures, the calendar type lists as GoogleTest types, error catchers.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,18 +20,22 @@
 #include "support/MessageCatalogue.h"
 #include "support/PMMallocError.h"
 
+const double kNever = std::numeric_limits<double>::infinity();
+
+// Any of the library's calendar type lists as GoogleTest types.
 template <class List>
 struct AsGTestTypes;
-template <class... Cs>
-struct AsGTestTypes<EventCalendarTypeList<Cs...>> {
+template <template <class...> class List, class... Cs>
+struct AsGTestTypes<List<Cs...>> {
   typedef ::testing::Types<Cs...> type;
 };
 typedef AsGTestTypes<AllEventCalendarTypes>::type CalendarTypes;
 
+// Handling type 0 is deterministic for event and timeout calendars alike.
 struct CalendarTypeNames {
   template <class T>
   static std::string GetName(int) {
-    return std::string(T::kHandling == EVENT_HDL_DETERMINISTIC ? "Deterministic" : "Randomized") +
+    return std::string(static_cast<int>(T::kHandling) == 0 ? "Deterministic" : "Randomized") +
            "Storage" + std::to_string(static_cast<int>(T::kStorage));
   }
 };
@@ -42,12 +46,10 @@ class RecordingBlock : public NodeInterface {
   explicit RecordingBlock(Des* engine) { SetDesInstance(engine); }
   MSGRespEvent DoProcessEvent(DesEvent* e) override {
     executed.push_back(e);
-    times.push_back(e->GetTime());
     if (onEvent) onEvent(e);
     return MSGRespEvent();
   }
   std::vector<DesEvent*> executed;
-  std::vector<double> times;
   std::function<void(DesEvent*)> onEvent;
 };
 
@@ -55,18 +57,15 @@ class RecordingBlock : public NodeInterface {
 class DetachedBlock : public NodeInterface {};
 
 // An event whose destruction is observable.
-class CountingEvent : public DesEvent {
- public:
+struct CountingEvent : DesEvent {
   CountingEvent(double t, int p, NodeInterface* dst, int* counter)
       : DesEvent(t, p, dst, nullptr), destroyed(counter) {}
   ~CountingEvent() override { ++*destroyed; }
-
- private:
   int* destroyed;
 };
 
 // An engine with its pools; events made through Make() are destroyed at the
-// end of the test unless the test hands them over with Forget().
+// end of the test unless the test hands them over by erasing them.
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -75,16 +74,10 @@ class EngineTest : public ::testing::Test {
   }
   void TearDown() override {
     for (DesEvent* e : owned) delete e;
-    owned.clear();
     delete block;
     engine.Terminate();
   }
-  DesEvent* Make(double t, int p) {
-    DesEvent* e = new DesEvent(t, p, block, nullptr);
-    owned.insert(e);
-    return e;
-  }
-  void Forget(DesEvent* e) { owned.erase(e); }
+  DesEvent* Make(double t, int p) { return *owned.insert(new DesEvent(t, p, block, nullptr)).first; }
 
   Des engine;
   RecordingBlock* block = nullptr;
@@ -143,6 +136,10 @@ ThrownError CatchError(F&& f) {
   }
   return t;
 }
+template <class F>
+uint32_t ErrorCode(F&& f) {
+  return CatchError(f).code;
+}
 
 // True when f throws the memory error (which is then deleted).
 template <class F>
@@ -157,9 +154,8 @@ bool ThrowsMemoryError(F&& f) {
 }
 
 // An engine on a fresh host with the message catalogue registered (for the
-// warning texts), initialised and started; StopTestEngine undoes it once the
-// test's blocks and events are gone. Leaving the catalogue registered until
-// the process ends would unregister it after the host's tables are gone.
+// warning texts), initialised and started. The catalogue must go before the
+// host's tables do, hence StopTestEngine.
 inline void StartTestEngine(Des& engine) {
   host::reset();
   Des::InitMsgContext();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <tuple>
 
 #include "kernel/TimeoutCalendarFactory.h"
 #include "tests/kernel/TimeoutTestSupport.h"
@@ -35,15 +36,6 @@ class TimeoutCalendarTest : public ::testing::Test {
     calendar->AddToTimeoutCollection(td);
     return td;
   }
-  // Takes the timeouts out earliest first, as the engine would fire them.
-  std::vector<std::string> Drain() {
-    std::vector<std::string> order;
-    while (TimeoutData* td = calendar->topTimeout()) {
-      order.push_back(td->GetTag());
-      calendar->RemoveFromTimeoutCollection(td);
-    }
-    return order;
-  }
 
   Des engine;
   HoldingBlock* block = nullptr;
@@ -51,7 +43,7 @@ class TimeoutCalendarTest : public ::testing::Test {
   std::vector<TimeoutData*> made;
 };
 
-TYPED_TEST_SUITE(TimeoutCalendarTest, TimeoutCalendarTypes, TimeoutCalendarTypeNames);
+TYPED_TEST_SUITE(TimeoutCalendarTest, TimeoutCalendarTypes, CalendarTypeNames);
 
 // Few distinct deadlines and priorities, so that ties are common, removals
 // from the middle between additions, and removals of timeouts that are not
@@ -61,8 +53,7 @@ TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) 
   std::vector<TimeoutData*> live;
   for (int i = 0; i < 300; ++i) {
     const std::string tag = "t" + std::to_string(i);
-    live.push_back(this->Add(tag.c_str(), static_cast<double>(random() % 7),
-                             static_cast<int>(random() % 3)));
+    live.push_back(this->Add(tag.c_str(), static_cast<double>(random() % 7), static_cast<int>(random() % 3)));
     if (i % 5 == 4) {
       const std::size_t k = random() % live.size();
       this->calendar->RemoveFromTimeoutCollection(live[k]);
@@ -71,23 +62,28 @@ TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) 
   }
   this->calendar->RemoveFromTimeoutCollection(this->Make("stranger", 0.5, 0));
   this->calendar->RemoveFromTimeoutCollection(nullptr);
-  std::sort(live.begin(), live.end(), [](const TimeoutData* a, const TimeoutData* b) {
-    if (a->GetTimeOfTimeoutEvent() != b->GetTimeOfTimeoutEvent())
-      return a->GetTimeOfTimeoutEvent() < b->GetTimeOfTimeoutEvent();
-    if (a->GetPriorityOfTimeoutEvent() != b->GetPriorityOfTimeoutEvent())
-      return a->GetPriorityOfTimeoutEvent() < b->GetPriorityOfTimeoutEvent();
-    return a->GetInstanceCount() < b->GetInstanceCount();
-  });
-  std::vector<std::string> expected;
-  for (TimeoutData* td : live) expected.push_back(td->GetTag());
-  EXPECT_EQ(this->Drain(), expected);
+  auto key = [](const TimeoutData* td) {
+    return std::make_tuple(td->GetTimeOfTimeoutEvent(), td->GetPriorityOfTimeoutEvent(), td->GetInstanceCount());
+  };
+  std::sort(live.begin(), live.end(), [&](const TimeoutData* a, const TimeoutData* b) { return key(a) < key(b); });
+  std::vector<TimeoutData*> drained;
+  while (TimeoutData* td = this->calendar->topTimeout()) {
+    drained.push_back(td);
+    this->calendar->RemoveFromTimeoutCollection(td);
+  }
+  EXPECT_EQ(drained, live);
   EXPECT_TRUE(this->calendar->IsEmpty());
 }
 
-TYPED_TEST(TimeoutCalendarTest, TerminationResetsEveryTimeoutAndLeavesItToItsOwner) {
+// Termination resets every timeout and leaves it to its owner. Only
+// randomised handling uses the seed; an uninitialised calendar holds
+// nothing and refuses timeouts.
+TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
   TimeoutData* a = this->Add("a", 1.0, 0);
   TimeoutData* b = this->Add("b", 2.0, 3);
   TimeoutData* outside = this->Make("c", 3.0, 0);
+  const bool randomized = TypeParam::kHandling == TIMEOUT_HDL_RANDOMIZED;
+  EXPECT_EQ(this->calendar->GetGenerator() != nullptr, randomized);
   TypeParam* calendar = this->calendar;
   this->calendar = nullptr;  // TerminateCalendar destroys the calendar itself
   calendar->TerminateCalendar();
@@ -97,27 +93,13 @@ TYPED_TEST(TimeoutCalendarTest, TerminationResetsEveryTimeoutAndLeavesItToItsOwn
     EXPECT_EQ(td->GetTimeOfTimeoutEvent(), 0.0);
   }
   EXPECT_FALSE(outside->IsCancelled());
-  EXPECT_EQ(a->GetTag(), "a");  // still the test's, deleted in TearDown
-}
 
-// Only randomised handling uses the seed; an uninitialised calendar holds
-// nothing and refuses timeouts.
-TYPED_TEST(TimeoutCalendarTest, InitialisationAndItsSeed) {
   TypeParam fresh;
   EXPECT_TRUE(fresh.IsEmpty());
   EXPECT_EQ(fresh.topTimeout(), nullptr);
-  TimeoutData* td = this->Make("a", 1.0, 0);
-  EXPECT_EQ(CatchError([&] { fresh.AddToTimeoutCollection(td); }).code,
-            static_cast<uint32_t>(DES_GenericInternalErr));
-  fresh.RemoveFromTimeoutCollection(td);
-  if (TypeParam::kHandling == TIMEOUT_HDL_RANDOMIZED) {
-    EXPECT_NE(this->calendar->GetGenerator(), nullptr);
-    EXPECT_EQ(CatchError([&] { fresh.InitCalendar(-1); }).code,
-              static_cast<uint32_t>(DES_RngNegSeedInEvntHndlr));
-  } else {
-    EXPECT_EQ(this->calendar->GetGenerator(), nullptr);
-    fresh.InitCalendar(-1);
-  }
+  EXPECT_EQ(ErrorCode([&] { fresh.AddToTimeoutCollection(outside); }), DES_GenericInternalErr);
+  fresh.RemoveFromTimeoutCollection(outside);
+  EXPECT_EQ(ErrorCode([&] { fresh.InitCalendar(-1); }), randomized ? DES_RngNegSeedInEvntHndlr : 0u);
   EXPECT_TRUE(fresh.IsEmpty());
 }
 
@@ -133,7 +115,6 @@ TEST(TimeoutStores, DuplicatesAndChangedValues) {
     std::unique_ptr<TimeoutData> b(new TimeoutData("b", 1.0, 0, nullptr, &block, 1));
     *b = *a;  // same deadline, priority and number
     b->SetTag("b");
-
     TimeoutHeapStore heap;
     TimeoutListStore list;
     TimeoutSetStore set;
@@ -147,10 +128,8 @@ TEST(TimeoutStores, DuplicatesAndChangedValues) {
       others.emplace_back(new TimeoutData("n", (i * 7) % 11, i % 3, nullptr, &block, 1));
       heap.Insert(others.back().get());
     }
-    EXPECT_EQ(heap.Size(), 43u);
-    EXPECT_EQ(list.Size(), 3u);
-    EXPECT_EQ(set.Size(), 2u);
-    EXPECT_EQ(set.Top(), std::less<TimeoutData*>()(a.get(), b.get()) ? a.get() : b.get());
+    EXPECT_EQ(std::vector<std::size_t>({heap.Size(), list.Size(), set.Size()}), std::vector<std::size_t>({43, 3, 2}));
+    EXPECT_EQ(set.Top(), std::min(a.get(), b.get(), std::less<TimeoutData*>()));
     heap.Remove(a.get());
     list.Remove(a.get());
     EXPECT_EQ(heap.Size(), 41u);
@@ -173,10 +152,8 @@ TEST(TimeoutCalendarFactories, MakeEverySixCombinationsAndNothingElse) {
   }
   std::unique_ptr<TimeoutCalendarBase> list(NewDeterministicTimeoutCalendar(1));
   std::unique_ptr<TimeoutCalendarBase> set(NewRandomizedTimeoutCalendar(2));
-  EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_LIST>*>(list.get())),
-            nullptr);
-  EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_SET>*>(set.get())),
-            nullptr);
+  EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_LIST>*>(list.get())), nullptr);
+  EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_SET>*>(set.get())), nullptr);
   EXPECT_EQ(NewDeterministicTimeoutCalendar(3), nullptr);
   EXPECT_EQ(NewRandomizedTimeoutCalendar(-1), nullptr);
 }

@@ -19,8 +19,16 @@ class TimeoutDataTest : public ::testing::Test {
     delete block;
     StopTestEngine(engine);
   }
-  std::unique_ptr<TimeoutData> Make(const char* tag, double t, int p, int opt = 1) {
-    return std::unique_ptr<TimeoutData>(new TimeoutData(tag, t, p, carrier, block, opt));
+  std::unique_ptr<TimeoutData> Make(const char* tag, double t, int p, DesEvent* parent) {
+    return std::unique_ptr<TimeoutData>(new TimeoutData(tag, t, p, parent, block, 1));
+  }
+  // The single warning raised by f.
+  template <class F>
+  std::string WarningOf(F&& f) {
+    host::clearWarnings();
+    f();
+    EXPECT_EQ(host::warnings().size(), 1u);
+    return host::warnings().empty() ? "" : host::warnings()[0].message;
   }
 
   Des engine;
@@ -31,80 +39,65 @@ class TimeoutDataTest : public ::testing::Test {
 // The timeout takes its engine from the scheduling block; without one it
 // refuses to be made (drawing no number) or to ask for the time.
 TEST_F(TimeoutDataTest, ItNeedsTheEngineOfASchedulingBlock) {
-  const uint32_t internal = static_cast<uint32_t>(DES_GenericInternalErr);
-  EXPECT_EQ(Make("t", 5.0, 2)->GetTimeoutDesInstance(), &engine);
+  EXPECT_EQ(Make("t", 5.0, 2, carrier)->GetTimeoutDesInstance(), &engine);
   DetachedBlock orphan;
   const unsigned long before = TimeoutData::next_instanceCount;
   ThrownError t = CatchError([&] { delete new TimeoutData("t", 1.0, 0, carrier, &orphan, 1); });
-  EXPECT_EQ(t.code, internal);
+  EXPECT_EQ(t.code, DES_GenericInternalErr);
   EXPECT_EQ(t.args, std::vector<std::string>{"invalid des pointer"});
   EXPECT_EQ(TimeoutData::next_instanceCount, before);
   std::unique_ptr<TimeoutData> loose(new TimeoutData("x", 1.0, 0, nullptr, nullptr, 1));
   EXPECT_TRUE(loose->IsCancelled());
-  EXPECT_EQ(CatchError([&] { loose->GetResidualTime(); }).code, internal);
-  EXPECT_EQ(CatchError([&] { loose->clone(); }).code, internal);
+  EXPECT_EQ(ErrorCode([&] { loose->GetResidualTime(); }), DES_GenericInternalErr);
+  EXPECT_EQ(ErrorCode([&] { loose->clone(); }), DES_GenericInternalErr);
 }
 
 TEST_F(TimeoutDataTest, OrderIsLatestFirstSoTheEarliestIsTheGreatest) {
-  std::unique_ptr<TimeoutData> early = Make("e", 1.0, 9);
-  std::unique_ptr<TimeoutData> late = Make("l", 2.0, 0);
-  std::unique_ptr<TimeoutData> urgent = Make("u", 1.0, 1);
-  std::unique_ptr<TimeoutData> older = Make("o", 1.0, 1);
-  EXPECT_TRUE(*late < *early);
-  EXPECT_FALSE(*early < *late);
+  std::unique_ptr<TimeoutData> early = Make("e", 1.0, 9, carrier), late = Make("l", 2.0, 0, carrier),
+                               urgent = Make("u", 1.0, 1, carrier), older = Make("o", 1.0, 1, carrier);
+  EXPECT_TRUE(*late < *early && !(*early < *late));
   EXPECT_TRUE(*early < *urgent);  // larger priority number fires later
-  EXPECT_TRUE(*older < *urgent);  // made later
-  EXPECT_FALSE(*urgent < *older);
-  EXPECT_TRUE(IdentOrder(urgent.get(), older.get()));
-  EXPECT_FALSE(IdentOrder(urgent.get(), early.get()));
-  EXPECT_TRUE(TimeoutData::compareTag(early.get(), late.get()));
-  EXPECT_FALSE(TimeoutData::compareTag(late.get(), early.get()));
+  EXPECT_TRUE(*older < *urgent && !(*urgent < *older));  // made later
+  EXPECT_TRUE(IdentOrder(urgent.get(), older.get()) && !IdentOrder(urgent.get(), early.get()));
+  EXPECT_TRUE(TimeoutData::compareTag(early.get(), late.get()) && !TimeoutData::compareTag(late.get(), early.get()));
   TimeoutData twin(*urgent);  // equal in everything but the address
   EXPECT_NE(twin < *urgent, *urgent < twin);
 }
 
 TEST_F(TimeoutDataTest, WithoutTheEventCarryingItsEntityItCannotMakeOrRetargetAnEvent) {
-  std::unique_ptr<TimeoutData> td(new TimeoutData("lost", 5.0, 0, nullptr, block, 1));
+  std::unique_ptr<TimeoutData> td = Make("lost", 5.0, 0, nullptr);
   ThrownError t = CatchError([&] { td->CreateTimeoutDesEvent(); });
-  EXPECT_EQ(t.code, static_cast<uint32_t>(DES_GenericInternalErr));
+  EXPECT_EQ(t.code, DES_GenericInternalErr);
   ASSERT_EQ(t.args.size(), 1u);
   EXPECT_NE(t.args[0].find("'lost'"), std::string::npos);
-  DesEvent* e = DesEvent::NewTemporaryEvent(1.0, 2, block, nullptr);
-  EXPECT_EQ(CatchError([&] { td->SetupCurrentTimeoutEventFromTimeoutData(e); }).code,
-            static_cast<uint32_t>(DES_GenericInternalErr));
+  std::unique_ptr<DesEvent> e(DesEvent::NewTemporaryEvent(1.0, 2, block, nullptr));
+  EXPECT_EQ(ErrorCode([&] { td->SetupCurrentTimeoutEventFromTimeoutData(e.get()); }), DES_GenericInternalErr);
   EXPECT_EQ(e->GetTime(), 1.0);
   EXPECT_EQ(e->GetDstObj(), block);
   EXPECT_EQ(td->GetTimeoutEventPtr(), nullptr);
-  delete e;
 }
 
-TEST_F(TimeoutDataTest, AlreadyScheduledIsAnErrorOrAWarningNamingBlockAndTag) {
+TEST_F(TimeoutDataTest, ErrorsAndWarningsNameBlockAndTag) {
   ThrownError t = CatchError([&] { TimeoutData::ProcessTimeoutAlreadyScheduledError(block, "t1"); });
-  EXPECT_EQ(t.code, static_cast<uint32_t>(DES_TimeoutAlreadyScheduled));
+  EXPECT_EQ(t.code, DES_TimeoutAlreadyScheduled);
   EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Schedule Timeout", "t1"}));
   EXPECT_EQ(t.object, block);
-  host::clearWarnings();
-  TimeoutData::ProcessTimeoutAlreadyScheduledWarning(block, "t1");
-  ASSERT_EQ(host::warnings().size(), 1u);
-  EXPECT_EQ(host::warnings()[0].prefix, "Tarnwell:");
-  EXPECT_EQ(host::warnings()[0].code, static_cast<uint32_t>(DES_TimeoutAlreadyScheduled));
-  EXPECT_EQ(host::warnings()[0].message,
+  EXPECT_EQ(WarningOf([&] { TimeoutData::ProcessTimeoutAlreadyScheduledWarning(block, "t1"); }),
             "Warning in 'model/Schedule Timeout' block. Timeout with tag 't1' is already "
             "scheduled. To reschedule timeout events, select the rescheduling option.");
-}
+  ASSERT_FALSE(host::warnings().empty());
+  EXPECT_EQ(host::warnings()[0].prefix, "Tarnwell:");
+  EXPECT_EQ(host::warnings()[0].code, DES_TimeoutAlreadyScheduled);
 
-TEST_F(TimeoutDataTest, NoDestinationIsAnErrorAWarningOrNothingByOption) {
+  // No destination: an error, a warning or nothing, by option.
   HoldingBlock server(&engine, "model/Server");
-  std::unique_ptr<TimeoutData> td = Make("t", 1.0, 0, 1);
-  ThrownError t = CatchError([&] { td->ProcessTimedoutEntityNoDest(&server); });
-  EXPECT_EQ(t.code, static_cast<uint32_t>(DES_StorageBlock_TO_port_DISABLED));
+  std::unique_ptr<TimeoutData> td = Make("t", 1.0, 0, carrier);
+  t = CatchError([&] { td->ProcessTimedoutEntityNoDest(&server); });
+  EXPECT_EQ(t.code, DES_StorageBlock_TO_port_DISABLED);
   EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Server", "t"}));
   EXPECT_EQ(t.object, &server);
-  host::clearWarnings();
   td->SetTimedOutEntityHasNoDestinationOpt(2);
-  td->ProcessTimedoutEntityNoDest(&server);
-  ASSERT_EQ(host::warnings().size(), 1u);
-  EXPECT_EQ(host::warnings()[0].message,
+  EXPECT_EQ(WarningOf([&] { td->ProcessTimedoutEntityNoDest(&server); }),
             "Warning in 'model/Server' block: An entity has timed out but this block is not "
             "configured to support timeouts. Enable the TO port on this block so the timed-out "
             "entity can depart.");

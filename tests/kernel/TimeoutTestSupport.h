@@ -1,11 +1,8 @@
-// Shared pieces of the timeout tests: the timeout calendar type list as
-// GoogleTest types, the four engine set-ups (both handling types, separate
-// and combined calendars), a block that holds entities and records the
-// timeouts it is told about, and an engine fixture that schedules timeouts
-// on entities held by such blocks.
+// Shared pieces of the timeout tests: the four engine set-ups (both
+// handling types, separate and combined calendars), a block that holds
+// entities and records the timeouts it is told about, and an engine fixture
+// that schedules timeouts on entities held by such blocks.
 #pragma once
-
-#include <limits>
 
 #include "entity/DesEntity.h"
 #include "entity/EntityList.h"
@@ -14,23 +11,8 @@
 #include "kernel/TimeoutData.h"
 #include "tests/kernel/KernelTestSupport.h"
 
-template <class List>
-struct AsGTestTimeoutTypes;
-template <class... Cs>
-struct AsGTestTimeoutTypes<TimeoutCalendarTypeList<Cs...>> {
-  typedef ::testing::Types<Cs...> type;
-};
-typedef AsGTestTimeoutTypes<AllTimeoutCalendarTypes>::type TimeoutCalendarTypes;
+typedef AsGTestTypes<AllTimeoutCalendarTypes>::type TimeoutCalendarTypes;
 
-struct TimeoutCalendarTypeNames {
-  template <class T>
-  static std::string GetName(int) {
-    return std::string(T::kHandling == TIMEOUT_HDL_DETERMINISTIC ? "Deterministic" : "Randomized") +
-           "Storage" + std::to_string(static_cast<int>(T::kStorage));
-  }
-};
-
-// How the engine's calendars are started.
 struct CalendarSetup {
   int handling;   // 0 deterministic, 1 randomised
   bool combined;  // timeouts on the event calendar itself
@@ -73,8 +55,7 @@ class HoldingBlock : public NodeInterface {
                           td->GetTimeoutEventPtr() != nullptr,
                           entity != nullptr && entity->FindTimeout(this, td->GetTag().c_str(),
                                                                    false) == td});
-    if (onTimeout) return onTimeout(e, td);
-    return true;
+    return onTimeout ? onTimeout(e, td) : true;
   }
   std::vector<std::string> Tags() const {
     std::vector<std::string> tags;
@@ -100,7 +81,6 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
   }
   void TearDown() override {
     for (DesEvent* e : carriers) delete e;
-    carriers.clear();
     delete queue;
     delete server;
     StopTestEngine(engine);
@@ -112,9 +92,7 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
   // A new entity held by `block` on a carrier event.
   DesEvent* Hold(HoldingBlock* block) {
     DesEntity* entity = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
-    DesEvent* carrier = new DesEvent(0.0, 0, block, entity);
-    carriers.insert(carrier);
-    return carrier;
+    return *carriers.insert(new DesEvent(0.0, 0, block, entity)).first;
   }
   // Destroys a carrier (and its entity) now.
   void Drop(DesEvent* carrier) {
@@ -131,8 +109,7 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
   }
   double Run(double t) { return engine.ExecuteEvents(t, t, true); }
   bool NothingScheduled() {
-    return engine.GetDesNextTime(0.0) == std::numeric_limits<double>::infinity() &&
-           engine.GetTimeoutCalendar()->topTimeout() == nullptr;
+    return engine.GetDesNextTime(0.0) == kNever && engine.GetTimeoutCalendar()->topTimeout() == nullptr;
   }
 
   Des engine;
