@@ -16,34 +16,20 @@
 #include "app/BuiltinModel.h"
 #include "app/RunOptions.h"
 #include "app/Runner.h"
-#include "host/HostControl.h"
 #include "host/ModelDriver.h"
 #include "tarnwell.h"
 
 namespace {
 
-// Host memory in use between runs. The attribute type names are filed once
-// per process, by the first engine; they are made here first so that a
-// comparison sees only what a run leaves behind.
-std::size_t HostBlocksOutsideARun() {
-  DesEntity::createTypeMap();
-  return host::liveAllocations();
-}
-
 struct Departure {
-  std::string exit;
-  std::string id;
-  std::string type;
+  std::string exit, id, type;
   bool composite = false;
   std::map<std::string, double> attributes;
 };
 
 struct Outcome {
   RunReport report;
-  uint64_t generated = 0;
-  uint64_t departed = 0;
-  uint64_t served = 0;
-  uint64_t timedOut = 0;
+  uint64_t generated = 0, departed = 0, served = 0, timedOut = 0;
   std::vector<Departure> departures;
 };
 
@@ -61,13 +47,11 @@ Outcome RunModel(const std::vector<std::string>& args, bool record = false) {
   RunOptions options;
   const ParseOutcome parsed = ParseRunOptions(static_cast<int>(argv.size()), argv.data(), options);
   EXPECT_EQ(parsed.kind, ParseOutcome::Run) << parsed.text;
-
   Outcome out;
   ModelDriver driver(DriverConfigFor(options));
   BuiltinModel model(options, driver);
   if (record) {
-    const std::vector<std::string> names = model.AttributeNames();
-    model.ObserveDepartures([&out, names](const Sink& sink, DesEntity& e, double) {
+    model.ObserveDepartures([&out, names = model.AttributeNames()](const Sink& sink, DesEntity& e, double) {
       Departure d{sink.Path(), e.GetId(), e.GetName(), e.GetHasSubEntity() != 0 || e.GetIsSubEntity(), {}};
       NodeInterface* blk = const_cast<Sink*>(&sink);
       for (const std::string& n : names)
@@ -102,8 +86,6 @@ std::vector<double> Figures(const std::string& summary, const std::string& label
   return figures;
 }
 
-// ---------------------------------------------------------------- every arrangement
-
 using Arrangement = std::tuple<const char*, const char*, const char*>;  // model, handling, calendars
 
 class EveryArrangement : public ::testing::TestWithParam<Arrangement> {};
@@ -133,18 +115,14 @@ INSTANTIATE_TEST_SUITE_P(Models, EveryArrangement,
                                   "_" + std::get<2>(info.param);
                          });
 
-// ---------------------------------------------------------------- repeatability
-
 TEST(ModelRuns, TheSameSeedWritesTheSameCsvByteForByte) {
   for (const char* model : {"queue", "assembly"}) {
     std::vector<std::string> files;
     for (const char* seed : {"5", "5", "6"}) {
       const std::string path = ::testing::TempDir() + "tw_repeat_" + model + std::to_string(files.size()) + ".csv";
-      Summary({"--model", model, "--end-time", "3000", "--seed", seed, "--handling", "randomised", "--csv",
-               path});
-      std::ifstream in(path, std::ios::binary);
+      Summary({"--model", model, "--end-time", "3000", "--seed", seed, "--handling", "randomised", "--csv", path});
       std::ostringstream content;
-      content << in.rdbuf();
+      content << std::ifstream(path, std::ios::binary).rdbuf();
       files.push_back(content.str());
       std::remove(path.c_str());
     }
@@ -153,8 +131,6 @@ TEST(ModelRuns, TheSameSeedWritesTheSameCsvByteForByte) {
     EXPECT_NE(files[0], files[2]) << model << ": another seed, another run";
   }
 }
-
-// ---------------------------------------------------------------- theory
 
 TEST(ModelRuns, PlainMM1MatchesTheoryWithinThreePercent) {
   // rho = 0.5: about 100,000 customers in 200,000 time units. The sanitizer
@@ -180,8 +156,6 @@ TEST(ModelRuns, PlainMM1MatchesTheoryWithinThreePercent) {
   EXPECT_NEAR(mean[0], 2.0, 2.0 * tolerance) << summary;
 }
 
-// ---------------------------------------------------------------- patience
-
 TEST(ModelRuns, ImpatientCustomersLeaveOnceThroughTheirOwnExit) {
   const Outcome o =
       RunModel({"--arrival-rate", "1.5", "--patience", "4", "--patience-fixed", "--end-time", "3000"}, true);
@@ -193,16 +167,12 @@ TEST(ModelRuns, ImpatientCustomersLeaveOnceThroughTheirOwnExit) {
     (d.exit == "queue/Served" ? served : gaveUp).insert(d.id);
     // The time in system of one who gave up is the wait in the queue, which
     // a fixed patience bounds.
-    if (d.exit == "queue/Timed Out") {
-      EXPECT_NEAR(d.attributes.at("TimeInSystem"), 4.0, 1e-9);
-    }
+    if (d.exit == "queue/Timed Out") { EXPECT_NEAR(d.attributes.at("TimeInSystem"), 4.0, 1e-9); }
   }
   EXPECT_EQ(served.size(), o.served) << "ids are unique per run";
   EXPECT_EQ(gaveUp.size(), o.timedOut);
   for (const std::string& id : gaveUp) EXPECT_EQ(served.count(id), 0u) << id << " left twice";
 }
-
-// ---------------------------------------------------------------- assembly
 
 TEST(ModelRuns, AssembledPartsComeOutSplitWithTheirAttributes) {
   const Outcome o = RunModel({"--model", "assembly", "--end-time", "2000", "--seed", "9"}, true);
@@ -210,31 +180,26 @@ TEST(ModelRuns, AssembledPartsComeOutSplitWithTheirAttributes) {
   std::set<double> frames, panels;
   for (const Departure& d : o.departures) {
     EXPECT_FALSE(d.composite) << d.id;
+    const auto& a = d.attributes;
     if (d.exit == "assembly/Frames Out") {
+      // Only a frame's own attributes (the panel's went with the panel),
+      // and what the inspection wrote through the assembly.
       EXPECT_EQ(d.type, "Frame");
-      // Only a frame's own attributes: the panel's went with the panel.
-      EXPECT_EQ(d.attributes.count("PanelSerial"), 0u);
-      EXPECT_GE(d.attributes.at("Length"), 1.9);
-      EXPECT_LE(d.attributes.at("Length"), 2.1);
-      // Written through the assembly by the inspection, kept by the frame.
-      EXPECT_GT(d.attributes.at("Inspected"), 0.0);
-      EXPECT_GT(d.attributes.at("FrameTime"), 0.0);
-      frames.insert(d.attributes.at("FrameSerial"));
+      EXPECT_EQ(a.count("PanelSerial"), 0u);
+      EXPECT_TRUE(a.at("Length") >= 1.9 && a.at("Length") <= 2.1) << a.at("Length");
+      EXPECT_TRUE(a.at("Inspected") > 0 && a.at("FrameTime") > 0) << d.id;
+      frames.insert(a.at("FrameSerial"));
     } else {
-      EXPECT_EQ(d.exit, "assembly/Panels Out");
-      EXPECT_EQ(d.type, "Panel");
-      EXPECT_EQ(d.attributes.count("FrameSerial"), 0u);
-      EXPECT_GE(d.attributes.at("Width"), 0.9);
-      EXPECT_GT(d.attributes.at("PanelTime"), 0.0);
-      panels.insert(d.attributes.at("PanelSerial"));
+      EXPECT_EQ(d.exit + " " + d.type, "assembly/Panels Out Panel");
+      EXPECT_EQ(a.count("FrameSerial"), 0u);
+      EXPECT_TRUE(a.at("Width") >= 0.9 && a.at("PanelTime") > 0) << d.id;
+      panels.insert(a.at("PanelSerial"));
     }
   }
   EXPECT_GT(frames.size(), 1000u);
   // Pairs are made in arrival order: the n-th frame with the n-th panel.
   EXPECT_EQ(frames, panels);
 }
-
-// ---------------------------------------------------------------- stall
 
 TEST(ModelRuns, AStalledModelNamesTheBlocksStillHoldingEntities) {
   const std::vector<std::string> args = {"--model", "assembly", "--limit", "50", "--panel-limit", "40",
@@ -255,51 +220,15 @@ TEST(ModelRuns, AStalledModelNamesTheBlocksStillHoldingEntities) {
                                                        {"assembly/Frames", 1}}));
   EXPECT_EQ(o.generated, 40u + 48u);
   EXPECT_EQ(o.generated, o.departed + o.report.partsInModel);
-
   const std::string out = Summary(args);
   EXPECT_NE(out.find("The model stalled at t = "), std::string::npos) << out;
   EXPECT_NE(out.find("assembly/Frame Queue"), std::string::npos);
   EXPECT_NE(out.find("5 entities"), std::string::npos);
-}
-
-TEST(ModelRuns, AModelThatSimplyRunsOutOfWorkHasNotStalled) {
-  const Outcome o = RunModel({"--limit", "20", "--patience", "none"});
-  ASSERT_FALSE(o.report.failed);
-  EXPECT_FALSE(o.report.stalled);
-  EXPECT_EQ(o.served, 20u);
-  EXPECT_TRUE(o.report.holdings.empty());
-}
-
-// ---------------------------------------------------------------- failures
-
-TEST(ModelRuns, ACatalogueErrorEndsTheRunWithTheDiagnosticAndACleanEngine) {
-  const struct {
-    std::vector<std::string> args;
-    const char* identifier;
-    const char* diagnostic;
-    std::size_t departures;  // at least, before the failure
-  } cases[] = {
-      {{"--priority-attribute", "Missing", "--end-time", "100"}, "VORTANE:DES_AttrNotFound",
-       "Error in 'queue/Queue' block. Current entity does not contain attribute 'Missing'.\n"
-       "Identifier: VORTANE:DES_AttrNotFound\nBlock: queue/Queue\n",
-       0},
-      // Too many simultaneous events, well into the run.
-      {{"--max-events-per-step", "7"}, "VORTANE:DES_MaxEventsAtTimeStep",
-       "Exceeded maximum number of simultaneous events, 7", 11},
-  };
-  for (const auto& c : cases) {
-    const std::size_t hostBlocksBefore = HostBlocksOutsideARun();
-    const Outcome o = RunModel(c.args, true);
-    ASSERT_TRUE(o.report.failed) << c.identifier;
-    EXPECT_EQ(o.report.identifier, c.identifier);
-    EXPECT_NE(o.report.diagnostic.find(c.diagnostic), std::string::npos) << o.report.diagnostic;
-    EXPECT_GE(o.departures.size(), c.departures);
-    EXPECT_GT(o.report.timeReached, 0.0);
-    // The engine terminated: its pools, registry and calendars are gone
-    // with every entity the blocks held.
-    EXPECT_EQ(Des::number_of_instances, 0u);
-    EXPECT_EQ(host::liveAllocations(), hostBlocksBefore);
-  }
+  // A model that simply runs out of work has not stalled.
+  const Outcome done = RunModel({"--limit", "20", "--patience", "none"});
+  EXPECT_FALSE(done.report.failed || done.report.stalled);
+  EXPECT_EQ(done.served, 20u);
+  EXPECT_TRUE(done.report.holdings.empty());
 }
 
 }  // namespace
