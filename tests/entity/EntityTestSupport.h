@@ -1,24 +1,18 @@
 // Shared pieces of the entity tests: an engine with its registry, a block
-// that belongs to it, builders of entity structures as the host passes them,
-// and a catcher that turns a thrown library error into its code and texts.
+// that belongs to it, and builders of entity structures as the host passes
+// them.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
 #include <initializer_list>
-#include <string>
-#include <vector>
 
 #include "entity/DesEntity.h"
 #include "entity/EntityDef.h"
 #include "entity/EntityList.h"
-#include "host/HostControl.h"
 #include "kernel/Des.h"
 #include "kernel/DesEvent.h"
 #include "kernel/NodeInterface.h"
 #include "support/DesExcept.h"
-#include "support/MessageCatalogue.h"
+#include "tests/entity/MemoryChecks.h"
 
 namespace entity_test {
 
@@ -30,31 +24,8 @@ class TestBlock : public NodeInterface {
   void* getObjProxy() override { return this; }
 };
 
-struct Thrown {
-  uint32_t code = 0;
-  std::vector<std::string> args;  // up to the last non-null one
-  std::vector<void*> objects;
-};
-
-template <class F>
-Thrown Catch(F&& f) {
-  Thrown t;
-  try {
-    f();
-  } catch (ErrExcept* e) {
-    t.code = e->getErrCode();
-    for (unsigned i = 0; i < 8; ++i) t.args.push_back(e->getString(i) ? e->getString(i) : "(null)");
-    while (!t.args.empty() && t.args.back() == "(null)") t.args.pop_back();
-    for (std::size_t i = 0; i < e->objectCount(); ++i) t.objects.push_back(e->object(i));
-    delete e;
-  }
-  return t;
-}
-
-using Args = std::vector<std::string>;
-
-// One element of an attribute list. Empty mut/ro texts leave the field
-// out; `fields` of 4 or 5 adds "isMutable" and "RO".
+// One element of an attribute list; `fields` of List decides whether
+// isMutable and RO are written.
 struct Element {
   std::string name;
   std::string type;
@@ -93,9 +64,9 @@ inline hvArray* Entity(const char* name, hvArray* value, const char* ro = nullpt
 
 inline hvArray* Scalar(double v) { return hvCreateDoubleScalar(v); }
 inline hvArray* Empty() { return hvCreateDoubleMatrix(0, 0, hvREAL); }
+// The values column by column in an m-row matrix.
 inline hvArray* Row(std::initializer_list<double> values, std::size_t m = 1) {
-  const std::size_t n = values.size() / m;
-  hvArray* a = hvCreateDoubleMatrix(m, n, hvREAL);
+  hvArray* a = hvCreateDoubleMatrix(m, values.size() / m, hvREAL);
   std::size_t i = 0;
   for (double v : values) hvGetPr(a)[i++] = v;
   return a;
@@ -127,19 +98,21 @@ class EngineFixture : public ::testing::Test {
     host::reset();
   }
 
-  // An entity type made from a structure and registered as a template
-  // (the registry owns it).
-  DesEntity* Define(const char* name, hvArray* list, bool isMutable, bool readOnly = false) {
-    hvArray* s = Entity(name, list);
+  // An entity of a new type `name` read from `structure`, which is
+  // destroyed afterwards whatever happens.
+  DesEntity* Read(const char* name, hvArray* structure, bool isMutable = true,
+                  bool readOnly = false) {
+    struct Destroy {
+      hvArray* a;
+      ~Destroy() { hvDestroyArray(a); }
+    } guard{structure};
     RCPtr<EntityDef> type(new EntityDef(registry, name, nullptr, readOnly, isMutable, 1));
-    DesEntity* t = nullptr;
-    try {
-      t = new DesEntity(registry, type, s, false, 0, true);
-    } catch (...) {
-      hvDestroyArray(s);
-      throw;
-    }
-    hvDestroyArray(s);
+    return new DesEntity(registry, type, structure, false, 0, true);
+  }
+  // A type made from an attribute list, registered as a template (the
+  // registry owns it).
+  DesEntity* Define(const char* name, hvArray* list, bool isMutable, bool readOnly = false) {
+    DesEntity* t = Read(name, Entity(name, list), isMutable, readOnly);
     EXPECT_TRUE(registry->AddToList(t));
     return t;
   }
@@ -155,6 +128,11 @@ class EngineFixture : public ::testing::Test {
         owned.erase(it);
         return;
       }
+  }
+  // An event that owns `e` from now on.
+  DesEvent* Carry(DesEntity* e, double time = 1.0) {
+    Forget(e);
+    return new DesEvent(time, 0, block, e);
   }
   double Number(DesEntity* e, const char* name) { return e->ReadNumberFromAttribute(block, name); }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -21,7 +22,36 @@
 
 namespace entity_test {
 
-// A shape of the given width and dimensions.
+using Args = std::vector<std::string>;
+
+// How an operation ended: nothing thrown (code 0), a library error with its
+// code, texts and object handles, or the memory exception PMMallocError.
+struct Thrown {
+  uint32_t code = 0;
+  bool mallocError = false;
+  Args args;  // up to the last non-null one
+  std::vector<void*> objects;
+  bool Memory() const { return mallocError || code == DES_MemoryAllocErr; }
+};
+
+template <class F>
+Thrown Catch(F&& f) {
+  Thrown t;
+  try {
+    f();
+  } catch (PMMallocError* e) {
+    t.mallocError = true;
+    delete e;
+  } catch (ErrExcept* e) {
+    t.code = e->getErrCode();
+    for (unsigned i = 0; i < 8; ++i) t.args.push_back(e->getString(i) ? e->getString(i) : "(null)");
+    while (!t.args.empty() && t.args.back() == "(null)") t.args.pop_back();
+    for (std::size_t i = 0; i < e->objectCount(); ++i) t.objects.push_back(e->object(i));
+    delete e;
+  }
+  return t;
+}
+
 inline DesDataInfo Shape(int width, std::initializer_list<int> dims, int complexity = 0,
                          int frameness = 0, int typeCode = 0) {
   const int* d = dims.size() ? dims.begin() : nullptr;
@@ -49,10 +79,10 @@ inline long PoolHeldBlocks() {
 }
 
 // Host blocks in use, corrected for the memory error's emergency reserve:
-// every memory error thrown while the host refuses memory lives in a
-// reserve block that was counted as live and is released with the error.
-// With excludePools, blocks that pools took and keep do not count either: a
-// pool that grew is not a leak.
+// a memory error thrown while the host refuses memory lives in a reserve
+// block that was counted as live and is released with the error. With
+// excludePools, blocks that pools took and keep do not count: a pool that
+// grew is not a leak.
 class HostMemoryMark {
  public:
   explicit HostMemoryMark(bool excludePools = false)
@@ -60,7 +90,6 @@ class HostMemoryMark {
         reserve(pmMemoryReserveLeft()),
         pooled(excludePools ? PoolHeldBlocks() : 0),
         excludePoolBlocks(excludePools) {}
-  // Blocks allocated since the mark and not yet released.
   long Growth() const {
     const std::size_t reserveUsed = reserve - pmMemoryReserveLeft();
     long now = static_cast<long>(host::liveAllocations() + reserveUsed);
@@ -75,44 +104,25 @@ class HostMemoryMark {
   bool excludePoolBlocks;
 };
 
-enum class Outcome { Succeeded, MemoryError, OtherError };
+struct NoCheck {
+  void operator()() const {}
+};
 
-// Runs op and classifies how it ended. The memory error may be the
-// library's PMMallocError or an ErrExcept carrying DES_MemoryAllocErr; both
-// are deleted here.
-template <class Op>
-Outcome RunCatching(Op&& op, std::string* detail = nullptr) {
-  try {
-    op();
-    return Outcome::Succeeded;
-  } catch (PMMallocError* e) {
-    delete e;
-    return Outcome::MemoryError;
-  } catch (ErrExcept* e) {
-    const bool memory = e->getErrCode() == DES_MemoryAllocErr;
-    if (!memory && detail != nullptr) *detail = e->getString(0) ? e->getString(0) : "";
-    delete e;
-    return memory ? Outcome::MemoryError : Outcome::OtherError;
-  }
-}
-
-// For n = 1, 2, ...: makes the n-th host allocation from now (and all later
-// ones) fail and runs op, until op gets through. Every run that fails must
-// end in the memory error and leave the host memory as it found it; `check`
-// runs after each failed run (to look at the objects involved). Blocks that
-// a pool took on the way and keeps are not counted as lost. Returns the
-// number of runs that failed: one per allocation point, less the points
-// that a chunk kept from an earlier run made unnecessary.
-template <class Op, class Check>
-std::size_t SweepAllocationFailures(Op&& op, Check&& check) {
+// For n = 1, 2, ...: makes the n-th host allocation from now on fail and
+// runs op, until op gets through. Every failed run must end in the memory
+// error and leave host memory as it found it (blocks a pool took and keeps
+// aside); `check` then looks at the objects involved. Returns the number of
+// failed runs: one per allocation point, less those that a chunk kept from
+// an earlier run made unnecessary.
+template <class Op, class Check = NoCheck>
+std::size_t SweepAllocationFailures(Op&& op, Check check = Check()) {
   for (std::size_t n = 1; n <= 1000; ++n) {
     HostMemoryMark mark(true);
     host::failAllocationsFrom(n);
-    std::string detail;
-    Outcome outcome = RunCatching(op, &detail);
+    const Thrown t = Catch(op);
     host::failAllocationsFrom(0);
-    if (outcome == Outcome::Succeeded) return n - 1;
-    EXPECT_EQ(outcome, Outcome::MemoryError) << "allocation " << n << ": " << detail;
+    if (t.code == 0 && !t.mallocError) return n - 1;
+    EXPECT_TRUE(t.Memory()) << "allocation " << n << ": error " << t.code;
     EXPECT_EQ(mark.Growth(), 0) << "host blocks leaked when allocation " << n << " failed";
     check();
     if (::testing::Test::HasFailure()) return n;
@@ -121,14 +131,9 @@ std::size_t SweepAllocationFailures(Op&& op, Check&& check) {
   return 0;
 }
 
-template <class Op>
-std::size_t SweepAllocationFailures(Op&& op) {
-  return SweepAllocationFailures(op, [] {});
-}
-
 // The object pools of the data-value classes, created as the engine creates
-// them and destroyed after each test together with the value pools. The
-// test's own host blocks must all be back by then.
+// them and destroyed after each test with the value pools; the test's own
+// host blocks must all be back by then.
 class DataPoolsTest : public ::testing::Test {
  protected:
   void SetUp() override {

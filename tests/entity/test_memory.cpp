@@ -1,0 +1,279 @@
+// The memory building blocks: object pools of pooled classes (growth, reuse
+// order, oversized derived objects, refused chunks), intrusive reference
+// counting, and the container allocator over host memory.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "entity/Pointee.h"
+#include "entity/Pool.h"
+#include "entity/RCPtr.h"
+#include "entity/pmallocator.h"
+#include "support/DesExcept.h"
+#include "tests/entity/MemoryChecks.h"
+
+using namespace entity_test;
+
+namespace {
+
+class Probe {
+  TW_POOLED_CLASS(Probe)
+
+ public:
+  virtual ~Probe() { ++destroyed; }
+  long payload[3] = {1, 2, 3};
+  static int destroyed;
+};
+int Probe::destroyed = 0;
+
+// Bigger than a Probe slot: must not be squeezed into one.
+class BigProbe : public Probe {
+ public:
+  BigProbe() { for (auto& b : bytes) b = 0x5A; }
+  unsigned char bytes[200];
+};
+
+class PoolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Probe::destroyed = 0;
+    Probe::newMemPool(4, 2.0);
+  }
+  void TearDown() override {
+    host::failAllocationsFrom(0);
+    DeleteAll();
+    Probe::deleteMemPool();
+    EXPECT_EQ(mark.Growth(), 0) << "pool chunks or objects not returned to the host";
+  }
+  void MakeUpTo(std::size_t n) {
+    while (objects.size() < n) objects.push_back(new Probe);
+  }
+  void DeleteAll() {
+    for (Probe* p : objects) delete p;
+    objects.clear();
+  }
+
+  HostMemoryMark mark;  // taken before SetUp makes the pool
+  std::vector<Probe*> objects;
+};
+
+}  // namespace
+
+TW_POOLED_CLASS_DEFINE(Probe)
+
+// Chunks of 4, 8, 16, 32 slots, one slot of each the chunk's own link:
+// 3 + 7 + 15 + 31 objects.
+TEST_F(PoolTest, ChunksGrowByTheFactorAndServeOneObjectLessThanTheirSlots) {
+  EXPECT_EQ(Probe::memPool->ChunkSlotCount(), 4u);
+  const std::size_t calls = host::allocationCalls();
+  MakeUpTo(3);
+  EXPECT_EQ(host::allocationCalls(), calls) << "the first three objects must not allocate";
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(objects[2]),
+            reinterpret_cast<std::uintptr_t>(objects[1]) + Pool<Probe>::kSlotSize);
+  for (std::size_t slots : {8u, 16u, 32u}) {
+    const std::size_t chunks = Probe::memPool->ChunksMade();
+    MakeUpTo(objects.size() + 1);  // the first object of a new chunk
+    EXPECT_EQ(Probe::memPool->ChunksMade(), chunks + 1);
+    EXPECT_EQ(Probe::memPool->ChunkSlotCount(), slots);
+    MakeUpTo(objects.size() + slots - 2);
+    EXPECT_EQ(Probe::memPool->ChunksMade(), chunks + 1) << "chunk of " << slots << " slots";
+  }
+  EXPECT_EQ(objects.size(), 56u);
+  DeleteAll();
+  EXPECT_EQ(Probe::destroyed, 56);
+  EXPECT_EQ(mark.Growth(), 4) << "chunks stay with the pool until it is destroyed";
+}
+
+TEST_F(PoolTest, LastFreedSlotIsServedFirstAndFreshlyConstructed) {
+  Probe* a = new Probe;
+  Probe* b = new Probe;
+  a->payload[0] = 42;
+  delete a;
+  delete b;
+  MakeUpTo(2);
+  EXPECT_EQ(objects, (std::vector<Probe*>{b, a}));
+  EXPECT_EQ(objects[1]->payload[0], 1);
+}
+
+TEST_F(PoolTest, OversizedDerivedObjectComesFromTheHostAndGoesBackThere) {
+  ASSERT_GT(sizeof(BigProbe), Pool<Probe>::kSlotSize);
+  Probe* pooled = new Probe;
+  delete pooled;  // now the head of the free list
+  const long before = mark.Growth();
+  Probe* big = new BigProbe;
+  EXPECT_EQ(mark.Growth(), before + 1);
+  EXPECT_NE(big, pooled) << "the free slot is too small for the derived object";
+  EXPECT_EQ(static_cast<BigProbe*>(big)->bytes[199], 0x5A);
+  EXPECT_EQ(big->payload[2], 3);
+  MakeUpTo(1);
+  EXPECT_EQ(objects[0], pooled) << "the free list is untouched by the oversized object";
+  DeleteAll();
+  delete big;  // through the base: back to the host, not onto the free list
+  EXPECT_EQ(mark.Growth(), before);
+  EXPECT_EQ(Probe::destroyed, 3);
+  MakeUpTo(1);
+  EXPECT_EQ(objects[0], pooled);
+}
+
+// Every growth step is refused first: the memory error, nothing lost, and
+// the step that failed is made by the next request.
+TEST_F(PoolTest, RefusedChunksAreTheMemoryErrorAndDoNotCountAsGrowth) {
+  MakeUpTo(3);
+  host::failAllocationsFrom(1);
+  EXPECT_TRUE(Catch([&] { objects.push_back(new Probe); }).mallocError);
+  host::failAllocationsFrom(0);
+  for (std::size_t i = 3; i < 30; ++i) {
+    const std::size_t points = SweepAllocationFailures(
+        [&] { objects.push_back(new Probe); }, [&] { EXPECT_EQ(objects.size(), i); });
+    EXPECT_EQ(points, (i == 3 || i == 10 || i == 25) ? 1u : 0u) << i;
+  }
+  EXPECT_EQ(Probe::memPool->ChunksMade(), 4u);
+  EXPECT_EQ(Probe::memPool->ChunkSlotCount(), 32u);
+  for (Probe* p : objects) EXPECT_EQ(p->payload[2], 3);
+}
+
+TEST_F(PoolTest, WithoutItsPoolAnObjectIsRefusedAndAFailedPoolIsNone) {
+  Probe::deleteMemPool();
+  EXPECT_EQ(Catch([] { delete new Probe; }).code, DES_GenericInternalErr);
+  EXPECT_EQ(SweepAllocationFailures([] { Probe::newMemPool(4, 2.0); },
+                                    [] { EXPECT_EQ(Probe::memPool, nullptr); }),
+            1u);
+  ASSERT_NE(Probe::memPool, nullptr);
+  EXPECT_EQ(Probe::memPool->ChunkSlotCount(), 4u);
+}
+
+// ---------------------------------------------------------------- reference counting
+
+namespace {
+
+// A named pointee that records its destruction.
+class Named : public Pointee {
+ public:
+  Named(std::string n, int* destroyedCount) : name(std::move(n)), destroyed(destroyedCount) {}
+  ~Named() override { ++*destroyed; }
+  bool operator<(const Named& other) const { return name < other.name; }
+
+  std::string name;
+  int* destroyed;
+};
+
+typedef RCPtr<Named> NamedPtr;
+
+class ContainerTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    host::failAllocationsFrom(0);
+    EXPECT_EQ(mark.Growth(), 0);
+  }
+  HostMemoryMark mark;
+};
+
+}  // namespace
+
+TEST(RefCount, HandlesCountAndTheLastOneDeletes) {
+  int destroyedA = 0, destroyedB = 0;
+  Named* a = new Named("a", &destroyedA);
+  EXPECT_EQ(a->GetRefCount(), 0);
+  NamedPtr p(a);
+  {
+    NamedPtr q(p);
+    EXPECT_EQ(a->GetRefCount(), 2);
+  }
+  EXPECT_EQ(a->GetRefCount(), 1);
+  NamedPtr& alias = p;
+  p = alias;
+  EXPECT_EQ(destroyedA, 0) << "self-assignment releases nothing";
+  EXPECT_EQ(a->GetRefCount(), 1);
+  NamedPtr q(new Named("b", &destroyedB));
+  p = q;
+  EXPECT_EQ(destroyedA, 1);
+  EXPECT_EQ(q->GetRefCount(), 2);
+  q = p;  // another handle of the same object
+  EXPECT_EQ(destroyedB, 0);
+  p = NamedPtr();
+  EXPECT_FALSE(p);
+  EXPECT_EQ(q->GetRefCount(), 1);
+}
+
+TEST_F(ContainerTest, SetOfRCPtrIsOrderedByPointeesAndHoldsReferences) {
+  int destroyed = 0;
+  {
+    pmset<NamedPtr, less_ptr<NamedPtr>> set;
+    for (const char* name : {"delta", "alpha", "charlie", "bravo"})
+      EXPECT_TRUE(set.insert(NamedPtr(new Named(name, &destroyed))).second);
+    // An equal name is the same key, even as a different object.
+    EXPECT_FALSE(set.insert(NamedPtr(new Named("bravo", &destroyed))).second);
+    EXPECT_EQ(destroyed, 1) << "only the rejected duplicate is gone";
+    std::vector<std::string> order;
+    for (const NamedPtr& p : set) {
+      order.push_back(p->name);
+      EXPECT_EQ(p->GetRefCount(), 1);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"alpha", "bravo", "charlie", "delta"}));
+    NamedPtr probe(new Named("charlie", &destroyed));
+    auto found = set.find(probe);
+    ASSERT_NE(found, set.end());
+    EXPECT_NE(found->get(), probe.get());
+    NamedPtr kept = *set.begin();
+    set.erase(set.begin());
+    EXPECT_EQ(destroyed, 1) << "a handle outside the set still holds alpha";
+    EXPECT_GT(mark.Growth(), 0) << "set nodes come from the host";
+  }
+  EXPECT_EQ(destroyed, 6);
+}
+
+// ---------------------------------------------------------------- container allocator
+
+TEST_F(ContainerTest, AllocatorTakesOneZeroFilledHostBlockPerRequest) {
+  pmallocator<std::uint64_t> alloc;
+  const std::size_t calls = host::allocationCalls();
+  EXPECT_EQ(alloc.allocate(0), nullptr);
+  EXPECT_EQ(host::allocationCalls(), calls) << "an empty request does not reach the host";
+  alloc.deallocate(nullptr, 0);
+  std::uint64_t* p = alloc.allocate(40);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(host::allocationCalls(), calls + 1);
+  EXPECT_EQ(mark.Growth(), 1);
+  EXPECT_EQ(std::vector<std::uint64_t>(p, p + 40), std::vector<std::uint64_t>(40, 0));
+  p[39] = 7;  // the whole block belongs to the caller
+  alloc.deallocate(p, 40);
+  EXPECT_EQ(mark.Growth(), 0);
+  EXPECT_TRUE(Catch([&] { alloc.allocate(SIZE_MAX / 4); }).Memory());
+}
+
+TEST_F(ContainerTest, EveryAllocationOfBuildingContainersMayFailWithoutLeaking) {
+  const std::size_t points = SweepAllocationFailures([] {
+    pmset<int> set;
+    pmmap<int, pmvector<int>> map;
+    pmlist<int> list;
+    for (int i = 0; i < 6; ++i) {
+      set.insert(i);
+      map[i].push_back(i);
+      map[i].push_back(i + 1);
+      list.push_back(i);
+    }
+  });
+  // 6 set nodes, 6 map nodes, 12 vector growths (1, then 2 elements), 6 list nodes.
+  EXPECT_EQ(points, 30u);
+}
+
+TEST_F(ContainerTest, ContainersStayIntactAcrossFailedInsertions) {
+  pmset<int> set;
+  pmlist<int> list;
+  std::vector<int> expected;
+  for (int i = 0; i < 25; ++i) {
+    const std::size_t n = expected.size();
+    EXPECT_EQ(SweepAllocationFailures([&] { set.insert(24 - i); },
+                                      [&] { EXPECT_EQ(set.size(), n); }),
+              1u);
+    EXPECT_EQ(SweepAllocationFailures([&] { list.push_back(i); },
+                                      [&] { EXPECT_EQ(list.size(), n); }),
+              1u);
+    expected.push_back(i);
+  }
+  EXPECT_EQ(std::vector<int>(set.begin(), set.end()), expected);
+  EXPECT_EQ(std::vector<int>(list.begin(), list.end()), expected);
+}
