@@ -2,7 +2,6 @@
 // the console they print to.
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstring>
 #include <string>
 
@@ -142,13 +141,7 @@ TEST_F(HostMessages, ObjectErrorsKeepCodeIdentifierMessageHandlesAndAppendedInOr
   EXPECT_NE(host::renderDiagnostic(top).find("unknown handle"), std::string::npos);
 }
 
-void warnV(uint32_t code, ...) {
-  va_list args;
-  va_start(args, code);
-  brsvWarningV(nullptr, "Tarnwell:", code, args);
-  va_end(args);
-}
-
+// The engine's warnings go through these (their texts are checked there).
 TEST_F(HostMessages, WarningsAreRecordedAndPrinted) {
   brsvWarning(remember, "Tarnwell:", 0x00630005, "Warning", "Queue", "t1");
   const std::string message = "Warning in 'Queue' block. Timeout with tag 't1' is already scheduled.";
@@ -161,13 +154,6 @@ TEST_F(HostMessages, WarningsAreRecordedAndPrinted) {
   // A missing argument reads as empty and is marked as null.
   brsvWarning(nullptr, "P:", 0x00630005, "Error", nullptr);
   EXPECT_EQ(host::warnings().at(1).argIsNull, (std::vector<bool>{false, true, true}));
-  // The argument-list form reads one text per placeholder.
-  warnV(0x00630005, "Warning", "Server", "late");
-  warnV(0x00630001);
-  ASSERT_EQ(host::warnings().size(), 4u);
-  EXPECT_EQ(host::warnings()[2].message,
-            "Warning in 'Server' block. Timeout with tag 'late' is already scheduled.");
-  EXPECT_TRUE(host::warnings()[3].args.empty());
 }
 
 TEST_F(HostMessages, ConsoleCapturesPrintfAssertionsAndStackTraces) {

@@ -1,5 +1,6 @@
 // Errors: the blocks they name, attached errors, the host diagnostic they
-// become, copies, and the ways errors, warnings and assertions reach the user.
+// become, copies, the ways errors, warnings and assertions reach the user,
+// and the memory error.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,9 +9,11 @@
 #include "host/HostControl.h"
 #include "support/DesExcept.h"
 #include "support/DesWarning.h"
+#include "support/HostBridge.h"
 #include "support/HostInterface.h"
 #include "support/PMAssertion.h"
 #include "support/PMCorvaneError.h"
+#include "support/PMMallocError.h"
 
 namespace {
 
@@ -28,11 +31,6 @@ class Errors : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(host::liveAllocations(), memory);
     host::reset();
-  }
-  static std::vector<double> handles(const brsvDiagnosticImpl* d) {
-    std::vector<double> out;
-    for (size_t i = 0; i < brsvDiagnosticHandleCount(d); ++i) out.push_back(brsvDiagnosticHandle(d, i));
-    return out;
   }
   host::HostObject* blocks[10];
   std::size_t memory = 0;
@@ -60,41 +58,29 @@ TEST_F(Errors, ObjectsAreKeptOnceAndCappedAtEight) {
   EXPECT_EQ(DesExcept(static_cast<void*>(nullptr), DES_AttrNotFound).objectCount(), 0u);
 }
 
-TEST_F(Errors, AttachedErrorsReceiveOnlyLaterObjects) {
-  std::unique_ptr<ErrExcept> holder;
-  ErrExcept::incorporateError(holder, new DesExcept(blocks[0], DES_AttrNotFound, "B0", "a"));
-  ErrExcept* second = new DesExcept(DES_TimerTagNotFound, "Error", "B1", "t");
-  ErrExcept::incorporateError(holder, second);
-  // The holder keeps the first error's code and arguments.
-  EXPECT_EQ(holder->getErrCode(), DES_AttrNotFound);
-  EXPECT_STREQ(holder->getString(1), "a");
-  ASSERT_EQ(holder->errorCount(), 1u);
-  EXPECT_EQ(second->objectCount(), 0u);
-  holder->addObject(blocks[5]);
-  EXPECT_EQ(holder->objectCount(), 2u);
-  ASSERT_EQ(second->objectCount(), 1u);
-  EXPECT_EQ(second->object(0), blocks[5]);
-}
-
-TEST_F(Errors, DiagnosticIsBuiltOnceWithHandlesAndAttachedDiagnosticsInOrder) {
+// The diagnostic, rendered whole: the first error's code, message and
+// blocks, then the attached errors in order, each naming only the blocks
+// named after it was attached.
+TEST_F(Errors, AttachedErrorsAndTheDiagnosticBuiltOnce) {
   std::unique_ptr<ErrExcept> holder;
   ErrExcept::incorporateError(holder, new DesExcept(blocks[0], blocks[1], DES_AttrNotFound, "Q", "a"));
   ErrExcept::incorporateError(holder, new DesExcept(DES_EntityNotFound, "first"));
   ErrExcept::incorporateError(holder, new DesExcept(DES_EntityNotFound, "second"));
+  ASSERT_EQ(holder->errorCount(), 2u);
+  EXPECT_EQ(holder->error(1)->objectCount(), 0u);
+  holder->addObject(blocks[5]);
   const size_t before = host::diagnosticCount();
   brsvDiagnosticImpl* d = holder->getBrErrMsg();
   EXPECT_EQ(holder->getBrErrMsg(), d);
   EXPECT_EQ(host::diagnosticCount(), before + 3);
   EXPECT_EQ(brsvDiagnosticCode(d), DES_AttrNotFound);
-  EXPECT_STREQ(brsvDiagnosticIdentifier(d), "VORTANE:DES_AttrNotFound");
-  EXPECT_STREQ(brsvDiagnosticMessage(d), "Error in 'Q' block. Current entity does not contain attribute 'a'.");
-  EXPECT_EQ(handles(d), (std::vector<double>{blocks[0]->handle, blocks[1]->handle}));
-  ASSERT_EQ(brsvDiagnosticChildCount(d), 2u);
-  EXPECT_STREQ(brsvDiagnosticMessage(brsvDiagnosticChild(d, 0)),
-               "Could not find entity, 'first'.  Entity does not exist.");
-  EXPECT_STREQ(brsvDiagnosticMessage(brsvDiagnosticChild(d, 1)),
-               "Could not find entity, 'second'.  Entity does not exist.");
-  EXPECT_TRUE(handles(brsvDiagnosticChild(d, 0)).empty());  // attached after the blocks were named
+  EXPECT_EQ(host::renderDiagnostic(d),
+            "Error in 'Q' block. Current entity does not contain attribute 'a'.\n"
+            "Identifier: VORTANE:DES_AttrNotFound\nBlock: model/B0\nBlock: model/B1\nBlock: model/B5\n"
+            "Also:\n  Could not find entity, 'first'.  Entity does not exist.\n"
+            "  Identifier: VORTANE:DES_EntityNotFound\n  Block: model/B5\n"
+            "Also:\n  Could not find entity, 'second'.  Entity does not exist.\n"
+            "  Identifier: VORTANE:DES_EntityNotFound\n  Block: model/B5\n");
   // A wrapped host diagnostic is returned as it is.
   brsvDiagnosticImpl* own = brsvObjectError(nullptr, 0, nullptr, nullptr, DES_EntityNotFound, "e");
   ErrExcept wrapped(own);
@@ -161,6 +147,69 @@ TEST_F(Errors, EnsureThrowsAnInternalErrorNamingTheCheck) {
   } catch (DesExcept* e) {
     EXPECT_EQ(e->getErrCode(), DES_GenericInternalErr);
     EXPECT_NE(std::string(e->getMessage()).find("1 + 1 == 3"), std::string::npos);
+    delete e;
+  }
+}
+
+// Running out of memory ends in the library's memory error, even when the
+// host cannot give a single byte more. This throws it and returns what was
+// caught.
+PMMallocError* CatchMemoryError() {
+  try {
+    pmThrowMemoryException();
+  } catch (PMMallocError* e) {
+    return e;
+  }
+  return nullptr;
+}
+
+TEST_F(Errors, MemoryErrorCarriesTheCatalogueMessageAndASharedDiagnostic) {
+  PMMallocError* first = CatchMemoryError();
+  ASSERT_NE(first, nullptr);
+  EXPECT_STREQ(first->getMessageNonConst(), first->getMessage());
+  EXPECT_STREQ(first->getMessage(),
+               "Memory allocation error. Storage blocks are holding too many entities. A possible solution is "
+               "to reduce the storage capacity of queues and servers or reduce the number of queues and servers.");
+  brsvDiagnosticImpl* d = first->getBrErrMsg();
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(brsvDiagnosticCode(d), DES_MemoryAllocErr);
+  EXPECT_EQ(brsvDiagnosticHandleCount(d), 0u);
+  try {
+    pmThrowMemoryException();
+  } catch (PMException* e) {  // catchable as every base
+    auto* second = dynamic_cast<PMMallocError*>(e);
+    EXPECT_TRUE(second && second->getBrErrMsg() == first->getBrErrMsg());
+    delete e;
+  }
+  delete first;
+}
+
+TEST_F(Errors, MemoryErrorComesFromTheReserveWhenTheHostHasNothingLeft) {
+  // Ten blocks at load; earlier tests in the same process may have used some.
+  size_t reserve = pmMemoryReserveLeft();
+  ASSERT_LE(reserve, 10u);
+  host::failAllocationsFrom(1);
+  for (size_t i = 1; i <= reserve; ++i) {
+    PMMallocError* e = CatchMemoryError();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(pmMemoryReserveLeft(), reserve - i);
+    delete e;
+  }
+  // Host and reserve exhausted: still a memory error the host can recognise,
+  // which several catchers may each delete.
+  PMMallocError* last = CatchMemoryError();
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(brsvDiagnosticCode(last->getBrErrMsg()), DES_MemoryAllocErr);
+  PMMallocError* again = CatchMemoryError();
+  ASSERT_NE(again, nullptr);
+  delete last;
+  delete again;
+  memory = host::liveAllocations();  // blocks taken from the reserve are not given back
+  // Text copies fail with the memory error too.
+  try {
+    pmStrdup("text");
+    ADD_FAILURE() << "no memory error";
+  } catch (PMMallocError* e) {
     delete e;
   }
 }
