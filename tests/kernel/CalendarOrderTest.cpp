@@ -1,6 +1,9 @@
 // Which event runs when: order by time, priority and creation, the due-time
 // tolerance and re-stamping, events added while a step runs, internal
 // events, stop requests and handler failures, for every calendar type.
+#include <memory>
+#include <utility>
+
 #include "tests/kernel/KernelTestSupport.h"
 
 template <class C>
@@ -158,12 +161,8 @@ TYPED_TEST(CalendarOrder, HandlerExceptionLeavesTheRestOfTheCalendar) {
 TYPED_TEST(CalendarOrder, TerminateDestroysOnlyFutureEvents) {
   int destroyed = 0;
   this->Run(1.0);
-  auto* due = new CountingEvent(1.0, 0, this->block, &destroyed);
-  this->calendar->AddEvt(due);
-  this->calendar->AddEvt(new CountingEvent(3.0, 0, this->block, &destroyed));
-  this->calendar->AddEvt(new CountingEvent(2.0, 0, this->block, &destroyed));
-  this->calendar->TerminateCalendar();
-  this->calendar = nullptr;
+  std::unique_ptr<CountingEvent> due(new CountingEvent(1.0, 0, this->block, &destroyed));
+  for (double t : {1.0, 3.0, 2.0}) this->calendar->AddEvt(t == 1.0 ? due.get() : new CountingEvent(t, 0, this->block, &destroyed));
+  std::exchange(this->calendar, nullptr)->TerminateCalendar();
   EXPECT_EQ(destroyed, 2);
-  delete due;
 }

@@ -22,7 +22,6 @@
 
 const double kNever = std::numeric_limits<double>::infinity();
 
-// Any of the library's calendar type lists as GoogleTest types.
 template <class List>
 struct AsGTestTypes;
 template <template <class...> class List, class... Cs>
@@ -53,8 +52,7 @@ class RecordingBlock : public NodeInterface {
   std::function<void(DesEvent*)> onEvent;
 };
 
-// A block that belongs to no engine.
-class DetachedBlock : public NodeInterface {};
+class DetachedBlock : public NodeInterface {};  // belongs to no engine
 
 // An event whose destruction is observable.
 struct CountingEvent : DesEvent {
@@ -116,8 +114,9 @@ class CalendarTest : public EngineTest {
   C* calendar = nullptr;
 };
 
-// What a call threw as a library error: its code (0 when nothing), its
-// texts and its first handle. The error is deleted.
+// What a call threw as a library error (deleted): code (0 for nothing,
+// kMemoryError for the memory error), texts and first handle.
+const uint32_t kMemoryError = 0xFFFFFFFFu;
 struct ThrownError {
   uint32_t code = 0;
   std::vector<std::string> args;
@@ -133,6 +132,9 @@ ThrownError CatchError(F&& f) {
     for (unsigned i = 0; i < 8 && e->getString(i) != nullptr; ++i) t.args.push_back(e->getString(i));
     if (e->objectCount() > 0) t.object = e->object(0);
     delete e;
+  } catch (PMMallocError* e) {
+    t.code = kMemoryError;
+    delete e;
   }
   return t;
 }
@@ -141,21 +143,8 @@ uint32_t ErrorCode(F&& f) {
   return CatchError(f).code;
 }
 
-// True when f throws the memory error (which is then deleted).
-template <class F>
-bool ThrowsMemoryError(F&& f) {
-  try {
-    f();
-  } catch (PMMallocError* e) {
-    delete e;
-    return true;
-  }
-  return false;
-}
-
 // An engine on a fresh host with the message catalogue registered (for the
-// warning texts), initialised and started. The catalogue must go before the
-// host's tables do, hence StopTestEngine.
+// warning texts); the catalogue must go before the host's tables do.
 inline void StartTestEngine(Des& engine) {
   host::reset();
   Des::InitMsgContext();

