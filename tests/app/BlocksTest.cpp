@@ -1,7 +1,4 @@
-// The example blocks in small models of their own: ordering and capacity
-// of the queue, blocking, servers fed from attributes, and the refusals of
-// the queue, the combiner and the splitter, each ending in a clean
-// termination.
+// The example blocks in small models of their own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -91,10 +88,9 @@ TEST(Blocks, KServersTakeTheirServiceTimeFromAnAttribute) {
   EXPECT_EQ(line.sink->Count(), 997u);
 }
 
-// Builds a model with `build`, runs it and expects it to fail at `time`
-// with a diagnostic holding `text`, leaving no host memory behind. The
-// attribute type names are filed once per process, by the first engine:
-// they are made first so that the comparison sees only what the run left.
+// Runs the model `build` makes, expecting it to fail at `time` with a
+// diagnostic holding `text` and to leave nothing behind. (The attribute type
+// names are filed once per process: they are made first.)
 void ExpectRefusal(const std::function<void(ModelDriver&)>& build, const std::string& identifier,
                    const std::string& text, double time) {
   DesEntity::createTypeMap();
@@ -108,8 +104,6 @@ void ExpectRefusal(const std::function<void(ModelDriver&)>& build, const std::st
     EXPECT_NE(r.diagnostic.find(text), std::string::npos) << r.diagnostic;
     EXPECT_EQ(r.timeReached, time) << identifier;
   }
-  // The engine terminated: its pools, registry and calendars are gone with
-  // every entity the blocks held.
   EXPECT_EQ(Des::number_of_instances, 0u);
   EXPECT_EQ(host::liveAllocations(), before) << identifier;
 }

@@ -1,6 +1,4 @@
-// The tarnwell command as a user meets it: exit statuses, one-line
-// messages naming the option at fault before anything runs, and a CSV file
-// that holds only whole rows when a run fails.
+// The tarnwell command as a user meets it.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -36,20 +34,13 @@ TEST(CommandLine, BadValuesExitWithStatusTwoAndOneLineNamingTheOption) {
     const char* args;
     const char* option;
   } cases[] = {
-      {"--arrival-rate -1", "--arrival-rate"},
-      {"--service-rate 0", "--service-rate"},
-      {"--end-time soon", "--end-time"},
-      {"--end-time nan", "--end-time"},
-      {"--model factory", "--model"},
-      {"--seed -3", "--seed"},
-      {"--servers 0", "--servers"},
-      {"--capacity 2.5", "--capacity"},
-      {"--patience -4", "--patience"},
-      {"--handling sometimes", "--handling"},
-      {"--calendars both", "--calendars"},
-      {"--max-events-per-step 0", "--max-events-per-step"},
-      {"--no-such-option", "--no-such-option"},
-      {"--seed", "--seed"},
+      {"--arrival-rate -1", "--arrival-rate"}, {"--service-rate 0", "--service-rate"},
+      {"--end-time soon", "--end-time"},       {"--end-time nan", "--end-time"},
+      {"--model factory", "--model"},          {"--seed -3", "--seed"},
+      {"--servers 0", "--servers"},            {"--capacity 2.5", "--capacity"},
+      {"--patience -4", "--patience"},         {"--handling sometimes", "--handling"},
+      {"--calendars both", "--calendars"},     {"--max-events-per-step 0", "--max-events-per-step"},
+      {"--no-such-option", "--no-such-option"}, {"--seed", "--seed"},
       {"--csv /nonexistent-dir/out.csv", "--csv"},
   };
   for (const auto& c : cases) {

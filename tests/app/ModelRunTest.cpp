@@ -1,7 +1,4 @@
-// The built-in models run end to end through the driver: entities are
-// conserved, runs repeat exactly for a seed, the plain M/M/1 queue matches
-// its theory, impatient customers leave once, assemblies come apart with
-// their attributes, and every engine arrangement runs every model.
+// The built-in models run end to end through the driver.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -98,7 +95,6 @@ TEST_P(EveryArrangement, RunsToTheEndAndConservesEntities) {
   EXPECT_FALSE(o.report.stalled);
   EXPECT_EQ(o.report.timeReached, 5000.0);
   EXPECT_GT(o.departed, 1000u);
-  // Every entity made is either gone or still somewhere in the model.
   EXPECT_EQ(o.generated, o.departed + o.report.partsInModel);
   if (model == "queue") {
     EXPECT_GT(o.timedOut, 0u);
@@ -208,10 +204,8 @@ TEST(ModelRuns, AStalledModelNamesTheBlocksStillHoldingEntities) {
   ASSERT_FALSE(o.report.failed);
   EXPECT_TRUE(o.report.stalled);
   EXPECT_LT(o.report.timeReached, 1000.0);
-  // After the 40th panel, frames pile up: one waits in the combiner for a
-  // panel, five fill the queue, one sits in the timer block that cannot
-  // pass it on, and the generator holds the one it made last and makes no
-  // more while it is blocked.
+  // After the 40th panel frames pile up: in the combiner, the full queue,
+  // the timer block that cannot pass one on, and the blocked generator.
   std::map<std::string, std::size_t> held;
   for (const BlockHolding& h : o.report.holdings) held[h.path] = h.entities;
   EXPECT_EQ(held, (std::map<std::string, std::size_t>{{"assembly/Assemble", 1},

@@ -1,6 +1,4 @@
-// The README shows a block author the example under examples/: it must be
-// that file, word for word, and the example must build and run (CTest runs
-// it as example_delay_block; here its output is checked too).
+// The README quotes examples/DelayBlock.cpp word for word, and it builds and runs.
 #include <gtest/gtest.h>
 
 #include <array>

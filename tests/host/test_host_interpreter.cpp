@@ -73,7 +73,6 @@ TEST_F(HostInterpreter, TrappedFailuresCarryAHeaderLineAndLeaveNoOutputBehind) {
   EXPECT_NE(hostCallFunctionWithTrap(1, out, 0, nullptr, "nosuch", true), 0);
   EXPECT_STREQ(hvGetLastErrMsg(), "Error using ==> nosuch\nUndefined function 'nosuch'.");
   EXPECT_EQ(host::consoleText(), "");
-  // Untrapped, the same failure is printed.
   EXPECT_NE(hostCallFunctionWithTrap(0, nullptr, 0, nullptr, "nosuch", false), 0);
   EXPECT_EQ(host::consoleText(), "Error using ==> nosuch\nUndefined function 'nosuch'.\n");
   // Interrupts and foreign exceptions pass through, after the same clean-up.

@@ -1,6 +1,4 @@
-// Errors: the blocks they name, attached errors, the host diagnostic they
-// become, copies, the ways errors, warnings and assertions reach the user,
-// and the memory error.
+// Errors, warnings and assertions, and what the host and the user see of them.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -151,9 +149,7 @@ TEST_F(Errors, EnsureThrowsAnInternalErrorNamingTheCheck) {
   }
 }
 
-// Running out of memory ends in the library's memory error, even when the
-// host cannot give a single byte more. This throws it and returns what was
-// caught.
+// Throws the memory error and returns what was caught.
 PMMallocError* CatchMemoryError() {
   try {
     pmThrowMemoryException();
@@ -205,7 +201,6 @@ TEST_F(Errors, MemoryErrorComesFromTheReserveWhenTheHostHasNothingLeft) {
   delete last;
   delete again;
   memory = host::liveAllocations();  // blocks taken from the reserve are not given back
-  // Text copies fail with the memory error too.
   try {
     pmStrdup("text");
     ADD_FAILURE() << "no memory error";

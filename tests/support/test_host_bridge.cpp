@@ -1,5 +1,4 @@
-// Calls into the host: trapped errors, the host's error mode, block
-// parameters, root diagrams, text conversion and the array guard.
+// Calls into the host, text conversions and the array guard.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -159,8 +158,6 @@ TEST_F(Bridge, CreationFailureRaisesMemoryAllocErr) {
   }
 }
 
-// Every allocation a bridge call makes may fail; each failure ends in a
-// memory error and leaves nothing behind.
 TEST_F(Bridge, EveryAllocationPointFailsCleanly) {
   // Memory errors thrown while the host fails come from the emergency
   // reserve, whose blocks are live allocations until used.
