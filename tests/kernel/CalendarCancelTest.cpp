@@ -1,6 +1,5 @@
-// Cancelling events from the current set and the future store, the
-// simultaneous-event limits, and the guards against cancelling an event that
-// is not waiting or adding one that already is.
+// Cancelling from the current set and the future store, the limits of
+// simultaneous events, and events cancelled when not waiting or re-added.
 #include "tests/kernel/KernelTestSupport.h"
 
 template <class C>

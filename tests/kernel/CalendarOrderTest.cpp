@@ -1,6 +1,5 @@
-// Which event runs when: order by time, priority and creation, the due-time
-// tolerance and re-stamping, events added while a step runs, internal
-// events, stop requests and handler failures, for every calendar type.
+// Which event runs when, for every calendar type: time, priority, creation,
+// tolerance, events added during a step, internal events, stops, failures.
 #include <memory>
 #include <utility>
 

@@ -143,16 +143,11 @@ uint32_t ErrorCode(F&& f) {
   return CatchError(f).code;
 }
 
-// An engine on a fresh host with the message catalogue registered (for the
-// warning texts); the catalogue must go before the host's tables do.
-inline void StartTestEngine(Des& engine) {
-  host::reset();
-  Des::InitMsgContext();
-  engine.Initialize();
-  engine.Start();
-}
-inline void StopTestEngine(Des& engine) {
-  engine.Terminate();
-  UnregisterMessageCatalogue();
-  host::reset();
+// The message of the one warning f raises.
+template <class F>
+std::string WarningOf(F&& f) {
+  host::clearWarnings();
+  f();
+  const std::size_t n = host::warnings().size();
+  return n == 1 ? host::warnings()[0].message : std::to_string(n) + " warnings";
 }

@@ -1,6 +1,5 @@
-// The timeout calendars on their own: every handling and storage
-// combination keeps the timeouts earliest first (deadline, then priority
-// number, then creation), removes them, terminates; the factories.
+// The timeout calendars on their own: order (deadline, priority number,
+// creation) in every combination, removal, termination, the factories.
 #include <algorithm>
 #include <memory>
 #include <random>

@@ -6,40 +6,13 @@
 
 namespace {
 
-class TimeoutDataTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    StartTestEngine(engine);
-    engine.StartCalendar(0, 0, 0, 0, 1000);
-    block = new HoldingBlock(&engine, "model/Schedule Timeout");
-    carrier = new DesEvent(0.0, 0, block, engine.GetEntityList()->CloneEntity("DefaultEntity", false));
-  }
-  void TearDown() override {
-    delete carrier;
-    delete block;
-    StopTestEngine(engine);
-  }
-  std::unique_ptr<TimeoutData> Make(const char* tag, double t, int p, DesEvent* parent) {
-    return std::unique_ptr<TimeoutData>(new TimeoutData(tag, t, p, parent, block, 1));
-  }
-  // The single warning raised by f.
-  template <class F>
-  std::string WarningOf(F&& f) {
-    host::clearWarnings();
-    f();
-    EXPECT_EQ(host::warnings().size(), 1u);
-    return host::warnings().empty() ? "" : host::warnings()[0].message;
-  }
-
-  Des engine;
-  HoldingBlock* block = nullptr;
-  DesEvent* carrier = nullptr;
-};
+class TimeoutDataTest : public TimeoutEngineTest {};
 
 // The timeout takes its engine from the scheduling block; without one it
 // refuses to be made (drawing no number) or to ask for the time.
 TEST_F(TimeoutDataTest, ItNeedsTheEngineOfASchedulingBlock) {
-  EXPECT_EQ(Make("t", 5.0, 2, carrier)->GetTimeoutDesInstance(), &engine);
+  DesEvent* carrier = Hold(queue);
+  EXPECT_EQ(carrier->GetEntity()->CreateTimeout("t", 5.0, 2, queue, carrier, 1)->GetTimeoutDesInstance(), &engine);
   DetachedBlock orphan;
   const unsigned long before = TimeoutData::next_instanceCount;
   ThrownError t = CatchError([&] { delete new TimeoutData("t", 1.0, 0, carrier, &orphan, 1); });
@@ -53,46 +26,27 @@ TEST_F(TimeoutDataTest, ItNeedsTheEngineOfASchedulingBlock) {
 }
 
 TEST_F(TimeoutDataTest, WithoutTheEventCarryingItsEntityItCannotMakeOrRetargetAnEvent) {
-  std::unique_ptr<TimeoutData> td = Make("lost", 5.0, 0, nullptr);
+  std::unique_ptr<TimeoutData> td(new TimeoutData("lost", 5.0, 0, nullptr, queue, 1));
   ThrownError t = CatchError([&] { td->CreateTimeoutDesEvent(); });
   EXPECT_EQ(t.code, DES_GenericInternalErr);
   ASSERT_EQ(t.args.size(), 1u);
   EXPECT_NE(t.args[0].find("'lost'"), std::string::npos);
-  std::unique_ptr<DesEvent> e(DesEvent::NewTemporaryEvent(1.0, 2, block, nullptr));
+  std::unique_ptr<DesEvent> e(DesEvent::NewTemporaryEvent(1.0, 2, queue, nullptr));
   EXPECT_EQ(ErrorCode([&] { td->SetupCurrentTimeoutEventFromTimeoutData(e.get()); }), DES_GenericInternalErr);
-  EXPECT_EQ(e->GetTime(), 1.0);
-  EXPECT_EQ(e->GetDstObj(), block);
-  EXPECT_EQ(td->GetTimeoutEventPtr(), nullptr);
+  EXPECT_TRUE(e->GetTime() == 1.0 && e->GetDstObj() == queue && td->GetTimeoutEventPtr() == nullptr);
 }
 
-TEST_F(TimeoutDataTest, ErrorsAndWarningsNameBlockAndTag) {
-  ThrownError t = CatchError([&] { TimeoutData::ProcessTimeoutAlreadyScheduledError(block, "t1"); });
+TEST_F(TimeoutDataTest, AlreadyScheduledIsAnErrorOrAWarningNamingBlockAndTag) {
+  ThrownError t = CatchError([&] { TimeoutData::ProcessTimeoutAlreadyScheduledError(queue, "t1"); });
   EXPECT_EQ(t.code, DES_TimeoutAlreadyScheduled);
-  EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Schedule Timeout", "t1"}));
-  EXPECT_EQ(t.object, block);
-  EXPECT_EQ(WarningOf([&] { TimeoutData::ProcessTimeoutAlreadyScheduledWarning(block, "t1"); }),
-            "Warning in 'model/Schedule Timeout' block. Timeout with tag 't1' is already "
+  EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Queue", "t1"}));
+  EXPECT_EQ(t.object, queue);
+  EXPECT_EQ(WarningOf([&] { TimeoutData::ProcessTimeoutAlreadyScheduledWarning(queue, "t1"); }),
+            "Warning in 'model/Queue' block. Timeout with tag 't1' is already "
             "scheduled. To reschedule timeout events, select the rescheduling option.");
   ASSERT_FALSE(host::warnings().empty());
   EXPECT_EQ(host::warnings()[0].prefix, "Tarnwell:");
   EXPECT_EQ(host::warnings()[0].code, DES_TimeoutAlreadyScheduled);
-
-  // No destination: an error, a warning or nothing, by option.
-  HoldingBlock server(&engine, "model/Server");
-  std::unique_ptr<TimeoutData> td = Make("t", 1.0, 0, carrier);
-  t = CatchError([&] { td->ProcessTimedoutEntityNoDest(&server); });
-  EXPECT_EQ(t.code, DES_StorageBlock_TO_port_DISABLED);
-  EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Server", "t"}));
-  EXPECT_EQ(t.object, &server);
-  td->SetTimedOutEntityHasNoDestinationOpt(2);
-  EXPECT_EQ(WarningOf([&] { td->ProcessTimedoutEntityNoDest(&server); }),
-            "Warning in 'model/Server' block: An entity has timed out but this block is not "
-            "configured to support timeouts. Enable the TO port on this block so the timed-out "
-            "entity can depart.");
-  host::clearWarnings();
-  td->SetTimedOutEntityHasNoDestinationOpt(0);
-  td->ProcessTimedoutEntityNoDest(&server);
-  EXPECT_TRUE(host::warnings().empty());
 }
 
 }  // namespace

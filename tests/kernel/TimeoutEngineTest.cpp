@@ -1,6 +1,5 @@
 // The engine's timeout bookkeeping: its calendars, the one event standing
-// for the earliest timeout with separate calendars (each timeout's own with
-// combined ones), removals, entities ending with timeouts, termination.
+// for the earliest timeout (or each timeout's own), removals, termination.
 #include <memory>
 
 #include "tests/kernel/TimeoutTestSupport.h"

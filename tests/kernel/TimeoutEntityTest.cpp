@@ -1,6 +1,5 @@
-// The entity's timeout operations: creating under a tag (a tag only ever
-// names one timeout, which the entity owns), finding, filing all at once,
-// copies, and the host output.
+// The entity's timeouts: one per tag, owned by the entity; finding, filing
+// all at once, copies, and the host output.
 #include <cstdio>
 
 #include "tests/kernel/TimeoutTestSupport.h"

@@ -1,6 +1,5 @@
-// Timeouts firing, with separate and combined calendars and both handling
-// types: their order, the block that is told, what that block sees, and
-// blocks that end the entity's life while they are told.
+// Timeouts firing in every set-up: their order, the block that is told and
+// what it sees, blocks that end the entity's life while they are told.
 #include <algorithm>
 #include <memory>
 
@@ -100,22 +99,25 @@ TEST_P(TimeoutFiring, TheBlockMayEndTheEntitysLife) {
   EXPECT_TRUE(NothingScheduled());
 }
 
+// A block that cannot release a timed-out entity reports an error, a
+// warning or nothing, by the timeout's option.
 TEST_P(TimeoutFiring, ABlockThatCannotReleaseTheEntityReportsByOption) {
   queue->onTimeout = [&](DesEvent*, TimeoutData* td) {
-    td->ProcessTimedoutEntityNoDest(queue);
+    td->ProcessTimedoutEntityNoDest(server);
     return false;
   };
   Schedule(Hold(queue), "warn", 1.0, 0, 2);
   Schedule(Hold(queue), "quiet", 2.0, 0, 0);
   Schedule(Hold(queue), "error", 3.0, 0, 1);
   Schedule(Hold(queue), "after", 4.0, 0, 1);
-  host::clearWarnings();
-  Run(1.0);
-  Run(2.0);
-  EXPECT_EQ(host::warnings().size(), 1u);
+  EXPECT_EQ(WarningOf([&] { Run(1.0); Run(2.0); }),
+            "Warning in 'model/Server' block: An entity has timed out but this block is not "
+            "configured to support timeouts. Enable the TO port on this block so the timed-out "
+            "entity can depart.");
   ThrownError t = CatchError([&] { Run(3.0); });
   EXPECT_EQ(t.code, DES_StorageBlock_TO_port_DISABLED);
-  EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Queue", "error"}));
+  EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Server", "error"}));
+  EXPECT_EQ(t.object, server);
   // The error left the calendars in order: the next timeout still fires.
   queue->onTimeout = nullptr;
   Run(4.0);

@@ -1,8 +1,6 @@
-// A small model driven through the library's public interface only, as the
-// host and its blocks would: a generator, a queue whose entities renege
-// when their patience runs out, a single server and a sink. The counts of
-// served and timed-out entities are checked against a schedule worked out
-// by hand, and a long run shows that the pools stop growing once warm.
+// A small model driven through the public interface only (generator,
+// reneging queue, server, sink): counts against a schedule worked out by
+// hand, and a long run whose pools stop growing once warm.
 #include <algorithm>
 #include <deque>
 
@@ -116,30 +114,28 @@ class GeneratorBlock : public NodeInterface {
   std::vector<std::string> made;
 };
 
-class TimeoutScenario : public ::testing::TestWithParam<CalendarSetup> {
+// The model's blocks, on the fixture's engine (whose own blocks stay idle).
+class TimeoutScenario : public TimeoutEngineTest {
  protected:
-  void SetUp() override { StartTestEngine(engine); }
   void TearDown() override {
     delete generator;
-    delete server;
-    delete queue;
-    StopTestEngine(engine);
+    delete line;
+    delete desk;
+    TimeoutEngineTest::TearDown();
   }
   void Build(double interval, int count, double patience, double service) {
-    engine.StartCalendar(GetParam().handling, 0, 3, GetParam().combined ? 1 : 0, 1000);
-    queue = new QueueBlock(&engine, patience, &sink);
-    server = queue->server = new ServerBlock(&engine, service, queue, &sink);
-    generator = new GeneratorBlock(&engine, interval, count, queue);
+    line = new QueueBlock(&engine, patience, &sink);
+    desk = line->server = new ServerBlock(&engine, service, line, &sink);
+    generator = new GeneratorBlock(&engine, interval, count, line);
   }
   // The host's loop: run every step up to `until`.
   void RunUntil(double until) {
     for (double t = engine.GetDesNextTime(0.0); t <= until && t != kNever;) t = engine.ExecuteEvents(t, t, true);
   }
 
-  Des engine;
   Sink sink;
-  QueueBlock* queue = nullptr;
-  ServerBlock* server = nullptr;
+  QueueBlock* line = nullptr;
+  ServerBlock* desk = nullptr;
   GeneratorBlock* generator = nullptr;
 };
 
@@ -179,7 +175,7 @@ TEST_P(TimeoutScenario, ALongRenegingRunStopsGrowingThePoolsOnceWarm) {
   EXPECT_EQ(DesEntity::memPool->ChunksMade(), chunks[2]);
   EXPECT_EQ(sink.served.size() + sink.timedOut.size(), static_cast<std::size_t>(count));
   EXPECT_GT(sink.timedOut.size(), sink.served.size() / 2);
-  EXPECT_TRUE(queue->waiting.empty());
+  EXPECT_TRUE(line->waiting.empty());
   EXPECT_EQ(engine.GetDesNextTime(0.0), kNever);
 }
 

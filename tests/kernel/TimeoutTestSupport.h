@@ -1,7 +1,5 @@
-// Shared pieces of the timeout tests: the four engine set-ups (both
-// handling types, separate and combined calendars), a block that holds
-// entities and records the timeouts it is told about, and an engine fixture
-// that schedules timeouts on entities held by such blocks.
+// Shared pieces of the timeout tests: the four engine set-ups, a block that
+// holds entities and records the timeouts it is told about, and a fixture.
 #pragma once
 
 #include "entity/DesEntity.h"
@@ -55,14 +53,19 @@ class HoldingBlock : public NodeInterface {
   std::function<bool(DesEvent*, TimeoutData*)> onTimeout;
 };
 
-// An engine started with one of the set-ups; entities made by Hold() sit
-// on carrier events that the fixture destroys at the end unless a test
-// takes them with Drop().
+// An engine started with one of the set-ups (deterministic and separate in
+// a TEST_F); entities made by Hold() sit on carrier events that the fixture
+// destroys at the end unless a test takes them with Drop().
 class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
  protected:
+  // A fresh host with the message catalogue registered (for the warning
+  // texts); the catalogue must go before the host's tables do.
   void SetUp() override {
-    StartTestEngine(engine);
-    engine.StartCalendar(GetParam().handling, 0, 11, GetParam().combined ? 1 : 0, 1000000);
+    host::reset();
+    Des::InitMsgContext();
+    engine.Initialize();
+    engine.Start();
+    engine.StartCalendar(Setup().handling, 0, 11, Setup().combined ? 1 : 0, 1000000);
     queue = new HoldingBlock(&engine, "model/Queue");
     server = new HoldingBlock(&engine, "model/Server");
   }
@@ -70,11 +73,17 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
     for (DesEvent* e : carriers) delete e;
     delete queue;
     delete server;
-    StopTestEngine(engine);
+    engine.Terminate();
+    UnregisterMessageCatalogue();
+    host::reset();
   }
 
-  bool Combined() const { return GetParam().combined; }
-  bool Randomized() const { return GetParam().handling != 0; }
+  CalendarSetup Setup() const {
+    const bool parameterised = ::testing::UnitTest::GetInstance()->current_test_info()->value_param() != nullptr;
+    return parameterised ? GetParam() : CalendarSetup{0, false};
+  }
+  bool Combined() const { return Setup().combined; }
+  bool Randomized() const { return Setup().handling != 0; }
 
   // A new entity held by `block` on a carrier event.
   DesEvent* Hold(HoldingBlock* block) {

@@ -6,19 +6,11 @@
 
 namespace {
 
-// An engine with a running calendar whose clock the tests set.
-class TimerTest : public ::testing::Test {
+// The clock is the engine's, set by the tests; timers start at the queue
+// or the server.
+class TimerTest : public TimeoutEngineTest {
  protected:
-  void SetUp() override {
-    StartTestEngine(engine);
-    engine.StartCalendar(0, 0, 0, 0, 1000);
-  }
-  void TearDown() override { StopTestEngine(engine); }
   void At(double t) { engine.SetTimeNow(t); }
-
-  Des engine;
-  HoldingBlock start{&engine, "model/Start Timer"};
-  HoldingBlock read{&engine, "model/Read Timer"};
 };
 
 }  // namespace
@@ -27,7 +19,7 @@ TEST_F(TimerTest, ElapsedTimeRunsFromTheLastStartEvenAfterAReset) {
   RCPtr<TimerData> t = new TimerData("t1");
   EXPECT_FALSE(t->GetIsSet());
   At(2.0);
-  t->SetTimer(engine.GetTimeNow(), &start);
+  t->SetTimer(engine.GetTimeNow(), queue);
   At(5.0);
   EXPECT_EQ(t->GetLapsedTime(), 3.0);
   EXPECT_TRUE(t->GetIsSet());
@@ -39,48 +31,46 @@ TEST_F(TimerTest, ElapsedTimeRunsFromTheLastStartEvenAfterAReset) {
   t->ResetTimer(99.0);
   EXPECT_EQ(t->GetStartTime(), 2.0);
   // Restarting takes the new time and block.
-  t->SetTimer(6.0, &read);
-  EXPECT_EQ(t->GetBlock(), &read);
+  t->SetTimer(6.0, server);
+  EXPECT_EQ(t->GetBlock(), server);
   At(6.25);
   EXPECT_EQ(t->GetLapsedTime(), 0.25);
 }
 
 TEST_F(TimerTest, AlreadyStartedIsAWarningThatChangesNothing) {
   RCPtr<TimerData> t = new TimerData("busy");
-  t->SetTimer(3.0, &start);
-  t->ProcessError(&read, "busy");
+  t->SetTimer(3.0, queue);
+  t->ProcessError(server, "busy");
   const std::vector<host::Warning>& w = host::warnings();
   ASSERT_EQ(w.size(), 1u);
-  EXPECT_EQ(w[0].prefix, "Tarnwell:");
+  EXPECT_EQ(w[0].prefix + w[0].message,
+            "Tarnwell:Warning in 'model/Server' block. Timer with tag 'busy' is already started. "
+            "Select restart timer option to restart this timer.");
   EXPECT_EQ(w[0].code, DES_TimerAlreadyStarted);
   ASSERT_GE(w[0].args.size(), 2u);
-  EXPECT_EQ(std::vector<std::string>(w[0].args.begin(), w[0].args.begin() + 2),
-            (std::vector<std::string>{"model/Read Timer", "busy"}));
-  EXPECT_EQ(w[0].message,
-            "Warning in 'model/Read Timer' block. Timer with tag 'busy' is already started. "
-            "Select restart timer option to restart this timer.");
+  EXPECT_EQ(w[0].args[0] + "|" + w[0].args[1], "model/Server|busy");
   EXPECT_TRUE(t->GetIsSet() && !t->GetIsWarned());
   EXPECT_EQ(t->GetStartTime(), 3.0);
-  EXPECT_EQ(t->GetBlock(), &start);
+  EXPECT_EQ(t->GetBlock(), queue);
 }
 
 // Copies take name, flag, start and block; the warned flag and the
 // reference count stay the target's own. A clone is independent.
 TEST_F(TimerTest, CopiesAssignmentAndClones) {
   RCPtr<TimerData> source = new TimerData("src");
-  source->SetTimer(2.0, &start);
+  source->SetTimer(2.0, queue);
   source->SetIsWarned(true);
   TimerData constructed(*source);
   EXPECT_TRUE(!constructed.GetIsWarned() && constructed.GetRefCount() == 0);
   RCPtr<TimerData> target = new TimerData("dst");
   RCPtr<TimerData> secondHolder = target;
-  target->SetTimer(7.0, &read);
+  target->SetTimer(7.0, server);
   target->ResetTimer(0.0);
   *target = *source;
   EXPECT_EQ(target->GetName(), "src");
   EXPECT_TRUE(target->GetIsSet() && !target->GetIsWarned());
   EXPECT_EQ(target->GetStartTime(), 2.0);
-  EXPECT_EQ(target->GetBlock(), &start);
+  EXPECT_EQ(target->GetBlock(), queue);
   EXPECT_EQ(target->GetRefCount(), 2);
   // copy() is the same through a pointer; a null source changes nothing.
   source->ResetTimer(0.0);
@@ -88,7 +78,7 @@ TEST_F(TimerTest, CopiesAssignmentAndClones) {
   target->copy(nullptr);
   EXPECT_TRUE(!target->GetIsSet() && target->GetName() == "src");
 
-  source->SetTimer(2.0, &start);
+  source->SetTimer(2.0, queue);
   RCPtr<TimerData> clone = source->clone();
   EXPECT_TRUE(clone.get() != source.get() && clone->GetRefCount() == 1 && !clone->GetIsWarned());
   At(3.5);
