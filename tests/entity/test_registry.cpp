@@ -1,6 +1,5 @@
-// The registry of entity types: the default templates, lookups by type name
-// (templates and their members), adding templates, entity types, and the
-// end of a registry through the engine.
+// The registry of entity types: the default templates, lookups by type name,
+// adding templates, and the end of a registry through the engine.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -18,29 +17,26 @@ class RegistryTest : public EngineFixture {};
 
 TEST_F(RegistryTest, DefaultTemplatesExist) {
   DesEntity* def = registry->FindEntity("DefaultEntity");
-  DesEntity* blank = registry->FindEntity("BlankEntity");
   EXPECT_EQ(def->GetId(), "<none>");
   EXPECT_TRUE(def->GetMutable());
   EXPECT_FALSE(def->GetReadOnly());
   EXPECT_EQ(def->GetDef()->GetMaxLookupLevel(), 1u);
-  EXPECT_TRUE(blank->GetAttributeSet().empty());
-
+  EXPECT_TRUE(registry->FindEntity("BlankEntity")->GetAttributeSet().empty());
   DesEntity* e = Clone("DefaultEntity");
   EXPECT_EQ(e->GetAttributeSet().size(), 2u);
   for (const char* name : {"Priority", "Count"}) {
     RCPtr<Attribute> a = e->FindAttrClass(block, name);
     ASSERT_TRUE(a) << name;
     EXPECT_TRUE(a->Exists());
-    EXPECT_EQ(a->GetTypeEnum(), eAttrDesData);
     DesData v;
-    a->GetData(v);
+    a->GetData(v);  // a DesData attribute of one element
     EXPECT_EQ(v.GetDataInfo().GetWidth(), 1);
   }
-  EXPECT_EQ(Number(e, "Priority"), 10.0);
-  EXPECT_EQ(Number(e, "Count"), 0.0);
+  EXPECT_EQ((std::vector<double>{Number(e, "Priority"), Number(e, "Count")}),
+            (std::vector<double>{10, 0}));
 }
 
-TEST_F(RegistryTest, UnknownTypesAreReportedByName) {
+TEST_F(RegistryTest, LookupsAndTemplates) {
   for (auto op : std::vector<std::function<void()>>{
            [&] { registry->CloneEntity("Ghost", false); },
            [&] { registry->CloneTempEntity("Ghost", false); },
@@ -51,40 +47,33 @@ TEST_F(RegistryTest, UnknownTypesAreReportedByName) {
     EXPECT_EQ(t.code, DES_EntityNotFound);
     EXPECT_EQ(t.args, (Args{"Ghost"}));
   }
-}
-
-TEST_F(RegistryTest, TypesKnownOnlyAsMembersAreFoundThroughTheirTemplate) {
-  Define("Pallet", List({{"Crate", "Entity", Entity("Crate", List({{"k", "int", Scalar(4)}}))}}),
-         false);
-  DesEntity* crate = registry->FindEntity("Crate");
-  EXPECT_EQ(crate->GetName(), "Crate");
-  EXPECT_TRUE(crate->GetIsSubEntity());
-  DesEntity* e = Clone("Crate");
-  EXPECT_EQ(Number(e, "k"), 4.0);
-}
-
-TEST_F(RegistryTest, ASecondTemplateOfATypeDoesNotReplaceTheFirst) {
+  // A second template of a type does not replace the first.
   DesEntity* first = Define("Part", List({{"a", "int", Scalar(1)}}), true);
-  hvArray* s = Entity("Part", List({{"b", "int", Scalar(2)}}));
-  RCPtr<EntityDef> type(new EntityDef(registry, "Part", nullptr, false, true, 1));
-  DesEntity* second = new DesEntity(registry, type, s, false, 0, true);
-  hvDestroyArray(s);
+  DesEntity* second = Read("Part", Entity("Part", List({{"b", "int", Scalar(2)}})));
   EXPECT_FALSE(registry->AddToList(second));
   delete second;
   EXPECT_EQ(registry->FindEntity("Part"), first);
   EXPECT_TRUE(Clone("Part")->HasAttribute(block, "a"));
-}
-
-TEST_F(RegistryTest, RegistriesAreNotCopied) {
+  // Copies would leave two registries deleting the same probes.
   EXPECT_FALSE(std::is_copy_constructible<EntityList>::value);
   EXPECT_FALSE(std::is_copy_assignable<EntityList>::value);
 }
 
-// The engine ends its registry once, however it is asked to.
-TEST(RegistryEnd, DestroyingTheRegistryBeforeTerminateEndsItOnce) {
-  host::reset();
-  Des::InitMsgContext();
-  DesEntity::createTypeMap();
+// Engines made and ended by the test itself.
+class RegistryEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::reset();
+    Des::InitMsgContext();
+    DesEntity::createTypeMap();
+  }
+  void TearDown() override {
+    UnregisterMessageCatalogue();
+    host::reset();
+  }
+};
+
+TEST_F(RegistryEnd, DestroyingTheRegistryBeforeTerminateEndsItOnce) {
   const std::size_t live = host::liveAllocations();
   {
     Des engine;
@@ -94,8 +83,7 @@ TEST(RegistryEnd, DestroyingTheRegistryBeforeTerminateEndsItOnce) {
     ASSERT_NE(registry, nullptr);
     // Leave a recycled entity behind for Termination to release.
     RCPtr<EntityDef> type(new EntityDef(registry, "Imm", nullptr, false, false, 1));
-    DesEntity* templ = new DesEntity(registry, type, nullptr, false, 0, true);
-    registry->AddToList(templ);
+    registry->AddToList(new DesEntity(registry, type, nullptr, false, 0, true));
     registry->CloneEntity("Imm", false)->destroy();
     engine.DestroyEntitylist();
     EXPECT_EQ(engine.GetEntityList(), nullptr);
@@ -104,13 +92,9 @@ TEST(RegistryEnd, DestroyingTheRegistryBeforeTerminateEndsItOnce) {
     engine.Terminate();
   }
   EXPECT_EQ(host::liveAllocations(), live);
-  UnregisterMessageCatalogue();
-  host::reset();
 }
 
-TEST(RegistryEnd, TerminationTwiceReleasesOnce) {
-  host::reset();
-  DesEntity::createTypeMap();
+TEST_F(RegistryEnd, TerminationTwiceReleasesOnceAndLookupsStillWork) {
   Des engine;
   engine.Initialize();
   EntityList* registry = engine.GetEntityList();
@@ -118,17 +102,12 @@ TEST(RegistryEnd, TerminationTwiceReleasesOnce) {
   registry->Termination();
   EXPECT_EQ(registry->GetDummyDesEntity(), nullptr);
   EXPECT_EQ(registry->GetPartialEntityList(), nullptr);
-  // Lookups still work without probes.
   EXPECT_NE(registry->FindEntity("BlankEntity"), nullptr);
   engine.Terminate();
-  host::reset();
 }
 
-TEST(RegistryEnd, ASecondEngineSharesThePools) {
-  host::reset();
-  DesEntity::createTypeMap();
-  Des first;
-  Des second;
+TEST_F(RegistryEnd, ASecondEngineSharesThePoolsAndTheLastEndsThem) {
+  Des first, second;
   first.Initialize();
   Pool<DesEntity>* pool = DesEntity::memPool;
   second.Initialize();
@@ -141,7 +120,6 @@ TEST(RegistryEnd, ASecondEngineSharesThePools) {
   EXPECT_EQ(DesEntity::memPool, nullptr);
   EXPECT_EQ(TimerData::memPool, nullptr);
   EXPECT_EQ(AttributeDesData::memPool, nullptr);
-  host::reset();
 }
 
 }  // namespace
