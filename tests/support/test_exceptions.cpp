@@ -34,17 +34,6 @@ class Errors : public ::testing::Test {
   std::size_t memory = 0;
 };
 
-TEST_F(Errors, ThrownAsPointersAndCaughtThroughTheClassTree) {
-  try {
-    throw new PMCorvaneError("f", "boom");
-  } catch (PMException* e) {
-    auto* error = dynamic_cast<ErrExcept*>(e);
-    EXPECT_TRUE(error && error->getErrCode() == CV_FunctionCallError);
-    EXPECT_STREQ(error ? error->getMessage() : "", "Error evaluating function 'f': boom.");
-    delete e;
-  }
-}
-
 TEST_F(Errors, ObjectsAreKeptOnceAndCappedAtEight) {
   EXPECT_EQ(DesExcept(blocks[0], blocks[0], DES_AttrNotFound, "B0", "a").objectCount(), 1u);
   void* objs[10];

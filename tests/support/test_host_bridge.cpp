@@ -110,9 +110,6 @@ TEST_F(Bridge, TextConversions) {
   std::string appended = ">";
   pmArrayToString(s, appended);
   EXPECT_EQ(appended, ">hello");
-  char* copy = pmStrdup("abc");
-  EXPECT_STREQ(copy, "abc");
-  hostFree(copy);
   pmRefreshProductName();
   EXPECT_STREQ(GetProductName(), "Tarnwell");
   EXPECT_EQ(std::strncmp(getBlockName(nullptr), "To use debugging", 16), 0);
