@@ -1,5 +1,4 @@
-// The engine object: pools shared between engines, calendar creation, and
-// the run-time operations it forwards to its calendar.
+// The engine object: pools shared between engines, calendar creation.
 #include <memory>
 
 #include "kernel/EventCalendarFactory.h"
@@ -72,20 +71,4 @@ TEST_F(Engine, NegativeSeedOrNoCalendarIsAnError) {
   // Deterministic handling ignores the seed.
   engine.StartCalendar(0, 0, -1, 1, 10);
   EXPECT_NE(engine.GetEventCalendar(), nullptr);
-}
-
-TEST_F(Engine, RunTimeOperationsForwardToTheCalendar) {
-  engine.StartCalendar(0, 0, 0, 1, 10);
-  DesEvent *a = Make(2.0, 0), *b = Make(4.0, 0), *c = Make(6.0, 0);
-  engine.AddEvt(a);
-  engine.pushEvt(b);
-  engine.AddEvtWithoutLogging(c);
-  EXPECT_EQ(engine.GetDesNextTime(0.0), 2.0);
-  engine.DeleteEvt(b);
-  EXPECT_EQ(engine.ExecuteEvents(2.0, 0.0, true), 6.0);
-  EXPECT_EQ(engine.GetTimeNowEx(), 2.0);
-  engine.DeleteEvtWithoutLogging(c);
-  EXPECT_EQ(engine.GetDesNextTime(0.0), kNever);
-  EXPECT_EQ(block->executed, std::vector<DesEvent*>({a}));
-  EXPECT_FALSE(engine.GetEventIsBeingExecuted());
 }

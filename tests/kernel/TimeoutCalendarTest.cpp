@@ -99,41 +99,32 @@ TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
 // The heap and the list drop every copy of a timeout added twice; the set
 // keeps one, tells equal timeouts apart by address, and finds a timeout
 // whose values changed while it was stored.
-TEST(TimeoutStores, DuplicatesAndChangedValues) {
-  Des engine;
-  engine.Initialize();
-  {
-    HoldingBlock block(&engine, "b");
-    std::unique_ptr<TimeoutData> a(new TimeoutData("a", 1.0, 0, nullptr, &block, 1));
-    std::unique_ptr<TimeoutData> b(new TimeoutData("b", 1.0, 0, nullptr, &block, 1));
-    *b = *a;  // same deadline, priority and number
-    b->SetTag("b");
-    TimeoutHeapStore heap;
-    TimeoutListStore list;
-    TimeoutSetStore set;
-    for (TimeoutData* td : {a.get(), a.get(), b.get()}) {
-      heap.Insert(td);
-      list.Insert(td);
-      set.Insert(td);
-    }
-    std::vector<std::unique_ptr<TimeoutData>> others;
-    for (int i = 0; i < 40; ++i) {
-      others.emplace_back(new TimeoutData("n", (i * 7) % 11, i % 3, nullptr, &block, 1));
-      heap.Insert(others.back().get());
-    }
-    EXPECT_EQ(std::vector<std::size_t>({heap.Size(), list.Size(), set.Size()}), std::vector<std::size_t>({43, 3, 2}));
-    EXPECT_EQ(set.Top(), std::min(a.get(), b.get(), std::less<TimeoutData*>()));
-    heap.Remove(a.get());
-    list.Remove(a.get());
-    EXPECT_TRUE(heap.Size() == 41u && heap.IsConsistent());
-    EXPECT_EQ(list.Top(), b.get());
-    a->SetTimeOfTimeoutEvent(5.0);
-    set.Remove(a.get());
-    EXPECT_TRUE(set.Size() == 1u && set.Top() == b.get());
-    set.Remove(b.get());
-    EXPECT_TRUE(set.Empty());
+class TimeoutStores : public TimeoutCalendarTest<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>> {};
+TEST_F(TimeoutStores, DuplicatesAndChangedValues) {
+  TimeoutData* a = Make("a", 1.0, 0, false);
+  TimeoutData* b = Make("b", 1.0, 0, false);
+  *b = *a;  // same deadline, priority and number
+  b->SetTag("b");
+  TimeoutHeapStore heap;
+  TimeoutListStore list;
+  TimeoutSetStore set;
+  for (TimeoutData* td : {a, a, b}) {
+    heap.Insert(td);
+    list.Insert(td);
+    set.Insert(td);
   }
-  engine.Terminate();
+  for (int i = 0; i < 40; ++i) heap.Insert(Make("n", (i * 7) % 11, i % 3, false));
+  EXPECT_EQ(std::vector<std::size_t>({heap.Size(), list.Size(), set.Size()}), std::vector<std::size_t>({43, 3, 2}));
+  EXPECT_EQ(set.Top(), std::min(a, b, std::less<TimeoutData*>()));
+  heap.Remove(a);
+  list.Remove(a);
+  EXPECT_TRUE(heap.Size() == 41u && heap.IsConsistent());
+  EXPECT_EQ(list.Top(), b);
+  a->SetTimeOfTimeoutEvent(5.0);
+  set.Remove(a);
+  EXPECT_TRUE(set.Size() == 1u && set.Top() == b);
+  set.Remove(b);
+  EXPECT_TRUE(set.Empty());
 }
 
 TEST(TimeoutCalendarFactories, MakeEverySixCombinationsAndNothingElse) {

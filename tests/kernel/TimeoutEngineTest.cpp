@@ -1,7 +1,5 @@
 // The engine's timeout bookkeeping: its calendars, the one event standing
 // for the earliest timeout (or each timeout's own), removals, termination.
-#include <memory>
-
 #include "tests/kernel/TimeoutTestSupport.h"
 
 namespace {
@@ -22,25 +20,20 @@ TEST_P(TimeoutEngine, CalendarsTheEngineStartsAndRestarts) {
   } else {
     EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>*>(timeouts)), nullptr);
   }
-  Des other;
+  Des other;  // no calendars yet
   other.Initialize();
-  {
-    HoldingBlock block(&other, "model/Cold");
-    DesEntity* entity = other.GetEntityList()->CloneEntity("DefaultEntity", false);
-    std::unique_ptr<DesEvent> carrier(new DesEvent(0.0, 0, &block, entity));
-    TimeoutData* td = entity->CreateTimeout("t", 1.0, 0, &block, carrier.get(), 1);
-    EXPECT_EQ(ErrorCode([&] { other.ProcessTimeoutDataAddition(td); }), DES_GenericInternalErr);
-    other.ProcessTimeoutDataRemoval(td);  // only resets
-    EXPECT_TRUE(td->IsCancelled());
-  }
+  DesEvent* carrier = Hold(queue);
+  TimeoutData* td = carrier->GetEntity()->CreateTimeout("t", 5.0, 0, queue, carrier, 1);
+  EXPECT_EQ(ErrorCode([&] { other.ProcessTimeoutDataAddition(td); }), DES_GenericInternalErr);
+  other.ProcessTimeoutDataRemoval(td);  // only resets
+  EXPECT_TRUE(td->IsCancelled());
   other.SetCalendarsPolicy(1);
-  other.StartCalendar(GetParam().handling, 0, 0, 0, 10);
+  other.StartCalendar(Setup().handling, 0, 0, 0, 10);
   EXPECT_EQ(other.GetTimeoutCalendar(), other.GetEventCalendar());
   other.Terminate();
 
-  DesEvent* carrier = Hold(queue);
-  TimeoutData* td = Schedule(carrier, "t", 5.0);
-  engine.StartCalendar(GetParam().handling, 0, 11, GetParam().combined ? 1 : 0, 1000);
+  EXPECT_EQ(Schedule(carrier, "t", 5.0), td);
+  engine.StartCalendar(Setup().handling, 0, 11, Combined() ? 1 : 0, 1000);
   EXPECT_TRUE(td->IsCancelled());
   EXPECT_TRUE(NothingScheduled());
   EXPECT_EQ(Schedule(carrier, "t", 2.0), td);
