@@ -25,8 +25,9 @@ EntityTypeDescription Job() {
   return job;
 }
 
-// A generator making a job every `interval`, feeding a queue in front of a
-// server, whose jobs end in a sink: "Gen", "Queue", "Server" and "Sink".
+// A generator making a job every `interval`, feeding a queue of `capacity`
+// in front of `server`, whose jobs end in a sink: "Gen", "Queue", "Server"
+// and "Sink".
 struct Line {
   EntityGenerator* gen;
   Queue* queue;
@@ -34,10 +35,10 @@ struct Line {
   Sink* sink;
 };
 
-Line AddLine(ModelDriver& driver, double interval, std::unique_ptr<Queue> queue, std::unique_ptr<Server> server) {
+Line AddLine(ModelDriver& driver, double interval, std::size_t capacity, std::unique_ptr<Server> server) {
   const Line line{driver.Add("Gen", std::make_unique<EntityGenerator>(Job(), Distribution::Fixed(interval))),
-                  driver.Add("Queue", std::move(queue)), driver.Add("Server", std::move(server)),
-                  driver.Add("Sink", std::make_unique<Sink>())};
+                  driver.Add("Queue", std::make_unique<Queue>(capacity)),
+                  driver.Add("Server", std::move(server)), driver.Add("Sink", std::make_unique<Sink>())};
   line.gen->Connect(0, line.queue);
   line.queue->Connect(0, line.server);
   line.server->Connect(0, line.sink);
@@ -46,7 +47,8 @@ Line AddLine(ModelDriver& driver, double interval, std::unique_ptr<Queue> queue,
 
 TEST(Blocks, APriorityQueueServesTheSmallestAttributeFirst) {
   ModelDriver driver(DriverConfig{"m", 100});
-  const Line line = AddLine(driver, 0.1, std::make_unique<Queue>(), std::make_unique<Server>(1, Distribution::Fixed(5)));
+  const Line line =
+      AddLine(driver, 0.1, Queue::kInfinite, std::make_unique<Server>(1, Distribution::Fixed(5)));
   line.gen->SetSerialAttribute("Serial");
   line.gen->AddAttributeRule("Priority", Distribution::Between(0, 100));
   line.gen->SetLimit(8);
@@ -64,22 +66,23 @@ TEST(Blocks, APriorityQueueServesTheSmallestAttributeFirst) {
 
 TEST(Blocks, AFullQueueHoldsUpTheGeneratorUntilThereIsRoom) {
   ModelDriver driver(DriverConfig{"m", 100.5});
-  const Line line = AddLine(driver, 1, std::make_unique<Queue>(2), std::make_unique<Server>(1, Distribution::Fixed(10)));
+  const Line line = AddLine(driver, 1, 2, std::make_unique<Server>(1, Distribution::Fixed(10)));
   const RunReport r = driver.Run();
   ASSERT_FALSE(r.failed);
   // Service ends at 11, 21, ..., 91: nine jobs done; one in service, two
   // waiting and one held by the generator, which makes no more meanwhile.
   EXPECT_EQ(line.sink->Count(), 9u);
   EXPECT_EQ(line.gen->Generated(), 13u);
-  std::vector<std::pair<std::string, std::size_t>> held;
+  using Held = std::vector<std::pair<std::string, std::size_t>>;
+  Held held;
   for (const BlockHolding& h : r.holdings) held.emplace_back(h.path, h.entities);
-  EXPECT_EQ(held, (std::vector<std::pair<std::string, std::size_t>>{{"m/Gen", 1}, {"m/Queue", 2}, {"m/Server", 1}}));
+  EXPECT_EQ(held, (Held{{"m/Gen", 1}, {"m/Queue", 2}, {"m/Server", 1}}));
   EXPECT_FALSE(r.stalled);
 }
 
 TEST(Blocks, KServersTakeTheirServiceTimeFromAnAttribute) {
   ModelDriver driver(DriverConfig{"m", 1000});
-  const Line line = AddLine(driver, 1, std::make_unique<Queue>(), std::make_unique<Server>(3, std::string("Work")));
+  const Line line = AddLine(driver, 1, Queue::kInfinite, std::make_unique<Server>(3, std::string("Work")));
   ASSERT_FALSE(driver.Run().failed);
   // Every job takes exactly 3 on one of three servers: no one waits, and
   // after the first three units all servers are always busy.
@@ -111,12 +114,12 @@ void ExpectRefusal(const std::function<void(ModelDriver&)>& build, const std::st
 TEST(Blocks, RefusalsEndTheRunWithTheDiagnosticAndACleanEngine) {
   // A queue without a timeout port: the job of t = 2 gave up at 4.
   ExpectRefusal([](ModelDriver& driver) {
-    AddLine(driver, 1, std::make_unique<Queue>(), std::make_unique<Server>(1, Distribution::Fixed(10)))
+    AddLine(driver, 1, Queue::kInfinite, std::make_unique<Server>(1, Distribution::Fixed(10)))
         .queue->SetPatience(Distribution::Fixed(2));
   }, "DES_StorageBlock_TO_port_DISABLED", "Error in 'm/Queue' block: An entity has timed out", 4);
 
   ExpectRefusal([](ModelDriver& driver) {
-    AddLine(driver, 1, std::make_unique<Queue>(), std::make_unique<Server>(1, Distribution::Fixed(10)))
+    AddLine(driver, 1, Queue::kInfinite, std::make_unique<Server>(1, Distribution::Fixed(10)))
         .queue->SetPriorityAttribute("Missing");
   }, "DES_AttrNotFound", "Error in 'm/Queue' block. Current entity does not contain attribute 'Missing'.\n"
      "Identifier: VORTANE:DES_AttrNotFound\nBlock: m/Queue\n", 1);

@@ -18,12 +18,14 @@ struct Result {
 
 // Runs the command with `args` (already quoted for the shell).
 Result Tarnwell(const std::string& args, bool errOnly = false) {
-  const std::string command = std::string(TARNWELL_APP_PATH) + " " + args + (errOnly ? " 2>&1 >/dev/null" : " 2>&1");
+  const std::string command =
+      std::string(TARNWELL_APP_PATH) + " " + args + (errOnly ? " 2>&1 >/dev/null" : " 2>&1");
   Result r;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return r;
   std::array<char, 4096> buffer;
-  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) r.out.append(buffer.data(), n);
+  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+    r.out.append(buffer.data(), n);
   const int status = pclose(pipe);
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
@@ -46,8 +48,8 @@ TEST(CommandLine, BadValuesExitWithStatusTwoAndOneLineNamingTheOption) {
   for (const auto& c : cases) {
     const Result r = Tarnwell(c.args);
     EXPECT_EQ(r.status, 2) << c.args << "\n" << r.out;
-    EXPECT_TRUE(std::count(r.out.begin(), r.out.end(), '\n') == 1 && r.out.find(c.option) != std::string::npos)
-        << c.args << "\n" << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find(c.option), std::string::npos) << c.args << "\n" << r.out;
   }
 }
 

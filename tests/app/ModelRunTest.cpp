@@ -115,8 +115,9 @@ TEST(ModelRuns, TheSameSeedWritesTheSameCsvByteForByte) {
   for (const char* model : {"queue", "assembly"}) {
     std::vector<std::string> files;
     for (const char* seed : {"5", "5", "6"}) {
-      const std::string path = ::testing::TempDir() + "tw_repeat_" + model + std::to_string(files.size()) + ".csv";
-      Summary({"--model", model, "--end-time", "3000", "--seed", seed, "--handling", "randomised", "--csv", path});
+      const std::string path = ::testing::TempDir() + "tw_repeat_" + model + seed + ".csv";
+      Summary({"--model", model, "--end-time", "3000", "--seed", seed, "--handling", "randomised", "--csv",
+               path});
       std::ostringstream content;
       content << std::ifstream(path, std::ios::binary).rdbuf();
       files.push_back(content.str());

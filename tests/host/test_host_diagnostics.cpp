@@ -139,27 +139,24 @@ TEST_F(HostMessages, ObjectErrorsKeepCodeIdentifierMessageHandlesAndAppendedInOr
 }
 
 // The engine's warnings go through these (their texts are checked there).
-TEST_F(HostMessages, WarningsAreRecordedAndPrinted) {
-  brsvWarning(remember, "Tarnwell:", 0x00630005, "Warning", "Queue", "t1");
-  const std::string message = "Warning in 'Queue' block. Timeout with tag 't1' is already scheduled.";
-  ASSERT_EQ(host::warnings().size(), 1u);
-  const host::Warning& w = host::warnings()[0];
-  EXPECT_EQ(w.prefix + w.identifier + "|" + w.message, "Tarnwell:TEST:T_Three|" + message);
-  EXPECT_EQ(w.args, (std::vector<std::string>{"Warning", "Queue", "t1"}));
-  EXPECT_EQ(host::consoleText(), "Warning: " + message + "\n");
-  EXPECT_EQ(lastCallbackText, message);
-  // A missing argument reads as empty and is marked as null.
-  brsvWarning(nullptr, "P:", 0x00630005, "Error", nullptr);
-  EXPECT_EQ(host::warnings().at(1).argIsNull, (std::vector<bool>{false, true, true}));
-}
-
-TEST_F(HostMessages, ConsoleCapturesPrintfAndAssertions) {
+TEST_F(HostMessages, ConsoleCapturesPrintfAssertionsAndWarnings) {
   EXPECT_EQ(hostPrintf("%s=%d\n", "x", 42), 5);
   const std::string big(10000, 'q');
   hostPrintf("%s", big.c_str());
   hostAssert("file.cpp", "x > 0", 12, "x must be positive");
+  brsvWarning(remember, "Tarnwell:", 0x00630005, "Warning", "Queue", "t1");
+  const std::string message = "Warning in 'Queue' block. Timeout with tag 't1' is already scheduled.";
   EXPECT_EQ(host::consoleText(), "x=42\n" + big +
-            "Assertion failed: x > 0 at line 12 of file \"file.cpp\": x must be positive\n");
+            "Assertion failed: x > 0 at line 12 of file \"file.cpp\": x must be positive\n"
+            "Warning: " + message + "\n");
+  EXPECT_EQ(lastCallbackText, message);
+  ASSERT_EQ(host::warnings().size(), 1u);
+  const host::Warning& w = host::warnings()[0];
+  EXPECT_EQ(w.prefix + w.identifier + "|" + w.message, "Tarnwell:TEST:T_Three|" + message);
+  EXPECT_EQ(w.args, (std::vector<std::string>{"Warning", "Queue", "t1"}));
+  // A missing argument reads as empty and is marked as null.
+  brsvWarning(nullptr, "P:", 0x00630005, "Error", nullptr);
+  EXPECT_EQ(host::warnings().at(1).argIsNull, (std::vector<bool>{false, true, true}));
 }
 
 }  // namespace

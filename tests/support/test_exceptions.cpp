@@ -10,7 +10,6 @@
 #include "support/HostBridge.h"
 #include "support/HostInterface.h"
 #include "support/PMAssertion.h"
-#include "support/PMCorvaneError.h"
 #include "support/PMMallocError.h"
 
 namespace {
@@ -30,18 +29,16 @@ class Errors : public ::testing::Test {
     EXPECT_EQ(host::liveAllocations(), memory);
     host::reset();
   }
-  host::HostObject* blocks[10];
+  void* blocks[10];
   std::size_t memory = 0;
 };
 
 TEST_F(Errors, ObjectsAreKeptOnceAndCappedAtEight) {
   EXPECT_EQ(DesExcept(blocks[0], blocks[0], DES_AttrNotFound, "B0", "a").objectCount(), 1u);
-  void* objs[10];
-  for (int i = 0; i < 10; ++i) objs[i] = blocks[i];
-  DesExcept many(objs, 10, DES_AttrNotFound, "B", "a");
+  DesExcept many(blocks, 10, DES_AttrNotFound, "B", "a");
   ASSERT_EQ(many.objectCount(), 8u);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(many.object(i), blocks[i]);
-  EXPECT_EQ(DesExcept(objs, -3, DES_AttrNotFound).objectCount(), 0u);
+  EXPECT_EQ(DesExcept(blocks, -3, DES_AttrNotFound).objectCount(), 0u);
   EXPECT_EQ(DesExcept(static_cast<void*>(nullptr), DES_AttrNotFound).objectCount(), 0u);
 }
 
@@ -114,12 +111,14 @@ TEST_F(Errors, WarningsPassPrefixCodeAndArgumentsToTheHost) {
 
 TEST_F(Errors, AssertionReportsAreBoxedWithTheirConditionAndMessage) {
   const std::string rule = "-------------------------------------------------------------------------\n";
-  const std::string header = "\n" + rule + "                    Discrete Event Simulation Assertion                  \n" + rule;
+  const std::string header =
+      "\n" + rule + "                    Discrete Event Simulation Assertion                  \n" + rule;
   const std::string trace = "(stack trace not available in this host)\n";
   PMAssertion("calendar.cpp", 42, "count > 0", "heap is empty");
   PMAssertion("x.cpp", 7, nullptr, nullptr);  // forced: no message line
   EXPECT_EQ(host::consoleText(),
-            header + "\tAssertion Failed count > 0 at line 42 of file \"calendar.cpp\".\n\theap is empty\n\n\n" +
+            header + "\tAssertion Failed count > 0 at line 42 of file \"calendar.cpp\".\n" +
+                "\theap is empty\n\n\n" +
                 trace + header + "\tForced Assertion at line 7 of file \"x.cpp\".\n\n\n" + trace);
   host::clearConsole();
   pmForceAssertion("f.cpp", "a == b", 3, "mismatch");
@@ -153,8 +152,9 @@ TEST_F(Errors, MemoryErrorCarriesTheCatalogueMessageAndASharedDiagnostic) {
   ASSERT_NE(first, nullptr);
   EXPECT_STREQ(first->getMessageNonConst(), first->getMessage());
   EXPECT_STREQ(first->getMessage(),
-               "Memory allocation error. Storage blocks are holding too many entities. A possible solution is "
-               "to reduce the storage capacity of queues and servers or reduce the number of queues and servers.");
+               "Memory allocation error. Storage blocks are holding too many entities. A possible solution "
+               "is to reduce the storage capacity of queues and servers or reduce the number of queues and "
+               "servers.");
   brsvDiagnosticImpl* d = first->getBrErrMsg();
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(brsvDiagnosticCode(d), DES_MemoryAllocErr);
