@@ -110,7 +110,7 @@ TEST_P(TimeoutEngine, ATimeoutWithoutItsEntitysEventIsRefusedWithNothingChanged)
   lost->ResetTimeoutData();
   EXPECT_EQ(ErrorCode([&] { engine.ProcessTimeoutDataAddition(lost); }), DES_GenericInternalErr);
   Run(3.0);
-  EXPECT_EQ(queue->Tags(), std::vector<std::string>{"a"});
+  EXPECT_EQ(queue->fired, std::vector<std::string>{"a"});
 }
 
 // An entity destroyed, or kept for reuse (immutable types), takes its
@@ -124,7 +124,7 @@ TEST_P(TimeoutEngine, AnEntityThatEndsTakesItsTimeoutsOffTheCalendar) {
   Drop(doomed);
   EXPECT_EQ(engine.GetDesNextTime(0.0), 3.0);
   EXPECT_EQ(Run(3.0), kNever);
-  EXPECT_EQ(queue->Tags(), std::vector<std::string>{"z"});
+  EXPECT_EQ(queue->fired, std::vector<std::string>{"z"});
 
   EntityList* registry = engine.GetEntityList();
   RCPtr<EntityDef> type(new EntityDef(registry, "Part", nullptr, false, false, 1));

@@ -95,9 +95,9 @@ TEST_P(TimeoutEntity, ACopiedEntityDescribesTheScheduleWithoutFilingIt) {
   copy->SetTimeoutParentEvent(copyCarrier);
   copy->AddAllTimeoutsToTimeoutCollection();
   Run(2.0);
-  EXPECT_EQ(queue->Tags(), (std::vector<std::string>{"a", "a"}));
+  EXPECT_EQ(queue->fired, (std::vector<std::string>{"a", "a"}));
   ASSERT_EQ(queue->fired.size(), 2u);
-  EXPECT_NE(queue->fired[0].entityId, queue->fired[1].entityId);
+  EXPECT_NE(queue->firedEntities[0], queue->firedEntities[1]);
 }
 
 // Inserting copies skips tags the target has; copying over matches by tag:

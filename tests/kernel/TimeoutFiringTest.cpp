@@ -65,7 +65,7 @@ TEST_P(TimeoutFiring, WhatTheBlockHoldingTheEntityIsTold) {
   Run(5.0);
   EXPECT_TRUE(queue->fired.empty());
   ASSERT_EQ(server->fired.size(), 1u);
-  EXPECT_EQ(server->fired[0].entityId, entity->GetId());
+  EXPECT_EQ(server->firedEntities[0], entity->GetId());
   // Afterwards it is the entity's, reset, and can be cancelled harmlessly.
   EXPECT_EQ(entity->FindTimeout(queue, "renege", true), td);
   engine.ProcessTimeoutDataRemoval(td);
@@ -94,7 +94,7 @@ TEST_P(TimeoutFiring, TheBlockMayEndTheEntitysLife) {
   Run(1.0);
   Run(2.0);
   EXPECT_EQ(Run(8.0), kNever);
-  EXPECT_EQ(queue->Tags(), (std::vector<std::string>{"first", "bystander", "out"}));
+  EXPECT_EQ(queue->fired, (std::vector<std::string>{"first", "bystander", "out"}));
   EXPECT_TRUE(server->fired.empty());
   EXPECT_TRUE(NothingScheduled());
 }
@@ -121,7 +121,7 @@ TEST_P(TimeoutFiring, ABlockThatCannotReleaseTheEntityReportsByOption) {
   // The error left the calendars in order: the next timeout still fires.
   queue->onTimeout = nullptr;
   Run(4.0);
-  EXPECT_EQ(queue->Tags(), (std::vector<std::string>{"warn", "quiet", "error", "after"}));
+  EXPECT_EQ(queue->fired, (std::vector<std::string>{"warn", "quiet", "error", "after"}));
   EXPECT_TRUE(NothingScheduled());
 }
 

@@ -8,8 +8,7 @@
 
 namespace {
 
-// Records the ids of the entities that leave the model and destroys them
-// with their carriers (and their timeouts).
+// Records the ids of the entities leaving the model; destroys them.
 struct Sink {
   void Absorb(DesEvent* carrier, std::vector<std::string>& into) {
     into.push_back(carrier->GetEntity()->GetId());
@@ -52,8 +51,7 @@ class QueueBlock : public NodeInterface {
 // One entity at a time, for `service` time units; then to the sink.
 class ServerBlock : public NodeInterface {
  public:
-  ServerBlock(Des* engine, double service, QueueBlock* queue, Sink* sink)
-      : service(service), queue(queue), sink(sink) {
+  ServerBlock(Des* engine, double service, QueueBlock* queue, Sink* sink) : service(service), queue(queue), sink(sink) {
     SetDesInstance(engine);
   }
   void Take(DesEntity* entity) {

@@ -24,12 +24,6 @@ inline ::testing::internal::ParamGenerator<CalendarSetup> AllSetups() {
                            CalendarSetup{0, true}, CalendarSetup{1, true});
 }
 
-// What a block saw when it was told that a timeout fired.
-struct Fired {
-  std::string tag;
-  std::string entityId;
-};
-
 // A block that holds entities on events it keeps (the tests own those
 // events) and records every timeout it is told about; `onTimeout` may then
 // act like a real block (release, destroy, report).
@@ -39,17 +33,13 @@ class HoldingBlock : public NodeInterface {
   const char* GetBlkParentName() const override { return name.c_str(); }
   void* getObjProxy() override { return this; }
   bool ExecuteTimeoutEvent(DesEvent* e, TimeoutData* td) override {
-    fired.push_back(Fired{td->GetTag(), e->GetEntity() != nullptr ? e->GetEntity()->GetId() : ""});
+    fired.push_back(td->GetTag());
+    firedEntities.push_back(e->GetEntity() != nullptr ? e->GetEntity()->GetId() : "");
     return onTimeout ? onTimeout(e, td) : true;
-  }
-  std::vector<std::string> Tags() const {
-    std::vector<std::string> tags;
-    for (const Fired& f : fired) tags.push_back(f.tag);
-    return tags;
   }
 
   std::string name;
-  std::vector<Fired> fired;
+  std::vector<std::string> fired, firedEntities;  // tags and entity ids, as told
   std::function<bool(DesEvent*, TimeoutData*)> onTimeout;
 };
 

@@ -1,5 +1,5 @@
-// Entity timers: reading against the engine's clock, the already-started
-// warning, copies, and timers that cannot reach a clock.
+// Entity timers on their own (the entity tests start, read and reset them):
+// the already-started warning, copies, timers that cannot reach a clock.
 #include "entity/RCPtr.h"
 #include "kernel/TimerData.h"
 #include "tests/kernel/TimeoutTestSupport.h"
@@ -14,28 +14,6 @@ class TimerTest : public TimeoutEngineTest {
 };
 
 }  // namespace
-
-TEST_F(TimerTest, ElapsedTimeRunsFromTheLastStartEvenAfterAReset) {
-  RCPtr<TimerData> t = new TimerData("t1");
-  EXPECT_FALSE(t->GetIsSet());
-  At(2.0);
-  t->SetTimer(engine.GetTimeNow(), queue);
-  At(5.0);
-  EXPECT_EQ(t->GetLapsedTime(), 3.0);
-  EXPECT_TRUE(t->GetIsSet());
-  EXPECT_EQ(t->GetLapsedTimeAndReset(123.0), 3.0);
-  EXPECT_FALSE(t->GetIsSet());
-  // The flag is not consulted: the timer still measures from its start.
-  At(6.0);
-  EXPECT_EQ(t->GetLapsedTime(), 4.0);
-  t->ResetTimer(99.0);
-  EXPECT_EQ(t->GetStartTime(), 2.0);
-  // Restarting takes the new time and block.
-  t->SetTimer(6.0, server);
-  EXPECT_EQ(t->GetBlock(), server);
-  At(6.25);
-  EXPECT_EQ(t->GetLapsedTime(), 0.25);
-}
 
 TEST_F(TimerTest, AlreadyStartedIsAWarningThatChangesNothing) {
   RCPtr<TimerData> t = new TimerData("busy");
