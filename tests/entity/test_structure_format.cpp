@@ -1,14 +1,15 @@
-// Reading entity types from host structures: the accepted shapes, every
-// format error with its arguments, value conversion per attribute type,
-// nested entities and the nesting limit, and failures that leave nothing
-// behind.
+// Conversion between entities and host arrays: entity types read from host
+// structures (the accepted shapes, every format error with its arguments,
+// values per attribute type, nesting and its limit, failures that leave
+// nothing behind), and attributes, timers and timeouts written out as cell
+// arrays.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "entity/DesData.h"
 #include "tests/entity/EntityTestSupport.h"
-#include "tests/entity/MemoryChecks.h"
 
 namespace {
 
@@ -16,23 +17,10 @@ using namespace entity_test;
 
 class StructureFormatTest : public EngineFixture {
  protected:
-  // Reads `s` (destroyed afterwards) into a new entity of a fresh mutable
-  // type named `name`; the test owns the result.
-  DesEntity* Read(hvArray* s, const char* name = "T", bool isSub = false) {
-    RCPtr<EntityDef> type(new EntityDef(registry, name, nullptr, false, true, 1));
-    DesEntity* e = nullptr;
-    try {
-      e = new DesEntity(registry, type, s, isSub, 0, true);
-    } catch (...) {
-      hvDestroyArray(s);
-      throw;
-    }
-    hvDestroyArray(s);
-    made.push_back(e);
-    return e;
-  }
-  Thrown ReadFails(hvArray* s, const char* name = "T") {
-    return Catch([&] { Read(s, name); });
+  // Reads `s` into a new entity of a fresh mutable type; the test owns it.
+  DesEntity* ReadOwned(hvArray* s, const char* name = "T") {
+    made.push_back(Read(name, s));
+    return made.back();
   }
   void TearDown() override {
     for (DesEntity* e : made) delete e;
@@ -45,178 +33,129 @@ hvArray* StructWith(std::initializer_list<const char*> fields, std::size_t m = 1
   std::vector<const char*> names(fields);
   return hvCreateStructMatrix(m, 1, static_cast<int>(names.size()), names.data());
 }
-
-// ---------------------------------------------------------------- entity structure
-
-TEST_F(StructureFormatTest, EntityStructureErrors) {
-  Thrown t = ReadFails(Scalar(1));
-  EXPECT_EQ(t.code, DES_NotHvStructFormat);
-  EXPECT_EQ(t.args, (Args{"T"}));
-
-  t = ReadFails(StructWith({"Name", "Type", "Value"}, 2));
-  EXPECT_EQ(t.code, DES_InvalidHvArrayNumFields);
-  EXPECT_EQ(t.args, (Args{"T"}));
-  t = ReadFails(StructWith({"Name", "Type", "Value", "RO", "X"}));
-  EXPECT_EQ(t.code, DES_InvalidHvArrayNumFields);
-  t = ReadFails(StructWith({"Name", "Type"}));
-  EXPECT_EQ(t.code, DES_InvalidHvArrayNumFields);
-
-  hvArray* noValue = StructWith({"Name", "Type", "Other"});
-  t = ReadFails(noValue);
-  EXPECT_EQ(t.code, DES_MissingHvArrayFieldName);
-  EXPECT_EQ(t.args, (Args{"Entity", "T", "Value"}));
-
-  hvArray* roNumber = Entity("T", Empty(), "x");
-  hvSetField(roNumber, 0, "RO", Scalar(1));
-  t = ReadFails(roNumber);
-  EXPECT_EQ(t.code, DES_MissingHvArrayFieldName);
-  EXPECT_EQ(t.args, (Args{"DesEntity/Attribute", "T", "RO"}));
-
-  // A text "RO" is accepted and changes nothing.
-  DesEntity* e = Read(Entity("T", Empty(), "true"));
-  EXPECT_FALSE(e->GetReadOnly());
+hvArray* With(hvArray* s, const char* field, hvArray* value) {
+  hvSetField(s, 0, field, value);
+  return s;
 }
+hvArray* Text(const char* text) { return hvCreateString(text); }
 
-TEST_F(StructureFormatTest, EmptyListsMakeNoAttributes) {
-  EXPECT_TRUE(Read(Entity("T", Empty()))->GetAttributeSet().empty());
-  EXPECT_TRUE(Read(Entity("T", hvCreateCellMatrix(0, 0)))->GetAttributeSet().empty());
-  EXPECT_TRUE(Read(Entity("T", StructWith({"Name", "Type", "Value"}, 0)))
-                  ->GetAttributeSet()
-                  .empty());
-  Thrown t = ReadFails(Entity("T", Scalar(1)));
-  EXPECT_EQ(t.code, DES_NotHvStructFormat);
-  EXPECT_EQ(t.args, (Args{"T"}));
-  t = ReadFails(Entity("T", hvCreateString("abc")));
-  EXPECT_EQ(t.code, DES_NotHvStructFormat);
-}
-
-TEST_F(StructureFormatTest, TheNameComesFromTheStructureWhenTheTypeHasNone) {
-  DesEntity* e = Read(Entity("Widget", Empty()), "");
-  EXPECT_EQ(e->GetName(), "Widget");
-}
-
-// ---------------------------------------------------------------- attribute lists
-
-TEST_F(StructureFormatTest, AttributeListErrors) {
+TEST_F(StructureFormatTest, EveryFormatErrorWithItsArguments) {
   const char* six[] = {"Name", "Type", "Value", "isMutable", "RO", "X"};
-  hvArray* wide = hvCreateStructMatrix(1, 1, 6, six);
-  Thrown t = ReadFails(Entity("T", wide));
-  EXPECT_EQ(t.code, DES_InvalidHvArrayNumFields);
-  EXPECT_EQ(t.args, (Args{"T"}));
-
-  hvArray* typeNumber = List({{"a", "int", Scalar(1)}});
-  hvSetField(typeNumber, 0, "Type", Scalar(0));
-  t = ReadFails(Entity("T", typeNumber));
-  EXPECT_EQ(t.code, DES_MissingHvArrayFieldName);
-  EXPECT_EQ(t.args, (Args{"DesEntity/Attribute", "T", "Type"}));
-
-  hvArray* noName = StructWith({"Nom", "Type", "Value"});
-  hvSetField(noName, 0, "Type", hvCreateString("int"));
-  t = ReadFails(Entity("T", noName));
-  EXPECT_EQ(t.args, (Args{"DesEntity/Attribute", "T", "Name"}));
-
-  hvArray* noValue = StructWith({"Name", "Type", "Val"});
-  hvSetField(noValue, 0, "Name", hvCreateString("a"));
-  hvSetField(noValue, 0, "Type", hvCreateString("int"));
-  t = ReadFails(Entity("T", noValue));
-  EXPECT_EQ(t.code, DES_MissingAttrFieldName);
-  EXPECT_EQ(t.args, (Args{"a", "T", "Value"}));
-
-  t = ReadFails(Entity("T", List({{"a", "int", Scalar(1)}, {"a", "double", Scalar(2)}})));
-  EXPECT_EQ(t.code, DES_DuplicateAttribNameInEntity);
-  EXPECT_EQ(t.args, (Args{"a"}));
-  t = ReadFails(Entity("T", List({{"M", "Entity", Entity("M", Empty())},
-                                  {"M", "Entity", Entity("M", Empty())}})));
-  EXPECT_EQ(t.code, DES_DuplicateAttribNameInEntity);
-  EXPECT_EQ(t.args, (Args{"M"}));
-
-  t = ReadFails(Entity("T", List({{"a", "Int", Scalar(1)}})));
-  EXPECT_EQ(t.code, DES_IllegalBlockTypeName);
-  EXPECT_EQ(t.args, (Args{"a", "-1"}));
-
-  t = ReadFails(Entity("T", List({{"a", "int", hvCreateString("x")}})));
-  EXPECT_EQ(t.code, DES_InvalidHvArrayFieldName);
-  EXPECT_EQ(t.args, (Args{"Attribute", "a", "Value"}));
-  t = ReadFails(Entity("T", List({{"a", "double", Empty()}})));
-  EXPECT_EQ(t.code, DES_InvalidHvArrayFieldName);
+  const struct {
+    hvArray* s;
+    uint32_t code;
+    Args args;
+  } rows[] = {
+      {Scalar(1), DES_NotHvStructFormat, {"T"}},
+      {StructWith({"Name", "Type", "Value"}, 2), DES_InvalidHvArrayNumFields, {"T"}},
+      {StructWith({"Name", "Type", "Value", "RO", "X"}), DES_InvalidHvArrayNumFields, {"T"}},
+      {StructWith({"Name", "Type"}), DES_InvalidHvArrayNumFields, {"T"}},
+      {StructWith({"Name", "Type", "Other"}), DES_MissingHvArrayFieldName,
+       {"Entity", "T", "Value"}},
+      {With(Entity("T", Empty(), "x"), "RO", Scalar(1)), DES_MissingHvArrayFieldName,
+       {"DesEntity/Attribute", "T", "RO"}},
+      // The attribute list.
+      {Entity("T", Scalar(1)), DES_NotHvStructFormat, {"T"}},
+      {Entity("T", Text("abc")), DES_NotHvStructFormat, {"T"}},
+      {Entity("T", hvCreateStructMatrix(1, 1, 6, six)), DES_InvalidHvArrayNumFields, {"T"}},
+      {Entity("T", With(List({{"a", "int", Scalar(1)}}), "Type", Scalar(0))),
+       DES_MissingHvArrayFieldName, {"DesEntity/Attribute", "T", "Type"}},
+      {Entity("T", With(StructWith({"Nom", "Type", "Value"}), "Type", Text("int"))),
+       DES_MissingHvArrayFieldName, {"DesEntity/Attribute", "T", "Name"}},
+      {Entity("T", With(With(StructWith({"Name", "Type", "Val"}), "Name", Text("a")), "Type",
+                        Text("int"))),
+       DES_MissingAttrFieldName, {"a", "T", "Value"}},
+      {Entity("T", List({{"a", "int", Scalar(1)}, {"a", "double", Scalar(2)}})),
+       DES_DuplicateAttribNameInEntity, {"a"}},
+      {Entity("T", List({{"M", "Entity", Entity("M", Empty())},
+                         {"M", "Entity", Entity("M", Empty())}})),
+       DES_DuplicateAttribNameInEntity, {"M"}},
+      // Types: the six names as written, or anything beginning with "Entity".
+      {Entity("T", List({{"a", "Int", Scalar(1)}})), DES_IllegalBlockTypeName, {"a", "-1"}},
+      {Entity("T", List({{"c", "entity", Entity("c", Empty())}})), DES_IllegalBlockTypeName,
+       {"c", "-1"}},
+      {Entity("T", List({{"a", "int", Text("x")}})), DES_InvalidHvArrayFieldName,
+       {"Attribute", "a", "Value"}},
+      {Entity("T", List({{"a", "double", Empty()}})), DES_InvalidHvArrayFieldName,
+       {"Attribute", "a", "Value"}},
+  };
+  for (const auto& r : rows) {
+    const Thrown t = Catch([&] { ReadOwned(r.s); });
+    EXPECT_EQ(t.code, r.code) << "row " << &r - rows;
+    EXPECT_EQ(t.args, r.args) << "row " << &r - rows;
+  }
+  EXPECT_TRUE(made.empty());
 }
 
-TEST_F(StructureFormatTest, EntityTypesBeginWithEntityInCapitals) {
-  DesEntity* e = Read(Entity("T", List({{"A", "Entity", Entity("A", Empty())},
-                                        {"B", "EntityOfSorts", Entity("B", Empty())}})));
+TEST_F(StructureFormatTest, AcceptedShapes) {
+  for (hvArray* empty :
+       {Empty(), hvCreateCellMatrix(0, 0), StructWith({"Name", "Type", "Value"}, 0)})
+    EXPECT_TRUE(ReadOwned(Entity("T", empty))->GetAttributeSet().empty());
+  EXPECT_EQ(ReadOwned(Entity("Widget", Empty()), "")->GetName(), "Widget")
+      << "the name comes from the structure when the type has none";
+  EXPECT_FALSE(ReadOwned(Entity("T", Empty(), "true"))->GetReadOnly())
+      << "a text \"RO\" is accepted and changes nothing";
+  DesEntity* e = ReadOwned(Entity("T", List({{"A", "Entity", Entity("A", Empty())},
+                                             {"B", "EntityOfSorts", Entity("B", Empty())}})));
   EXPECT_EQ(e->GetEntitySet()->size(), 2u);
-  EXPECT_EQ(e->GetHasSubEntity(), 0u);  // members read from a structure: not a composite
+  EXPECT_EQ(e->GetHasSubEntity(), 0u) << "members read from a structure: not a composite";
   EXPECT_NE(e->FindEntity("A"), nullptr);
   EXPECT_NE(e->FindEntity("B"), nullptr);
-  Thrown t = ReadFails(Entity("T", List({{"c", "entity", Entity("c", Empty())}})));
-  EXPECT_EQ(t.code, DES_IllegalBlockTypeName);
-  EXPECT_EQ(t.args, (Args{"c", "-1"}));
 }
 
 TEST_F(StructureFormatTest, TrueIsTrueInAnyCaseAndNothingElseIs) {
-  DesEntity* e = Read(Entity(
+  DesEntity* e = ReadOwned(Entity(
       "T", List({{"M1", "Entity", Entity("M1", Empty()), "TRUE", "tRuE"},
                  {"M2", "Entity", Entity("M2", Empty()), "yes", "1"},
                  {"a", "int", Scalar(1), "false", "True"},
                  {"b", "int", Scalar(1), "true", "truer"}},
                 5)));
-  EXPECT_TRUE(e->FindEntity("M1")->GetMutable());
-  EXPECT_TRUE(e->FindEntity("M1")->GetReadOnly());
-  EXPECT_FALSE(e->FindEntity("M2")->GetMutable());
-  EXPECT_FALSE(e->FindEntity("M2")->GetReadOnly());
-  EXPECT_TRUE(e->FindAttrDefClass(block, "a", false)->GetReadOnly());
-  EXPECT_FALSE(e->FindAttrDefClass(block, "b", false)->GetReadOnly());
-
+  EXPECT_EQ((std::vector<bool>{e->FindEntity("M1")->GetMutable(), e->FindEntity("M1")->GetReadOnly(),
+                               e->FindEntity("M2")->GetMutable(), e->FindEntity("M2")->GetReadOnly(),
+                               e->FindAttrDefClass(block, "a", false)->GetReadOnly(),
+                               e->FindAttrDefClass(block, "b", false)->GetReadOnly()}),
+            (std::vector<bool>{true, true, false, false, true, false}));
   // With four fields "isMutable" counts and nothing is read-only.
-  DesEntity* four = Read(Entity(
-      "T", List({{"M", "Entity", Entity("M", Empty()), "True", "true"}}, 4)));
+  DesEntity* four =
+      ReadOwned(Entity("T", List({{"M", "Entity", Entity("M", Empty()), "True", "true"}}, 4)));
   EXPECT_TRUE(four->FindEntity("M")->GetMutable());
   EXPECT_FALSE(four->FindEntity("M")->GetReadOnly());
 }
 
-// ---------------------------------------------------------------- values
-
 TEST_F(StructureFormatTest, ValuesConvertPerType) {
-  hvArray* host = Row({7, 8});
-  DesEntity* e = Read(Entity("T", List({{"up", "int", Scalar(2.7)},
-                                        {"down", "int", Scalar(-2.7)},
-                                        {"d", "double", Row({1.5, 9})},
-                                        {"s", "string", hvCreateString("hello")},
-                                        {"row", "DesData", Row({1, 2, 3, 4, 5})},
-                                        {"col", "DesData", Row({1, 2, 3}, 3)},
-                                        {"mat", "DesData", Row({1, 2, 3, 4, 5, 6}, 2)},
-                                        {"h", "hvArray *", host}})));
-  EXPECT_EQ(Number(e, "up"), 2.0);
-  EXPECT_EQ(Number(e, "down"), -2.0);
-  EXPECT_EQ(Number(e, "d"), 1.5);
+  DesEntity* e = ReadOwned(Entity("T", List({{"up", "int", Scalar(2.7)},
+                                             {"down", "int", Scalar(-2.7)},
+                                             {"d", "double", Row({1.5, 9})},
+                                             {"s", "string", Text("hello")},
+                                             {"row", "DesData", Row({1, 2, 3, 4, 5})},
+                                             {"col", "DesData", Row({1, 2, 3}, 3)},
+                                             {"mat", "DesData", Row({1, 2, 3, 4, 5, 6}, 2)},
+                                             {"h", "hvArray *", Row({7, 8})}})));
+  EXPECT_EQ((std::vector<double>{Number(e, "up"), Number(e, "down"), Number(e, "d")}),
+            (std::vector<double>{2, -2, 1.5}));
   std::string s;
   e->FindAttrClass(block, "s")->GetData(s);
   EXPECT_EQ(s, "hello");
-
-  const DesDataInfo* row = e->FindAttrDefClass(block, "row", false)->GetDataInfo();
-  EXPECT_EQ(row->GetNumDims(), 1);
-  EXPECT_EQ(row->GetWidth(), 5);
-  EXPECT_EQ(row->GetDim(0), 5);
-  const DesDataInfo* col = e->FindAttrDefClass(block, "col", false)->GetDataInfo();
-  EXPECT_EQ(col->GetNumDims(), 1);
-  EXPECT_EQ(col->GetDim(0), 3);
-  const DesDataInfo* mat = e->FindAttrDefClass(block, "mat", false)->GetDataInfo();
-  EXPECT_EQ(mat->GetNumDims(), 2);
-  EXPECT_EQ(mat->GetDim(0), 2);
-  EXPECT_EQ(mat->GetDim(1), 3);
+  // Rows and columns become one-dimensional vectors.
+  auto dims = [&](const char* name) {
+    const DesDataInfo* info = e->FindAttrDefClass(block, name, false)->GetDataInfo();
+    std::vector<int> out = {info->GetWidth()};
+    for (int i = 0; i < info->GetNumDims(); ++i) out.push_back(info->GetDim(i));
+    return out;
+  };
+  EXPECT_EQ(dims("row"), (std::vector<int>{5, 5}));
+  EXPECT_EQ(dims("col"), (std::vector<int>{3, 3}));
+  EXPECT_EQ(dims("mat"), (std::vector<int>{6, 2, 3}));
   DesData v;
   e->FindAttrClass(block, "mat")->GetData(v);
-  EXPECT_EQ(v[5], 6.0);
+  EXPECT_EQ(Numbers(v), (std::vector<double>{1, 2, 3, 4, 5, 6}));
   EXPECT_TRUE(e->HasAttribute(block, "h"));
 }
 
-// ---------------------------------------------------------------- nesting
-
-// Nine entities, each inside the previous one's attribute list, each with
-// an attribute "a<depth>".
+// Levels 1 to 9, each inside the previous one's attribute list, each with an
+// attribute "a<depth>".
 hvArray* Nested(int depth, int levels) {
-  const std::string name = "L" + std::to_string(depth);
-  const std::string attr = "a" + std::to_string(depth);
+  const std::string name = "L" + std::to_string(depth), attr = "a" + std::to_string(depth);
   if (depth == levels) return Entity(name.c_str(), List({{attr, "double", Scalar(depth)}}));
   const std::string inner = "L" + std::to_string(depth + 1);
   return Entity(name.c_str(), List({{attr, "double", Scalar(depth)},
@@ -224,68 +163,114 @@ hvArray* Nested(int depth, int levels) {
 }
 
 TEST_F(StructureFormatTest, EightLevelsAreReadAndTheNinthIsNot) {
-  DesEntity* top = Read(Nested(1, 9), "L1");
-  DesEntity* at = top;
+  DesEntity* at = ReadOwned(Nested(1, 9), "L1");
   for (int depth = 1; depth <= 9; ++depth) {
     ASSERT_NE(at, nullptr) << depth;
-    const std::string attr = "a" + std::to_string(depth);
-    EXPECT_EQ(at->HasAttribute(block, attr.c_str()), depth <= 8) << depth;
-    if (depth == 9) break;
-    const std::string inner = "L" + std::to_string(depth + 1);
+    EXPECT_EQ(at->HasAttribute(block, ("a" + std::to_string(depth)).c_str()), depth <= 8) << depth;
     DesEntity* next = nullptr;
     for (DesEntity* m : *at->GetEntitySet())
-      if (m->GetName() == inner) next = m;
-    at = next;
+      if (m->GetName() == "L" + std::to_string(depth + 1)) next = m;
+    at = depth < 9 ? next : nullptr;
   }
   EXPECT_EQ(DesEntity::genLevel, 0u);
-  // The next top-level entity reads normally.
-  DesEntity* again = Read(Entity("T", List({{"x", "int", Scalar(1)}})));
-  EXPECT_TRUE(again->HasAttribute(block, "x"));
+  EXPECT_TRUE(ReadOwned(Entity("T", List({{"x", "int", Scalar(1)}})))->HasAttribute(block, "x"))
+      << "the next top-level entity reads normally";
 }
 
-// ---------------------------------------------------------------- failures
-
-TEST_F(StructureFormatTest, AFailedReadLeavesNothingBehind) {
-  auto structure = [] {
+TEST_F(StructureFormatTest, AFailedReadLeavesNothingBehindAndTheRegistryUsable) {
+  auto structure = [](const char* lastType) {
     return Entity("T", List({{"ok", "DesData", Row({1, 2})},
                              {"M", "Entity", Entity("M", List({{"k", "int", Scalar(1)}}))},
-                             {"bad", "nonsense", Scalar(1)}}));
+                             {"bad", lastType, Scalar(1)}}));
   };
-  // Warm the pools with a successful read of the same shape.
-  hvArray* good = structure();
-  hvSetField(hvGetField(good, 0, "Value"), 2, "Type", hvCreateString("int"));
-  delete Read(good);
-  made.clear();
-
+  delete Read("T", structure("int"));  // warms the pools
   const std::size_t arrays = host::liveArrays();
   HostMemoryMark mark(true);
-  Thrown t = ReadFails(structure());
-  EXPECT_EQ(t.code, DES_IllegalBlockTypeName);
+  EXPECT_EQ(Catch([&] { ReadOwned(structure("nonsense")); }).code, DES_IllegalBlockTypeName);
   EXPECT_EQ(mark.Growth(), 0);
   EXPECT_EQ(host::liveArrays(), arrays);
   EXPECT_EQ(DesEntity::genLevel, 0u);
-  // The registry is still usable.
+
+  // Running out of memory at any point of a read.
+  auto read = [&] {
+    delete Read("T", Entity("T", List({{"v", "DesData", Row({1, 2, 3})},
+                                       {"s", "string", Text("text")},
+                                       {"M", "Entity", Entity("M", List({{"k", "int", Scalar(1)}}))}},
+                                      4)));
+  };
+  read();
+  EXPECT_GT(SweepAllocationFailures(read, [&] { EXPECT_EQ(host::liveArrays(), arrays); }), 0u);
   EXPECT_EQ(Number(Clone("DefaultEntity"), "Priority"), 10.0);
-  EXPECT_TRUE(Read(Entity("T", List({{"x", "int", Scalar(1)}})))->HasAttribute(block, "x"));
+  EXPECT_TRUE(ReadOwned(Entity("T", List({{"x", "int", Scalar(1)}})))->HasAttribute(block, "x"));
 }
 
-TEST_F(StructureFormatTest, RunningOutOfMemoryWhileReadingLeavesNothingBehind) {
-  auto read = [&] {
-    hvArray* s = Entity("T", List({{"v", "DesData", Row({1, 2, 3})},
-                                   {"s", "string", hvCreateString("text")},
-                                   {"M", "Entity", Entity("M", List({{"k", "int", Scalar(1)}}))}},
-                                  4));
-    DesEntity* e = Read(s);
-    made.pop_back();
-    delete e;
-  };
-  read();  // warm the pools
+// ---------------------------------------------------------------- output
+
+class EntityOutputTest : public EngineFixture {
+ protected:
+  void SetUp() override {
+    EngineFixture::SetUp();
+    Define("Job", List({{"a", "int", Scalar(3)}, {"b", "DesData", Row({1, 2})},
+                        {"c", "string", Text("x")}}),
+           true);
+    job = Clone("Job");
+  }
+  // The cells column by column (texts, numbers, "-" for an empty cell),
+  // then the shape.
+  static std::vector<std::string> Cells(hvArray* out) {
+    std::vector<std::string> cells;
+    for (std::size_t i = 0; i < hvGetNumberOfElements(out); ++i) {
+      const hvArray* c = hvGetCell(out, i);
+      char text[64] = "-";
+      if (c != nullptr && hvGetClassID(c) == hvCHAR_CLASS) {
+        hvGetString(c, text, sizeof text);
+      } else if (c != nullptr) {
+        text[0] = 0;
+        for (std::size_t k = 0, n = 0; k < hvGetNumberOfElements(c); ++k)
+          n += std::snprintf(text + n, sizeof text - n, k ? " %g" : "%g", hvGetPr(c)[k]);
+      }
+      cells.push_back(text);
+    }
+    cells.push_back(std::to_string(hvGetM(out)) + "x" + std::to_string(hvGetN(out)));
+    hvDestroyArray(out);
+    return cells;
+  }
+  DesEntity* job = nullptr;
+};
+
+TEST_F(EntityOutputTest, AttributesAndTimersAreNamesOverValues) {
+  job->FindAttrClass(block, "c")->SetExists(false);  // its column stays empty
+  EXPECT_EQ(Cells(job->GetAttributeDataAsHvArray()),
+            (std::vector<std::string>{"a", "3", "b", "1 2", "-", "-", "2x3"}));
+  DesEntity* blank = registry->CreateBlankTempEntity("Job", false);
+  owned.push_back(blank);
+  EXPECT_EQ(Cells(blank->GetAttributeDataAsHvArray()), (std::vector<std::string>{"2x0"}));
+  EXPECT_EQ(Cells(job->GetTimeoutDataAsHvArray()), (std::vector<std::string>{"3x0"}));
+
+  job->FindOrCreateTimer(block, "t1")->SetTimer(1.0, block);
+  job->FindOrCreateTimer(block, "t2")->SetTimer(2.5, block);
+  engine->SetTimeNow(4.0);
+  EXPECT_EQ(Cells(job->GetTimerDataAsHvArray()),
+            (std::vector<std::string>{"t1", "3", "t2", "1.5", "2x2"}));
+  // A timer never started fails the whole output, without leaks.
+  job->FindOrCreateTimer(block, "t3");
   const std::size_t arrays = host::liveArrays();
-  const std::size_t runs = SweepAllocationFailures(read, [&] {
-    EXPECT_EQ(host::liveArrays(), arrays);
-  });
-  EXPECT_GT(runs, 0u);
-  EXPECT_EQ(Number(Clone("DefaultEntity"), "Count"), 0.0);
+  EXPECT_EQ(Catch([&] { job->GetTimerDataAsHvArray(); }).code, DES_GenericInternalErr);
+  EXPECT_EQ(host::liveArrays(), arrays);
+}
+
+TEST_F(EntityOutputTest, AHostWithoutArraysGetsTheMemoryErrorAndKeepsNothing) {
+  const std::size_t arrays = host::liveArrays();
+  std::size_t n = 1;
+  for (;; ++n) {
+    host::failArrayCreationsFrom(n);
+    const Thrown t = Catch([&] { hvDestroyArray(job->GetAttributeDataAsHvArray()); });
+    host::failArrayCreationsFrom(0);
+    if (t.code == 0 || n > 8) break;
+    EXPECT_EQ(t.code, DES_MemoryAllocErr) << n;
+    EXPECT_EQ(host::liveArrays(), arrays) << n;
+  }
+  EXPECT_GT(n, 1u);
 }
 
 }  // namespace
