@@ -35,6 +35,7 @@ class Bridge : public ::testing::Test {
     try {
       f();
     } catch (PMCorvaneError* e) {
+      EXPECT_EQ(e->getErrCode(), CV_FunctionCallError);
       std::string got = std::string(e->getString(0)) + "|" + e->getString(1);
       delete e;
       return got;
