@@ -6,10 +6,8 @@ template <class C>
 class CalendarCancel : public CalendarTest<C> {};
 TYPED_TEST_SUITE(CalendarCancel, CalendarTypes, CalendarTypeNames);
 
-// Cancelling from the future store and from the current set (b, promoted
-// with a, cancelled while a runs); then cancelling twice, after execution,
-// before ever adding, or through a calendar the event is not on changes
-// nothing: the stale heapIndex must not be trusted.
+// Cancelling from either place; cancelling what is not waiting (twice, run,
+// never added, on another calendar) changes nothing: heapIndex is stale.
 TYPED_TEST(CalendarCancel, CancellingWaitingAndOtherEvents) {
   std::vector<DesEvent*> kept;
   for (int i = 0; i < 20; ++i) kept.push_back(this->Add(5.0 + i % 4, i % 3));
@@ -39,7 +37,6 @@ TYPED_TEST(CalendarCancel, CancellingWaitingAndOtherEvents) {
   EXPECT_EQ(this->Waiting(), kept.size());
   for (DesEvent* e : kept) EXPECT_TRUE(this->calendar->IsWaiting(e));
   EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
-  // A cancelled event can be scheduled again.
   early->SetTime(4.0);
   this->calendar->AddEvtWithoutLogging(early);
   this->Run(4.0);
@@ -86,7 +83,6 @@ TYPED_TEST(CalendarCancel, LimitsOfSimultaneousEvents) {
   ThrownError t = CatchError([&] { limited.AddEvt(fourth); });
   EXPECT_EQ(t.code, DES_MaxEventsAtTimeStep);
   EXPECT_EQ(t.args, std::vector<std::string>({"3", "2.500000"}));
-  // The event that broke the limit is in the calendar.
   EXPECT_TRUE(limited.IsWaiting(fourth));
   limited.ExecuteEvents(2.5, true);
   EXPECT_EQ(this->Executed().size(), 4u);
@@ -98,13 +94,12 @@ TYPED_TEST(CalendarCancel, LimitsOfSimultaneousEvents) {
   limited.AddEvtWithoutLogging(this->Make(2.5, 0));
   EXPECT_EQ(limited.GetEventsAtTimeStep(), 3u);
 
-  // Internal events: the first at a time starts the count at 0, so 100001
-  // share one time before the next one breaks the limit.
+  // Internal events: the first at a time counts 0, so 100001 share a time.
   for (int i = 0; i < 100001; ++i) this->calendar->AddIntEvt(this->Make(1.0, 0));
   t = CatchError([&] { this->calendar->AddIntEvt(this->Make(1.0, 0)); });
   EXPECT_EQ(t.code, DES_MaxEventsAtTimeStep);
   EXPECT_EQ(t.args, std::vector<std::string>({"100000", "1.000000"}));
-  // The list was appended to before the check; a new time starts a new count.
+  // Appended before the check; a new time starts a new count.
   EXPECT_EQ(this->calendar->GetInternalEventCount(), 100002u);
   for (int i = 0; i < 60000; ++i) this->calendar->AddIntEvt(this->Make(3.0, 0));
   this->Run(3.0);

@@ -45,8 +45,7 @@ TYPED_TEST(CalendarOrder, ToleranceAndRestamping) {
   // With it, the event is promoted and re-stamped with the step's time.
   this->Run(1.0);
   EXPECT_EQ(second->GetTime(), 1.0);
-  // Added within tolerance of the current time, or in the past: due now,
-  // the first keeping its own time.
+  // Within tolerance of now, or in the past: due now, e keeping its time.
   this->Run(2.0);
   const double near = 2.0 * (1.0 + 1e-15);
   DesEvent* e = this->Add(near, 0);
@@ -58,8 +57,7 @@ TYPED_TEST(CalendarOrder, ToleranceAndRestamping) {
   EXPECT_EQ(e->GetTime(), near);
 }
 
-// Events added while a step runs join it in order; internal events run
-// first, in arrival order, also those added by a running internal event.
+// Events added during a step join it; internal events run first, in arrival order.
 TYPED_TEST(CalendarOrder, EventsAddedDuringAStepAndInternalEvents) {
   DesEvent* later = this->Add(3.0, 5);
   DesEvent* trigger = this->Add(3.0, 1);
@@ -110,8 +108,8 @@ TYPED_TEST(CalendarOrder, SystemPrioritiesRunFirstAndAreNeverDrawn) {
   EXPECT_EQ(std::set<DesEvent*>(run.begin() + 12, run.end()), std::set<DesEvent*>(normal.begin(), normal.end()));
 }
 
-// A stop request drops (destroys) the rest of the step; the temporary copy
-// of the executing event exists only while a non-temporary event runs.
+// A stop destroys the rest of the step; the executing event's temporary
+// copy exists only while a non-temporary event runs.
 TYPED_TEST(CalendarOrder, StopRequestAndTheCopyOfTheExecutingEvent) {
   this->calendar->InitCalendarLoggers();
   int destroyed = 0;
@@ -141,7 +139,9 @@ TYPED_TEST(CalendarOrder, StopRequestAndTheCopyOfTheExecutingEvent) {
   this->engine.SetStopRequestedByDebugger(false);
 }
 
-TYPED_TEST(CalendarOrder, HandlerExceptionLeavesTheRestOfTheCalendar) {
+// A handler's exception leaves the rest of the calendar as it was;
+// termination destroys only future events (due ones are the blocks').
+TYPED_TEST(CalendarOrder, HandlerExceptionAndTermination) {
   DesEvent* thrower = this->Add(1.0, 0);
   DesEvent* next = this->Add(1.0, 1);
   DesEvent* future = this->Add(5.0, 0);
@@ -155,11 +155,9 @@ TYPED_TEST(CalendarOrder, HandlerExceptionLeavesTheRestOfTheCalendar) {
   EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
   this->Run(1.0);
   EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({thrower, next}));
-}
 
-TYPED_TEST(CalendarOrder, TerminateDestroysOnlyFutureEvents) {
   int destroyed = 0;
-  this->Run(1.0);
+  this->calendar->DeleteEvt(future);
   std::unique_ptr<CountingEvent> due(new CountingEvent(1.0, 0, this->block, &destroyed));
   for (double t : {1.0, 3.0, 2.0}) this->calendar->AddEvt(t == 1.0 ? due.get() : new CountingEvent(t, 0, this->block, &destroyed));
   std::exchange(this->calendar, nullptr)->TerminateCalendar();

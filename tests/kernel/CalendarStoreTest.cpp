@@ -23,8 +23,7 @@ TYPED_TEST_SUITE(CalendarStore, CalendarTypes, CalendarTypeNames);
 
 namespace {
 
-// What the calendar should do, computed the slow and obvious way with the
-// same order: waiting events in plain vectors, the next one found by search.
+// What the calendar should do, the slow and obvious way.
 class ReferenceCalendar {
  public:
   ReferenceCalendar(bool randomized, uint32_t seed) : randomized(randomized) { generator.Seed(seed); }
@@ -84,10 +83,8 @@ TYPED_TEST(CalendarStore, IndexedHeapGrowsPastItsFirstArray) {
   for (std::size_t i = 1; i < 1025; ++i) EXPECT_GE(this->Executed()[i]->GetTime(), this->Executed()[i - 1]->GetTime());
 }
 
-// One seeded mix per calendar type, heavy on equal times and priorities,
-// with handlers that schedule and cancel while the step runs. Every event
-// that runs must be the one the reference model picks, so all storage types
-// of one handling type produce the same sequence.
+// A seeded mix, heavy on ties, with handlers that schedule and cancel; each
+// event run must be the one the reference model picks.
 template <class C>
 std::vector<int> RunSeededMix(Des* engine, RecordingBlock* block, uint32_t scriptSeed,
                               uint32_t calendarSeed, int* mismatches) {
@@ -146,8 +143,7 @@ TYPED_TEST(CalendarStore, SeededMixMatchesTheReferenceModel) {
   int mismatches = 0;
   std::vector<int> first = RunSeededMix<TypeParam>(&this->engine, this->block, 2024, 11, &mismatches);
   EXPECT_GT(first.size(), 1000u);
-  // A second run with the same seeds gives the same order, and every node
-  // goes back to the host with its calendar (the event pool is warm).
+  // Same seeds, same order; every node goes back to the host (pool warm).
   const std::size_t liveBefore = host::liveAllocations();
   EXPECT_EQ(RunSeededMix<TypeParam>(&this->engine, this->block, 2024, 11, &mismatches), first);
   EXPECT_EQ(mismatches, 0);
@@ -158,9 +154,8 @@ TYPED_TEST(CalendarStore, SeededMixMatchesTheReferenceModel) {
   EXPECT_EQ(byHandling.emplace(static_cast<int>(TypeParam::kHandling), first).first->second, first);
 }
 
-// Memory failures adding to the current set (with no node in stock and
-// beyond the stock) and growing the store: the refused event is not
-// waiting, the rest run.
+// Memory failures in the current set (no node in stock, beyond the stock)
+// and the growing store refuse only the event being added.
 TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
   this->Run(1.0);
   DesEvent* first = this->Make(1.0, 0);
@@ -191,8 +186,7 @@ TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
   EXPECT_EQ(this->Executed().back(), extra);
 }
 
-// Two events due together go through the current set, whose first node
-// needs memory.
+// Two events due together need the current set's first node.
 TYPED_TEST(CalendarStore, FailedPromotionKeepsTheEventWaiting) {
   DesEvent* a = this->Add(2.0, 0);
   DesEvent* a2 = this->Add(2.0, 0);
@@ -207,9 +201,8 @@ TYPED_TEST(CalendarStore, FailedPromotionKeepsTheEventWaiting) {
   EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({a, a2, b}));
 }
 
-// An event due alone skips the current set: with deterministic handling on
-// the engine's store it needs no memory at all, and either way it runs (and
-// is re-stamped) exactly as it would through the set.
+// An event due alone skips the current set (deterministic indexed heap: no
+// memory at all) and runs, re-stamped, as it would through the set.
 TYPED_TEST(CalendarStore, AnEventDueAloneRunsLikeAnyOther) {
   DesEvent* a = this->Add(2.0 - 1e-15, 0);
   DesEvent* b = this->Add(3.0, 0);

@@ -24,8 +24,7 @@ TEST(EngineLifecycle, EnginesShareThePools) {
   EXPECT_EQ(a.executed, std::vector<DesEvent*>({ea.get()}));
   EXPECT_TRUE(b.executed.empty());
   ea.reset();
-  // The second engine's termination destroys its waiting event and leaves
-  // the pools to the first.
+  // The second engine's end destroys its event, leaving the pools.
   second.Terminate();
   second.Terminate();
   EXPECT_EQ(Des::number_of_instances, 1u);
@@ -37,8 +36,7 @@ TEST(EngineLifecycle, EnginesShareThePools) {
 
 class Engine : public EngineTest {};
 
-// The factories make all eight calendars and nothing else; StartCalendar
-// makes an indexed heap of the asked handling type.
+// The factories make all eight calendars; StartCalendar an indexed heap.
 TEST_F(Engine, CalendarsTheFactoriesAndStartCalendarMake) {
   for (int s = 0; s < 4; ++s) {
     for (EventCalendarBase* c : {NewDeterministicEventCalendar(s, 5, &engine), NewRandomizedEventCalendar(s, 5, &engine)}) {

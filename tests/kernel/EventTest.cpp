@@ -21,9 +21,9 @@ class TwoHandlerBlock : public NodeInterface {
 
 class Event : public EngineTest {};
 
-// Ids restart with the engine; factory events are temporary and without id
-// until given one; clones draw a new number and id, temporary clones keep
-// the id, assignment copies the number; reuse keeps the number, not the id.
+// Ids restart with the engine; factory events have none until given one;
+// clones draw a new number and id (temporary ones keep the id); reuse keeps
+// the number, not the id.
 TEST_F(Event, IdsNumbersCopiesAndReuse) {
   engine.Start();
   DesEvent* a = Make(1.5, 3);
@@ -72,8 +72,7 @@ TEST_F(Event, BlockWithoutEngineIsRefused) {
   EXPECT_EQ(ErrorCode([&] { DesEvent::NewTemporaryEvent(0.0, 0, &detached, nullptr); }), DES_GenericInternalErr);
 }
 
-// The "less" of a max-heap: the later event is the smaller; the current set
-// ignores time. Negative priorities rank first, without overflow.
+// "Less" as a max-heap needs it; the current set ignores time.
 TEST_F(Event, OrderingPredicatesAndPriorityText) {
   DesEvent* early = Make(1.0, 5);
   DesEvent* lateHigh = Make(2.0, -1);
@@ -105,9 +104,8 @@ TEST_F(Event, ProcessCallsTheFunctorOrTheDefaultHandler) {
   EXPECT_TRUE(target.defaults == 1 && target.arrivals == 2 && functor.GetBlock() == &target);
 }
 
-// Assignment gives the target its own copy of the source's entity; an
-// entity taken off an event no longer names it as its carrier; a captured
-// value is shared, not copied.
+// Assignment copies the entity (never shares it); an entity taken off an
+// event forgets it; a captured value is shared.
 TEST_F(Event, CarriedEntitiesAndCapturedValues) {
   engine.Start();
   DesEvent* source = Make(2.0, 1);

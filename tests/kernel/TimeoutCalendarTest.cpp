@@ -39,9 +39,8 @@ class TimeoutCalendarTest : public ::testing::Test {
 
 TYPED_TEST_SUITE(TimeoutCalendarTest, TimeoutCalendarTypes, CalendarTypeNames);
 
-// Few distinct deadlines and priorities, so that ties are common, removals
-// from the middle between additions, and removals of timeouts that are not
-// there; every storage must agree with a sort of what is left.
+// Many ties, removals from the middle and of strangers: every storage must
+// agree with a sort of what is left.
 TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) {
   std::mt19937 random(42);
   std::vector<TimeoutData*> live;
@@ -68,9 +67,8 @@ TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) 
   EXPECT_TRUE(this->calendar->IsEmpty());
 }
 
-// Termination resets every timeout and leaves it to its owner. Only
-// randomised handling uses the seed; an uninitialised calendar holds
-// nothing and refuses timeouts.
+// Termination resets the timeouts, leaving them to their owners; an
+// uninitialised calendar refuses timeouts; only randomised ones seed.
 TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
   TimeoutData* a = this->Make("a", 1.0, 0);
   TimeoutData* b = this->Make("b", 2.0, 3);
@@ -96,9 +94,8 @@ TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
   EXPECT_TRUE(fresh.IsEmpty());
 }
 
-// The heap and the list drop every copy of a timeout added twice; the set
-// keeps one, tells equal timeouts apart by address, and finds a timeout
-// whose values changed while it was stored.
+// Heap and list drop every copy of a duplicate; the set keeps one, tells
+// equal timeouts apart by address, and finds one whose values changed.
 class TimeoutStores : public TimeoutCalendarTest<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>> {};
 TEST_F(TimeoutStores, DuplicatesAndChangedValues) {
   TimeoutData* a = Make("a", 1.0, 0, false);

@@ -8,8 +8,7 @@ namespace {
 
 class TimeoutDataTest : public TimeoutEngineTest {};
 
-// The timeout takes its engine from the scheduling block; without one it
-// refuses to be made (drawing no number) or to ask for the time.
+// Without a scheduling block's engine a timeout is not made (no number drawn).
 TEST_F(TimeoutDataTest, ItNeedsTheEngineOfASchedulingBlock) {
   DesEvent* carrier = Hold(queue);
   EXPECT_EQ(carrier->GetEntity()->CreateTimeout("t", 5.0, 2, queue, carrier, 1)->GetTimeoutDesInstance(), &engine);

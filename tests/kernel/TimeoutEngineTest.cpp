@@ -7,10 +7,8 @@ namespace {
 class TimeoutEngine : public TimeoutEngineTest {};
 INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutEngine, AllSetups(), SetupName);
 
-// A separate heap calendar of the event calendar's handling type, or the
-// event calendar itself when asked or when the policy says so. Scheduling
-// before any calendar exists is refused; a new start ends the old
-// calendars, whose timeouts do not reach the new ones.
+// A separate heap calendar, or the event calendar when asked or by policy;
+// none before StartCalendar; a new start ends the old calendars' timeouts.
 TEST_P(TimeoutEngine, CalendarsTheEngineStartsAndRestarts) {
   DesCalendarBase* timeouts = engine.GetTimeoutCalendar();
   if (Combined()) {
@@ -49,7 +47,6 @@ TEST_P(TimeoutEngine, ALaterTimeoutLeavesTheEventAloneAnEarlierOneTakesIt) {
   TimeoutData* later = Schedule(Hold(queue), "later", 8.0);
   TimeoutData* earlier = Schedule(Hold(queue), "earlier", 2.0, 4);
   if (Combined()) {
-    // Every timeout has an event of its own.
     EXPECT_EQ(first->GetTimeoutEventPtr(), event);
     EXPECT_TRUE(later->GetTimeoutEventPtr() != nullptr && earlier->GetTimeoutEventPtr() != nullptr);
     EXPECT_NE(later->GetTimeoutEventPtr(), earlier->GetTimeoutEventPtr());
@@ -64,8 +61,8 @@ TEST_P(TimeoutEngine, ALaterTimeoutLeavesTheEventAloneAnEarlierOneTakesIt) {
   EXPECT_EQ(engine.GetDesNextTime(0.0), 2.0);
 }
 
-// Cancelling moves the event on to the next timeout and the last releases
-// it; removing a cancelled (or no) timeout does nothing.
+// Cancelling moves the event on, the last releases it; a cancelled or null
+// timeout's removal does nothing.
 TEST_P(TimeoutEngine, CancellingTimeouts) {
   TimeoutData* a = Schedule(Hold(queue), "a", 1.0);
   TimeoutData* b = Schedule(Hold(queue), "b", 3.0);
@@ -93,8 +90,7 @@ TEST_P(TimeoutEngine, CancellingTimeouts) {
   EXPECT_TRUE(queue->fired.empty());
 }
 
-// Without the event carrying its entity, or without a scheduling block, a
-// timeout is refused before anything changes.
+// Without its entity's event, or a scheduling block: refused, nothing changed.
 TEST_P(TimeoutEngine, ATimeoutWithoutItsEntitysEventIsRefusedWithNothingChanged) {
   Schedule(Hold(queue), "a", 3.0);
   DesEntity* entity = Hold(queue)->GetEntity();
@@ -113,9 +109,7 @@ TEST_P(TimeoutEngine, ATimeoutWithoutItsEntitysEventIsRefusedWithNothingChanged)
   EXPECT_EQ(queue->fired, std::vector<std::string>{"a"});
 }
 
-// An entity destroyed, or kept for reuse (immutable types), takes its
-// scheduled timeouts off the calendar first; its next user finds the
-// timeout there, not scheduled.
+// An entity destroyed or recycled (immutable type) unschedules its timeouts.
 TEST_P(TimeoutEngine, AnEntityThatEndsTakesItsTimeoutsOffTheCalendar) {
   DesEvent* doomed = Hold(queue);
   Schedule(doomed, "x", 1.0);
@@ -142,9 +136,8 @@ TEST_P(TimeoutEngine, AnEntityThatEndsTakesItsTimeoutsOffTheCalendar) {
   EXPECT_EQ(reused->FindTimeout(queue, "t", false), nullptr);
 }
 
-// Terminating resets the timeouts and leaves them to their entities; after
-// the end of the simulation combined calendars only reset a removed timeout
-// (its event stays until the calendar destroys it at termination).
+// After the end of the simulation combined calendars only reset a removed
+// timeout; termination resets them all, leaving them to their entities.
 TEST_P(TimeoutEngine, TerminationAndTheEndOfTheSimulation) {
   DesEvent* carrier = Hold(queue);
   TimeoutData* td = Schedule(carrier, "t", 5.0);
@@ -162,7 +155,6 @@ TEST_P(TimeoutEngine, TerminationAndTheEndOfTheSimulation) {
   Schedule(Hold(server), "c", 3.0);
   engine.Terminate();
   EXPECT_TRUE(a->IsCancelled() && b->IsCancelled());
-  // The registry is gone with the engine; the entity still holds its timeout.
   EXPECT_EQ(carrier->GetEntity()->GetTimeoutSet().count(a), 1u);
   EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
   for (DesEvent* e : carriers) delete e;

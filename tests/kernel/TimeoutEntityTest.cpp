@@ -21,10 +21,8 @@ class TimeoutEntity : public TimeoutEngineTest {
 };
 INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutEntity, AllSetups(), SetupName);
 
-// A new timeout is filed under its tag with the next event id, but reaches
-// no calendar until the block hands it to the engine; a missing tag is an
-// error only when asked. A second timeout of a tag is refused while the
-// first is scheduled, and otherwise rearms the entity's own.
+// A tag names one timeout: a second is refused while the first is
+// scheduled, and otherwise rearms it. Nothing is scheduled until asked.
 TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   const std::string nextId = "ev" + std::to_string(DesEvent::next_id);
   TimeoutData* td = entity->CreateTimeout("t", 4.0, 2, queue, carrier, 2);
@@ -63,8 +61,7 @@ TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
   entity->RemoveAllTimeoutsFromTimeoutCollection();
   EXPECT_TRUE(a->IsCancelled() && b->IsCancelled());
   EXPECT_TRUE(NothingScheduled());
-  // A scheduled timeout that knows no engine stops both before anything is
-  // filed.
+  // A timeout that knows no engine stops both before anything is filed.
   TimeoutData* c = Create("c", 3.0);
   TimeoutData* d = Create("d", 4.0);
   DetachedBlock orphan;

@@ -10,10 +10,8 @@ namespace {
 class TimeoutFiring : public TimeoutEngineTest {};
 INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutFiring, AllSetups(), SetupName);
 
-// Earliest deadline, then smaller priority number, then creation, each at
-// its deadline and in time order with ordinary events. With combined
-// calendars ties are events of equal time and priority, among which a
-// randomising event calendar draws.
+// Deadline, priority number, creation, in time with ordinary events; with
+// combined calendars a randomising event calendar draws among ties.
 TEST_P(TimeoutFiring, DeadlinePriorityAndCreationOrder) {
   RecordingBlock other(&engine);
   std::vector<std::string> order;
@@ -43,8 +41,7 @@ TEST_P(TimeoutFiring, DeadlinePriorityAndCreationOrder) {
   EXPECT_TRUE(NothingScheduled());
 }
 
-// The block holding the entity when the timeout fires is told; it sees the
-// timeout reset (cancelled, idle, without event) and still the entity's.
+// The block holding the entity is told, and sees the timeout reset.
 TEST_P(TimeoutFiring, WhatTheBlockHoldingTheEntityIsTold) {
   DesEvent* atQueue = Hold(queue);
   DesEntity* entity = atQueue->GetEntity();
@@ -66,14 +63,12 @@ TEST_P(TimeoutFiring, WhatTheBlockHoldingTheEntityIsTold) {
   EXPECT_TRUE(queue->fired.empty());
   ASSERT_EQ(server->fired.size(), 1u);
   EXPECT_EQ(server->firedEntities[0], entity->GetId());
-  // Afterwards it is the entity's, reset, and can be cancelled harmlessly.
   EXPECT_EQ(entity->FindTimeout(queue, "renege", true), td);
   engine.ProcessTimeoutDataRemoval(td);
   EXPECT_TRUE(NothingScheduled());
 }
 
-// The block may destroy the entity (with its other timeouts) or hand it to
-// an event that is destroyed at once; nothing touches the timeout after.
+// The block may destroy the entity, or hand it to an event destroyed at once.
 TEST_P(TimeoutFiring, TheBlockMayEndTheEntitysLife) {
   DesEvent* doomed = Hold(queue);
   Schedule(doomed, "first", 1.0);
@@ -99,8 +94,7 @@ TEST_P(TimeoutFiring, TheBlockMayEndTheEntitysLife) {
   EXPECT_TRUE(NothingScheduled());
 }
 
-// A block that cannot release a timed-out entity reports an error, a
-// warning or nothing, by the timeout's option.
+// A block that cannot release the entity reports by the timeout's option.
 TEST_P(TimeoutFiring, ABlockThatCannotReleaseTheEntityReportsByOption) {
   queue->onTimeout = [&](DesEvent*, TimeoutData* td) {
     td->ProcessTimedoutEntityNoDest(server);
@@ -125,9 +119,8 @@ TEST_P(TimeoutFiring, ABlockThatCannotReleaseTheEntityReportsByOption) {
   EXPECT_TRUE(NothingScheduled());
 }
 
-// A stop (as the debugger requests when the user quits) drops the events
-// due at that time, the timeouts' events among them; nothing may point at
-// a dropped event afterwards.
+// A stop (the debugger's quit) drops due events, timeout events among them;
+// nothing may point at a dropped event afterwards.
 TEST_P(TimeoutFiring, ADroppedTimeoutEventIsForgottenByTimeoutAndEngine) {
   RecordingBlock stopper(&engine);
   stopper.onEvent = [&](DesEvent*) { engine.SetStopRequestedByDebugger(true); };
@@ -139,8 +132,6 @@ TEST_P(TimeoutFiring, ADroppedTimeoutEventIsForgottenByTimeoutAndEngine) {
   EXPECT_TRUE(engine.IsEndOfSim());
   EXPECT_EQ(td->GetTimeoutEventPtr(), nullptr);
   EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
-  // Ending the entity afterwards removes its timeout without touching the
-  // dropped event.
   Drop(carrier);
 }
 

@@ -19,8 +19,7 @@ struct Sink {
 
 class ServerBlock;
 
-// FIFO queue; an entity that waits longer than `patience` leaves through
-// the timeout port to the sink.
+// FIFO; an entity waiting longer than `patience` times out to the sink.
 class QueueBlock : public NodeInterface {
  public:
   QueueBlock(Des* engine, double patience, Sink* sink) : patience(patience), sink(sink) { SetDesInstance(engine); }

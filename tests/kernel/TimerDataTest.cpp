@@ -6,8 +6,7 @@
 
 namespace {
 
-// The clock is the engine's, set by the tests; timers start at the queue
-// or the server.
+// The engine's clock, set by the tests.
 class TimerTest : public TimeoutEngineTest {
  protected:
   void At(double t) { engine.SetTimeNow(t); }
@@ -66,8 +65,7 @@ TEST_F(TimerTest, CopiesAssignmentAndClones) {
   EXPECT_TRUE(source->GetIsSet() && source->GetName() == "src");
 }
 
-// A timer never started has no block to reach a clock through: reading it
-// raises an error, and a failed read-and-stop leaves the timer as it was.
+// A timer never started has no block to reach a clock through.
 TEST_F(TimerTest, ReadingWithoutAClockIsAnErrorNotACrash) {
   RCPtr<TimerData> t = new TimerData("never");
   ThrownError thrown = CatchError([&] { t->GetLapsedTime(); });
