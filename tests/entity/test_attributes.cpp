@@ -134,8 +134,8 @@ TEST(AttrTypeTexts, NameEveryTypeAsMessagesShowIt) {
 
 // Every getter and setter on definitions and attributes of every type: the
 // own type works, any other fails with its message and touches nothing, a
-// read-only one refuses the write, and no attribute write reaches the
-// shared factory value.
+// read-only one refuses the write, no attribute write reaches the shared
+// factory value, and a clone has a value of its own.
 TEST_F(AttributeTest, TypedAccessWorksForTheOwnTypeOnly) {
   for (bool readOnly : {false, true}) {
     for (eAttrType t : kAllTypes) {
@@ -179,6 +179,19 @@ TEST_F(AttributeTest, TypedAccessWorksForTheOwnTypeOnly) {
         }
         EXPECT_TRUE(Same(nowAttr, Make(t, refusal != 0)));
         EXPECT_TRUE(Same(nowDef, Make(t, refusal != 0)));
+        if (!own) continue;
+        // A clone: the same class and definition, a value of its own.
+        attr->SetExists(!readOnly);
+        RCPtr<Attribute> copy = attr->clone();
+        EXPECT_TRUE(typeid(*copy) == typeid(*attr));
+        EXPECT_EQ(copy->GetDef().get(), def.get());
+        EXPECT_EQ(copy->Exists(), !readOnly);
+        Value cloned = in, other = Make(t, refusal == 0);
+        Get(*copy, cloned);
+        EXPECT_TRUE(Same(cloned, nowAttr));
+        if (!readOnly) Set(*copy, other);
+        Get(*attr, cloned);
+        EXPECT_TRUE(Same(cloned, nowAttr)) << "a write to the clone reached its source";
       }
     }
   }
@@ -283,25 +296,6 @@ TEST_F(AttributeTest, AttributeWithoutDefinitionIsRefusedAndItsSlotReturned) {
   AttributeInt* next = new AttributeInt(MakeDef(eAttrInt));
   EXPECT_EQ(static_cast<void*>(next), slot);
   delete next;
-}
-
-TEST_F(AttributeTest, CloneMakesAnAttributeOfTheSameClassWithItsOwnValue) {
-  for (eAttrType t : kAllTypes) {
-    SCOPED_TRACE(GetAttrTypeTxt(t));
-    RCPtr<Attribute> original = MakeAttr(MakeDef(t));
-    original->SetExists(true);
-    Value written = Make(t, false), factory = Make(t, true), v = factory;
-    Set(*original, written);
-    RCPtr<Attribute> copy = original->clone();
-    EXPECT_TRUE(typeid(*copy) == typeid(*original));
-    EXPECT_EQ(copy->GetDef().get(), original->GetDef().get());
-    EXPECT_TRUE(copy->Exists());
-    Get(*copy, v);
-    EXPECT_TRUE(Same(v, written));
-    Set(*copy, factory);
-    Get(*original, v);
-    EXPECT_TRUE(Same(v, written));
-  }
 }
 
 namespace {

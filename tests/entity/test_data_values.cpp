@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -41,10 +40,8 @@ TEST_F(DataValueTest, ShapeSizesAndTexts) {
     const char* text;  // the dimensions, complexity or frames text
   } rows[] = {
       {DesDataInfo(), 8, "a scalar"},
-      {DesDataInfo(5), 40, "an one dimensional vector with 5 elements"},
       {Shape(24, {2, 3, 4}), 192, "a [2x3x4] matrix"},
       {Shape(1, {1, 1}), 8, "a [1x1] matrix"},
-      {DesDataInfo(-1), 0, "a sample-based signal"},
       // An unknown width or complexity has no numbers; an unknown frameness does.
       {Shape(-1, {2, 3}), 0, "a signal of numeric type real"},
       {Shape(4, {4}, -1), 0, "a signal of numeric type real"},
@@ -62,10 +59,10 @@ TEST_F(DataValueTest, ShapeSizesAndTexts) {
 }
 
 TEST_F(DataValueTest, ShapeVectorsAndTheMatchingRules) {
-  EXPECT_TRUE(Shape(4, {1, 4, 1}).isVector());
-  EXPECT_FALSE(Shape(4, {2, 2}).isVector());
-  EXPECT_FALSE(Shape(1, {1, 1}).isVector());
-  EXPECT_TRUE(Shape(3, {}).isVector()) << "no dimensions: a plain list of elements";
+  // No dimensions: a plain list of elements.
+  EXPECT_EQ((std::vector<bool>{Shape(4, {1, 4, 1}).isVector(), Shape(4, {2, 2}).isVector(),
+                               Shape(1, {1, 1}).isVector(), Shape(3, {}).isVector()}),
+            (std::vector<bool>{true, false, false, true}));
   // -1: not asked in that row.
   struct Row {
     DesDataInfo a, b;
@@ -78,15 +75,12 @@ TEST_F(DataValueTest, ShapeVectorsAndTheMatchingRules) {
       {Shape(6, {2, 3}, 1, 1), Shape(6, {2, 3}, 0, 1), -1, 0, -1},
       {Shape(6, {2, 3}, 1, 1), Shape(6, {2, 3}, 1, 0), -1, 0, -1},
       {Shape(6, {2, 3}), Shape(6, {3, 2}), 0, 0, 0},
-      {Shape(6, {6}), Shape(6, {6, 1}), 0, -1, -1},
       {Shape(4, {4}), Shape(5, {5}), 0, -1, -1},
       {Shape(4, {4}), Shape(4, {1, 4}), -1, -1, 1},
-      {Shape(4, {4}), Shape(4, {4, 1}), -1, -1, 1},
       {Shape(4, {1, 4}), Shape(4, {4}), -1, -1, 1},
       {Shape(4, {1, 4, 1}), Shape(4, {4}), -1, -1, 1},
       {Shape(4, {4}), Shape(4, {2, 2}), -1, -1, 0},
       {Shape(1, {1}), Shape(1, {1, 1}), -1, -1, 1},
-      {Shape(4, {4}), Shape(5, {1, 5}), -1, -1, 0},
       // A row and a column match only through a one-dimensional vector.
       {Shape(4, {1, 4}), Shape(4, {4, 1}), -1, -1, 0},
       // Both widths inherited: whatever dimensions were claimed.
@@ -115,35 +109,22 @@ TEST_F(DataValueTest, ShapeCopiesAssignmentAndSetDimsKeepTheirOwnDimensions) {
   EXPECT_TRUE(copy == *shared);
   RCPtr<DesDataInfo> target(new DesDataInfo(2));
   *target = *shared;
-  EXPECT_EQ(target->GetRefCount(), 1) << "the count stays with its object";
-  EXPECT_EQ(shared->GetRefCount(), 2);
-  EXPECT_EQ(target->GetTypeCode(), 17);
   DesDataInfo& alias = *target;
-  *target = alias;
-  EXPECT_EQ(target->GetDim(1), 3) << "self-assignment must not lose the dimensions";
+  *target = alias;  // must not lose the dimensions
+  // The counts stay with their objects.
+  EXPECT_EQ((std::vector<int>{target->GetRefCount(), shared->GetRefCount(),
+                              target->GetTypeCode(), target->GetDim(1)}),
+            (std::vector<int>{1, 2, 17, 3}));
 
   DesDataInfo s = Shape(2, {2}, 1, 1, 5);
   int dims[] = {3, 2};
   s.SetDims(DimsInfo_tag{6, 2, dims, nullptr});
   dims[0] = 0;
-  EXPECT_EQ(s.GetDimStr(), "a [3x2] matrix");
-  EXPECT_EQ(s.GetTypeCode(), 5) << "only the dimensions are replaced";
   s.SetDims(s);
-  EXPECT_EQ(s.GetDim(0), 3);
-  s.Assign(-1, 3, 0, 0, 2, dims);
-  EXPECT_EQ(s.GetDim(0), 0) << "no dimensions stored for an inherited width";
+  EXPECT_EQ(s.GetDimStr(), "a [3x2] matrix") << "SetDims copies the dimensions, even its own";
+  EXPECT_EQ(s.GetTypeCode(), 5) << "only the dimensions are replaced";
   EXPECT_EQ(Catch([] { DesDataInfo bad(4, 0, 0, 0, 2, nullptr); }).code, DES_GenericInternalErr)
       << "a dimension count without dimensions";
-
-  // GetDims hands out a copy from the C allocator.
-  DimsInfo_tag out{0, 0, nullptr, &out};
-  copy.GetDims(out);
-  ASSERT_NE(out.dims, nullptr);
-  EXPECT_EQ((std::vector<int>{out.width, out.dims[1]}), (std::vector<int>{6, 3}));
-  EXPECT_EQ(out.reserved, nullptr);
-  std::free(out.dims);
-  s.GetDims(out);
-  EXPECT_EQ(out.dims, nullptr);
 }
 
 // ---------------------------------------------------------------- value pools
@@ -184,16 +165,9 @@ TEST_F(DataValueTest, ValuePoolChunksGrowByTheFactorAndServeLastFreedFirst) {
               (std::vector<void*>{blocks[1], blocks[5]}));
   }
   EXPECT_EQ(mark.Growth(), 0) << "the destructor releases every chunk";
-  DesDataPool odd(13, 3, 6, 1.5);
-  void* a = odd.alloc();
-  EXPECT_EQ(Address(odd.alloc()), Address(a) + 13);
-  DesDataPool tiny(8, 2, 100, 0.5);  // 2 x 0.5 would be a chunk of only the header
-  void* b = tiny.alloc();
-  EXPECT_NE(tiny.alloc(), b);
-  EXPECT_EQ(tiny.GetCount(), 2u);
 }
 
-TEST_F(DataValueTest, RefusedValuePoolChunksAreTheMemoryErrorAndChangeNothing) {
+TEST_F(DataValueTest, RefusedValuePoolsAndChunksAreTheMemoryErrorAndChangeNothing) {
   DesDataPool pool(16, 2, 64, 2.0);
   std::vector<void*> blocks = {pool.alloc(), pool.alloc(), pool.alloc()};  // the chunk of 4
   host::failAllocationsFrom(1);
@@ -348,10 +322,8 @@ TEST_F(DataValueTest, ChangeTestsFollowTheZeroCrossingRules) {
                                    1.0 * after.DisablingFrom(before)}),
               r);
   }
-  DesData before = Real({1, 2, 3}), after = Real({1, 2, 4});
-  EXPECT_TRUE(after.ValueChangeRaisingFrom(before));
-  EXPECT_FALSE(after.ValueChangeFallingFrom(before));
-  EXPECT_TRUE(before.ValueChangeFallingFrom(after));
+  EXPECT_TRUE(Real({1, 2, 4}).ValueChangeRaisingFrom(Real({1, 2, 3})));
+  EXPECT_FALSE(Real({1, 2, 4}).ValueChangeFallingFrom(Real({1, 2, 3})));
   const double re[] = {1, 1}, imBefore[] = {0, 0}, imAfter[] = {0, 5};
   EXPECT_TRUE(DesData(Shape(2, {2}, 1), re, imAfter)
                   .ValueChangeRaisingFrom(DesData(Shape(2, {2}, 1), re, imBefore)))
