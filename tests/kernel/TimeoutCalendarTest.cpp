@@ -10,20 +10,18 @@
 
 namespace {
 
+// Timeouts scheduled by the fixture's block, owned by the test.
 template <class C>
-class TimeoutCalendarTest : public ::testing::Test {
+class TimeoutCalendarTest : public EngineTest {
  protected:
   void SetUp() override {
-    engine.Initialize();
-    block = new HoldingBlock(&engine, "model/Schedule");
-    calendar = new C();
+    EngineTest::SetUp();
     calendar->InitCalendar(5);
   }
   void TearDown() override {
     delete calendar;
     for (TimeoutData* td : made) delete td;
-    delete block;
-    engine.Terminate();
+    EngineTest::TearDown();
   }
   TimeoutData* Make(const std::string& tag, double t, int p, bool add = true) {
     made.push_back(new TimeoutData(tag.c_str(), t, p, nullptr, block, 1));
@@ -31,9 +29,7 @@ class TimeoutCalendarTest : public ::testing::Test {
     return made.back();
   }
 
-  Des engine;
-  HoldingBlock* block = nullptr;
-  C* calendar = nullptr;
+  C* calendar = new C();
   std::vector<TimeoutData*> made;
 };
 
