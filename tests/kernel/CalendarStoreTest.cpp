@@ -200,17 +200,3 @@ TYPED_TEST(CalendarStore, FailedPromotionKeepsTheEventWaiting) {
   this->Run(3.0);
   EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({a, a2, b}));
 }
-
-// An event due alone skips the current set (deterministic indexed heap: no
-// memory at all) and runs, re-stamped, as it would through the set.
-TYPED_TEST(CalendarStore, AnEventDueAloneRunsLikeAnyOther) {
-  DesEvent* a = this->Add(2.0 - 1e-15, 0);
-  DesEvent* b = this->Add(3.0, 0);
-  if (!TestFixture::kRandomized && TestFixture::kIndexedHeap) host::failAllocationsFrom(1);
-  this->Run(2.0);
-  host::failAllocationsFrom(0);
-  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({a}));
-  EXPECT_EQ(a->GetTime(), 2.0);
-  EXPECT_FALSE(a->GetInTq() || this->calendar->IsWaiting(a));
-  EXPECT_TRUE(this->calendar->IsWaiting(b));
-}

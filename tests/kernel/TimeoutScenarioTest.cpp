@@ -3,31 +3,45 @@
 // hand, and a long run whose pools stop growing once warm.
 #include <algorithm>
 #include <deque>
+#include <memory>
 
 #include "tests/kernel/TimeoutTestSupport.h"
 
 namespace {
 
-// Records the ids of the entities leaving the model; destroys them.
-struct Sink {
+class QueueBlock;
+class ServerBlock;
+
+// What the blocks share: their parameters, each other, and the ids of the
+// entities made and of those that left the model.
+struct Model {
+  double interval, patience, service;
+  int remaining;
+  QueueBlock* queue;
+  ServerBlock* server;
+  std::vector<std::string> made, served, timedOut;
+  // The sink: records the entity's id and destroys it with its carrier.
   void Absorb(DesEvent* carrier, std::vector<std::string>& into) {
     into.push_back(carrier->GetEntity()->GetId());
     delete carrier;
   }
-  std::vector<std::string> served, timedOut;
 };
 
-class ServerBlock;
-
-// FIFO; an entity waiting longer than `patience` times out to the sink.
-class QueueBlock : public NodeInterface {
+class ModelBlock : public NodeInterface {
  public:
-  QueueBlock(Des* engine, double patience, Sink* sink) : patience(patience), sink(sink) { SetDesInstance(engine); }
+  ModelBlock(Des* engine, Model& model) : model(model) { SetDesInstance(engine); }
+  Model& model;
+};
+
+// FIFO; an entity waiting longer than the patience times out to the sink.
+class QueueBlock : public ModelBlock {
+ public:
+  using ModelBlock::ModelBlock;
   const char* GetBlkParentName() const override { return "model/Queue"; }
   MSGRespEvent DoProcessEvent(DesEvent* arrival) override {
     Des* des = GetDesInstance();
     des->ProcessTimeoutDataAddition(
-        arrival->GetEntity()->CreateTimeout("renege", des->GetTimeNow() + patience, 0, this, arrival, 1));
+        arrival->GetEntity()->CreateTimeout("renege", des->GetTimeNow() + model.patience, 0, this, arrival, 1));
     waiting.push_back(arrival);
     Feed();
     return MSGRespEvent();
@@ -36,43 +50,33 @@ class QueueBlock : public NodeInterface {
     auto it = std::find(waiting.begin(), waiting.end(), carrier);
     if (it == waiting.end()) return false;
     waiting.erase(it);
-    sink->Absorb(carrier, sink->timedOut);
+    model.Absorb(carrier, model.timedOut);
     return true;
   }
   void Feed();  // sends the head of the queue on when the server is free
-
-  double patience;
-  Sink* sink;
-  ServerBlock* server = nullptr;
   std::deque<DesEvent*> waiting;
 };
 
-// One entity at a time, for `service` time units; then to the sink.
-class ServerBlock : public NodeInterface {
+// One entity at a time, for the service time; then to the sink.
+class ServerBlock : public ModelBlock {
  public:
-  ServerBlock(Des* engine, double service, QueueBlock* queue, Sink* sink) : service(service), queue(queue), sink(sink) {
-    SetDesInstance(engine);
-  }
+  using ModelBlock::ModelBlock;
   void Take(DesEntity* entity) {
-    inService = new DesEvent(GetDesInstance()->GetTimeNow() + service, 0, this, entity);
+    inService = new DesEvent(GetDesInstance()->GetTimeNow() + model.service, 0, this, entity);
     entity->SetTimeoutParentEvent(inService);
     GetDesInstance()->AddEvt(inService);
   }
   MSGRespEvent DoProcessEvent(DesEvent* done) override {
     inService = nullptr;
-    sink->Absorb(done, sink->served);
-    queue->Feed();
+    model.Absorb(done, model.served);
+    model.queue->Feed();
     return MSGRespEvent();
   }
-
-  double service;
-  QueueBlock* queue;
-  Sink* sink;
   DesEvent* inService = nullptr;
 };
 
 void QueueBlock::Feed() {
-  if (waiting.empty() || server->inService != nullptr) return;
+  if (waiting.empty() || model.server->inService != nullptr) return;
   DesEvent* head = waiting.front();
   waiting.pop_front();
   DesEntity* entity = head->ReleaseEntity();
@@ -80,60 +84,48 @@ void QueueBlock::Feed() {
   GetDesInstance()->PrintTimeoutDeletion(td);
   GetDesInstance()->ProcessTimeoutDataRemoval(td);
   delete head;
-  server->Take(entity);
+  model.server->Take(entity);
 }
 
-// Makes `count` entities, one every `interval`, starting at time 0.
-class GeneratorBlock : public NodeInterface {
+// Makes the entities, one every interval from time 0, reusing its event.
+class GeneratorBlock : public ModelBlock {
  public:
-  GeneratorBlock(Des* engine, double interval, int count, QueueBlock* queue)
-      : interval(interval), remaining(count), queue(queue) {
-    SetDesInstance(engine);
-    engine->AddEvt(new DesEvent(0.0, 0, this, nullptr));
-  }
+  GeneratorBlock(Des* engine, Model& model) : ModelBlock(engine, model) { engine->AddEvt(new DesEvent(0.0, 0, this, nullptr)); }
   MSGRespEvent DoProcessEvent(DesEvent* tick) override {
     Des* des = GetDesInstance();
     DesEntity* entity = des->GetEntityList()->CloneEntity("DefaultEntity", false);
-    made.push_back(entity->GetId());
-    des->AddEvt(new DesEvent(des->GetTimeNow(), 0, queue, entity));
-    if (--remaining > 0) {
-      tick->ReuseAndReinitialize(interval, 0, this, nullptr);
+    model.made.push_back(entity->GetId());
+    des->AddEvt(new DesEvent(des->GetTimeNow(), 0, model.queue, entity));
+    if (--model.remaining > 0) {
+      tick->ReuseAndReinitialize(model.interval, 0, this, nullptr);
       des->AddEvt(tick);
     } else {
       delete tick;
     }
     return MSGRespEvent();
   }
-
-  double interval;
-  int remaining;
-  QueueBlock* queue;
-  std::vector<std::string> made;
 };
 
 // The model's blocks, on the fixture's engine (whose own blocks stay idle).
 class TimeoutScenario : public TimeoutEngineTest {
  protected:
   void TearDown() override {
-    delete generator;
-    delete line;
-    delete desk;
+    blocks.clear();
     TimeoutEngineTest::TearDown();
   }
   void Build(double interval, int count, double patience, double service) {
-    line = new QueueBlock(&engine, patience, &sink);
-    desk = line->server = new ServerBlock(&engine, service, line, &sink);
-    generator = new GeneratorBlock(&engine, interval, count, line);
+    model = Model{interval, patience, service, count, new QueueBlock(&engine, model), new ServerBlock(&engine, model), {}, {}, {}};
+    blocks.emplace_back(model.queue);
+    blocks.emplace_back(model.server);
+    blocks.emplace_back(new GeneratorBlock(&engine, model));
   }
   // The host's loop: run every step up to `until`.
   void RunUntil(double until) {
     for (double t = engine.GetDesNextTime(0.0); t <= until && t != kNever;) t = engine.ExecuteEvents(t, t, true);
   }
 
-  Sink sink;
-  QueueBlock* line = nullptr;
-  ServerBlock* desk = nullptr;
-  GeneratorBlock* generator = nullptr;
+  Model model;
+  std::vector<std::unique_ptr<NodeInterface>> blocks;
 };
 
 INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutScenario, AllSetups(), SetupName);
@@ -148,13 +140,13 @@ TEST_P(TimeoutScenario, ServedAndRenegedAsWorkedOutByHand) {
   //   7.2 A3 done, A5 served until 9.6                9.6 A5 done
   Build(1.0, 6, 2.7, 2.4);
   RunUntil(4.75);
-  EXPECT_EQ(sink.served.size(), 1u);
-  EXPECT_EQ(sink.timedOut.size(), 1u);
+  EXPECT_EQ(model.served.size(), 1u);
+  EXPECT_EQ(model.timedOut.size(), 1u);
   RunUntil(100.0);
-  const std::vector<std::string>& a = generator->made;
+  const std::vector<std::string>& a = model.made;
   ASSERT_EQ(a.size(), 6u);
-  EXPECT_EQ(sink.served, (std::vector<std::string>{a[0], a[1], a[3], a[5]}));
-  EXPECT_EQ(sink.timedOut, (std::vector<std::string>{a[2], a[4]}));
+  EXPECT_EQ(model.served, (std::vector<std::string>{a[0], a[1], a[3], a[5]}));
+  EXPECT_EQ(model.timedOut, (std::vector<std::string>{a[2], a[4]}));
   EXPECT_EQ(engine.GetTimeNow(), 9.6);
   EXPECT_EQ(engine.GetDesNextTime(0.0), kNever);
 }
@@ -170,9 +162,9 @@ TEST_P(TimeoutScenario, ALongRenegingRunStopsGrowingThePoolsOnceWarm) {
   EXPECT_EQ(TimeoutData::memPool->ChunksMade(), chunks[0]);
   EXPECT_EQ(DesEvent::memPool->ChunksMade(), chunks[1]);
   EXPECT_EQ(DesEntity::memPool->ChunksMade(), chunks[2]);
-  EXPECT_EQ(sink.served.size() + sink.timedOut.size(), static_cast<std::size_t>(count));
-  EXPECT_GT(sink.timedOut.size(), sink.served.size() / 2);
-  EXPECT_TRUE(line->waiting.empty());
+  EXPECT_EQ(model.served.size() + model.timedOut.size(), static_cast<std::size_t>(count));
+  EXPECT_GT(model.timedOut.size(), model.served.size() / 2);
+  EXPECT_TRUE(model.queue->waiting.empty());
   EXPECT_EQ(engine.GetDesNextTime(0.0), kNever);
 }
 
