@@ -78,34 +78,23 @@ inline long PoolHeldBlocks() {
   return n;
 }
 
-// Host blocks in use, corrected for the memory error's emergency reserve:
-// a memory error thrown while the host refuses memory lives in a reserve
-// block that was counted as live and is released with the error. With
-// excludePools, blocks that pools took and keep do not count: a pool that
-// grew is not a leak.
+// Host blocks in use since the mark, corrected for the memory error's
+// emergency reserve: a memory error thrown while the host refuses memory
+// lives in a reserve block that counts as live until the error is deleted.
+// With excludePools, blocks that pools took and keep do not count either: a
+// pool that grew is not a leak.
 class HostMemoryMark {
  public:
-  explicit HostMemoryMark(bool excludePools = false)
-      : live(host::liveAllocations()),
-        reserve(pmMemoryReserveLeft()),
-        pooled(excludePools ? PoolHeldBlocks() : 0),
-        excludePoolBlocks(excludePools) {}
-  long Growth() const {
-    const std::size_t reserveUsed = reserve - pmMemoryReserveLeft();
-    long now = static_cast<long>(host::liveAllocations() + reserveUsed);
-    if (excludePoolBlocks) now -= PoolHeldBlocks();
-    return now - (static_cast<long>(live) - pooled);
-  }
+  explicit HostMemoryMark(bool excludePools = false) : excludePools(excludePools), base(Now()) {}
+  long Growth() const { return Now() - base; }
 
  private:
-  std::size_t live;
-  std::size_t reserve;
-  long pooled;
-  bool excludePoolBlocks;
-};
-
-struct NoCheck {
-  void operator()() const {}
+  long Now() const {
+    return static_cast<long>(host::liveAllocations()) - static_cast<long>(pmMemoryReserveLeft()) -
+           (excludePools ? PoolHeldBlocks() : 0);
+  }
+  bool excludePools;
+  long base;
 };
 
 // For n = 1, 2, ...: makes the n-th host allocation from now on fail and
@@ -114,8 +103,8 @@ struct NoCheck {
 // aside); `check` then looks at the objects involved. Returns the number of
 // failed runs: one per allocation point, less those that a chunk kept from
 // an earlier run made unnecessary.
-template <class Op, class Check = NoCheck>
-std::size_t SweepAllocationFailures(Op&& op, Check check = Check()) {
+template <class Op, class Check = void (*)()>
+std::size_t SweepAllocationFailures(Op&& op, Check check = [] {}) {
   for (std::size_t n = 1; n <= 1000; ++n) {
     HostMemoryMark mark(true);
     host::failAllocationsFrom(n);

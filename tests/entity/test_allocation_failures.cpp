@@ -63,19 +63,18 @@ TEST_F(AllocationFailureTest, ConstructorsWithNewValuePools) {
 }
 
 // Each chunk made before a refusal stays with its pool, so a later run gets
-// past that point.
+// past that point: the argument shape's dimensions, a chunk of shapes, the
+// copy's dimensions, a chunk of number stores.
 TEST_F(AllocationFailureTest, ValueWhenItsObjectPoolsMustGrow) {
   FullObjectPools full;
   DesDataPool::GetInstance(24);
-  // The argument shape's dimensions, a chunk of shapes, the copy's
-  // dimensions, a chunk of number stores.
   EXPECT_EQ(SweepAllocationFailures([] { DesData d(Shape(3, {3}), 1.0); }), 3u);
 }
 
+// A chunk of DesData objects, of shapes, the dimensions, a chunk of stores.
 TEST_F(AllocationFailureTest, PooledValueWhenItsObjectPoolsMustGrow) {
   FullObjectPools full;
   DesDataPool::GetInstance(8);
-  // A chunk of DesData objects, of shapes, the dimensions, a chunk of stores.
   EXPECT_EQ(SweepAllocationFailures([] { delete new DesData(2.0); }), 3u);
 }
 
@@ -94,29 +93,27 @@ TEST_F(AllocationFailureTest, ShapeOperationsLeaveTheShapeUnchangedWhenTheyFail)
   const DesDataInfo source = Shape(8, {2, 2, 2});
   const int dims[] = {4, 4};
   int tagDims[] = {9};
+  // The dimensions text, complexity and width.
+  auto state = [&] {
+    return target.GetDimStr() + ", " + std::to_string(target.GetCplx()) + ", " +
+           std::to_string(target.GetWidth());
+  };
   const struct {
     std::function<void()> op;
-    const char* dimsAfter;
-    int complexityAfter;
+    std::string after;
   } rows[] = {
-      {[&] { target = source; }, "a [2x2x2] matrix", 0},
-      {[&] { target.Assign(16, 0, 0, 0, 2, dims); }, "a [4x4] matrix", 0},
+      {[&] { target = source; }, "a [2x2x2] matrix, 0, 8"},
+      {[&] { target.Assign(16, 0, 0, 0, 2, dims); }, "a [4x4] matrix, 0, 16"},
       {[&] { target.SetDims(DimsInfo_tag{9, 1, tagDims, nullptr}); },
-       "an one dimensional vector with 9 elements", 1},
-      {[&] { target.SetDims(source); }, "a [2x2x2] matrix", 1},
-      {[&] { DesDataInfo copy(source); }, "a [2x3] matrix", 1},
+       "an one dimensional vector with 9 elements, 1, 9"},
+      {[&] { target.SetDims(source); }, "a [2x2x2] matrix, 1, 8"},
+      {[&] { DesDataInfo copy(source); }, "a [2x3] matrix, 1, 6"},
   };
   for (const auto& r : rows) {
     target = Shape(6, {2, 3}, 1);
-    EXPECT_EQ(SweepAllocationFailures(r.op,
-                                      [&] {
-                                        EXPECT_EQ(target.GetDimStr(), "a [2x3] matrix");
-                                        EXPECT_EQ(target.GetCplx(), 1);
-                                        EXPECT_EQ(target.GetWidth(), 6);
-                                      }),
+    EXPECT_EQ(SweepAllocationFailures(r.op, [&] { EXPECT_EQ(state(), "a [2x3] matrix, 1, 6"); }),
               1u);
-    EXPECT_EQ(target.GetDimStr(), r.dimsAfter);
-    EXPECT_EQ(target.GetCplx(), r.complexityAfter);
+    EXPECT_EQ(state(), r.after);
   }
 }
 

@@ -127,7 +127,6 @@ TEST_F(DataValueTest, ShapeCopiesAssignmentAndSetDimsKeepTheirOwnDimensions) {
       << "a dimension count without dimensions";
 }
 
-// ---------------------------------------------------------------- value pools
 
 TEST_F(DataValueTest, OnePoolPerByteSizeWithChunksOfAbout64KiBUpTo64MiB) {
   DesDataPool* p24 = DesDataPool::GetInstance(24);
@@ -188,7 +187,6 @@ TEST_F(DataValueTest, RefusedValuePoolsAndChunksAreTheMemoryErrorAndChangeNothin
   EXPECT_EQ(DesDataPool::GetInstance(8), other);
 }
 
-// ---------------------------------------------------------------- values
 
 TEST_F(DataValueTest, ConstructionFromShapesAndNumbers) {
   DesData zero;

@@ -162,27 +162,26 @@ TEST_F(EntityAttributeTest, CreationOnAMutableTypeFilesDefinitionAndTemplateAttr
   EXPECT_FALSE(type->FindAttrDefClass("x"));
 }
 
-TEST_F(EntityAttributeTest, CreationOnAnImmutableTypeFailsAndCreatesNothing) {
+// A write with creation fails with a catalogue error and creates nothing
+// where the type is immutable; on an existing attribute it checks the type.
+TEST_F(EntityAttributeTest, RefusedCreationsCreateNothing) {
   auto sizes = [&] {
     return std::vector<std::size_t>{part->GetDef()->GetAttribDefSet().size(),
                                     part->GetAttributeSet().size(),
                                     registry->FindEntity("Part")->GetAttributeSet().size()};
   };
   const std::vector<std::size_t> before = sizes();
-  ExpectRefusals({{[&] { part->WriteToAttributeAllowCreate(block, "extra", 1.0, false); },
-                   DES_AttrNotFound, {"model/Blk", "extra"}}});
-  EXPECT_EQ(sizes(), before);
-}
-
-TEST_F(EntityAttributeTest, CreationOnAnExistingAttributeStillChecksItsType) {
   DesEntity* bag = Clone("Bag");
   // The int version reports without the block's handle, the others with it.
   ExpectRefusals({
+      {[&] { part->WriteToAttributeAllowCreate(block, "extra", 1.0, false); }, DES_AttrNotFound,
+       {"model/Blk", "extra"}},
       {[&] { bag->WriteToAttributeAllowCreate(block, "n", 1, false); }, DES_AttrIncorrectType,
        {"model/Blk", "n", "double", "int"}, false},
       {[&] { bag->WriteToAttributeAllowCreate(block, "n", Vector3(0), false); },
        DES_AttrIncorrectType, {"model/Blk", "n", "double", "DesData"}},
   });
+  EXPECT_EQ(sizes(), before);
   // A failed write leaves a not-existing attribute not existing.
   bag->FindAttrClass(block, "n")->SetExists(false);
   Catch([&] { bag->WriteToAttributeAllowCreate(block, "n", 1, false); });

@@ -204,7 +204,6 @@ TEST_F(StructureFormatTest, AFailedReadLeavesNothingBehindAndTheRegistryUsable) 
   EXPECT_TRUE(ReadOwned(Entity("T", List({{"x", "int", Scalar(1)}})))->HasAttribute(block, "x"));
 }
 
-// ---------------------------------------------------------------- output
 
 class EntityOutputTest : public EngineFixture {
  protected:
