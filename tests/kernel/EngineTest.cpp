@@ -60,6 +60,7 @@ TEST_F(Engine, CalendarsTheFactoriesAndStartCalendarMake) {
   EXPECT_NE((dynamic_cast<EventCalendar<EVENT_HDL_RANDOMIZED, EVENT_STORAGE_INDEXED_HEAP>*>(engine.GetEventCalendar())), nullptr);
 }
 
+// No calendar before StartCalendar; a negative seed for randomised handling.
 TEST_F(Engine, NegativeSeedOrNoCalendarIsAnError) {
   EXPECT_EQ(ErrorCode([&] { engine.AddEvt(Make(1.0, 0)); }), DES_GenericInternalErr);
   EXPECT_EQ(ErrorCode([&] { engine.StartCalendar(1, 0, -1, 1, 10); }), DES_RngNegSeedInEvntHndlr);

@@ -30,15 +30,12 @@ struct ReferenceSwb {
   uint32_t j;
 
   explicit ReferenceSwb(uint32_t seed) {
-    j = seed != 0 ? seed : 2147483648u;
+    uint32_t v = j = seed != 0 ? seed : 2147483648u;  // the lags draw from a copy
     for (double& k : s) {
-      uint32_t v = j;
       double x = 0.0;  // 53 bits fit a double exactly
       for (int n = 0; n < 53; ++n) x = 2.0 * x + static_cast<double>(((v = XorShift(v)) >> 19) & 1u);
       k = std::ldexp(x, -53);
-      j = v;
     }
-    j = seed != 0 ? seed : 2147483648u;
   }
 
   double next() {

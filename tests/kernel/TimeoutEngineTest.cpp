@@ -1,5 +1,7 @@
 // The engine's timeout bookkeeping: its calendars, the one event standing
 // for the earliest timeout (or each timeout's own), removals, termination.
+#include <memory>
+
 #include "tests/kernel/TimeoutTestSupport.h"
 
 namespace {
@@ -100,6 +102,12 @@ TEST_P(TimeoutEngine, ATimeoutWithoutItsEntitysEventIsRefusedWithNothingChanged)
   ASSERT_EQ(t.args.size(), 1u);
   EXPECT_NE(t.args[0].find("'lost'"), std::string::npos);
   EXPECT_EQ(ErrorCode([&] { entity->AddAllTimeoutsToTimeoutCollection(); }), DES_GenericInternalErr);
+  // Nor can the timeout itself make or retarget an event.
+  t = CatchError([&] { lost->CreateTimeoutDesEvent(); });
+  EXPECT_TRUE(t.code == DES_GenericInternalErr && t.args.size() == 1 && t.args[0].find("'lost'") != std::string::npos);
+  std::unique_ptr<DesEvent> e(DesEvent::NewTemporaryEvent(1.0, 2, queue, nullptr));
+  EXPECT_EQ(ErrorCode([&] { lost->SetupCurrentTimeoutEventFromTimeoutData(e.get()); }), DES_GenericInternalErr);
+  EXPECT_TRUE(e->GetTime() == 1.0 && e->GetDstObj() == queue);
   EXPECT_EQ(engine.GetDesNextTime(0.0), 3.0);
   EXPECT_EQ(lost->GetTimeoutEventPtr(), nullptr);
   lost->SetEventPtrWithParentEntity(entity->GetCarrierEvent());

@@ -1,6 +1,7 @@
 // The entity's timeouts: one per tag, owned by the entity; finding, filing
 // all at once, copies, and the host output.
 #include <cstdio>
+#include <memory>
 
 #include "tests/kernel/TimeoutTestSupport.h"
 
@@ -40,6 +41,12 @@ TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   t = CatchError([&] { entity->CreateTimeout("t", 1.0, 0, server, carrier, 1); });
   EXPECT_EQ(t.code, DES_TimeoutAlreadyScheduled);
   EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Server", "t"}));
+  EXPECT_EQ(t.object, server);
+  EXPECT_EQ(WarningOf([&] { TimeoutData::ProcessTimeoutAlreadyScheduledWarning(server, "t"); }),
+            "Warning in 'model/Server' block. Timeout with tag 't' is already "
+            "scheduled. To reschedule timeout events, select the rescheduling option.");
+  ASSERT_FALSE(host::warnings().empty());
+  EXPECT_TRUE(host::warnings()[0].prefix == "Tarnwell:" && host::warnings()[0].code == DES_TimeoutAlreadyScheduled);
   EXPECT_EQ(td->GetTimeOfTimeoutEvent(), 4.0);
   EXPECT_EQ(entity->GetTimeoutSet().size(), 1u);
   engine.ProcessTimeoutDataRemoval(td);
@@ -50,6 +57,21 @@ TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   // Destroying the entity takes the rearmed timeout off the calendar.
   Drop(carrier);
   EXPECT_TRUE(NothingScheduled());
+}
+
+// Without a scheduling block's engine a timeout is not made (no number drawn).
+TEST_P(TimeoutEntity, ATimeoutNeedsTheEngineOfItsSchedulingBlock) {
+  DetachedBlock orphan;
+  const unsigned long before = TimeoutData::next_instanceCount;
+  ThrownError t = CatchError([&] { delete new TimeoutData("t", 1.0, 0, carrier, &orphan, 1); });
+  EXPECT_EQ(t.code, DES_GenericInternalErr);
+  EXPECT_EQ(t.args, std::vector<std::string>{"invalid des pointer"});
+  EXPECT_EQ(TimeoutData::next_instanceCount, before);
+  std::unique_ptr<TimeoutData> loose(new TimeoutData("x", 1.0, 0, nullptr, nullptr, 1));
+  EXPECT_TRUE(loose->IsCancelled());
+  EXPECT_EQ(ErrorCode([&] { loose->GetResidualTime(); }), DES_GenericInternalErr);
+  EXPECT_EQ(ErrorCode([&] { loose->clone(); }), DES_GenericInternalErr);
+  EXPECT_EQ(Create("t", 5.0)->GetTimeoutDesInstance(), &engine);
 }
 
 TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
