@@ -59,21 +59,9 @@ TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   EXPECT_TRUE(NothingScheduled());
 }
 
-// Without a scheduling block's engine a timeout is not made (no number drawn).
-TEST_P(TimeoutEntity, ATimeoutNeedsTheEngineOfItsSchedulingBlock) {
-  DetachedBlock orphan;
-  const unsigned long before = TimeoutData::next_instanceCount;
-  ThrownError t = CatchError([&] { delete new TimeoutData("t", 1.0, 0, carrier, &orphan, 1); });
-  EXPECT_EQ(t.code, DES_GenericInternalErr);
-  EXPECT_EQ(t.args, std::vector<std::string>{"invalid des pointer"});
-  EXPECT_EQ(TimeoutData::next_instanceCount, before);
-  std::unique_ptr<TimeoutData> loose(new TimeoutData("x", 1.0, 0, nullptr, nullptr, 1));
-  EXPECT_TRUE(loose->IsCancelled());
-  EXPECT_EQ(ErrorCode([&] { loose->GetResidualTime(); }), DES_GenericInternalErr);
-  EXPECT_EQ(ErrorCode([&] { loose->clone(); }), DES_GenericInternalErr);
-  EXPECT_EQ(Create("t", 5.0)->GetTimeoutDesInstance(), &engine);
-}
-
+// Filing and removing all of an entity's scheduled timeouts; a timeout needs
+// the engine of its scheduling block (without it none is made, no number
+// drawn, and a loose one cannot tell the time).
 TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
   TimeoutData* a = Create("a", 2.0);
   TimeoutData* b = Create("b", 1.0);
@@ -86,9 +74,19 @@ TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
   // A timeout that knows no engine stops both before anything is filed.
   TimeoutData* c = Create("c", 3.0);
   TimeoutData* d = Create("d", 4.0);
+  EXPECT_EQ(d->GetTimeoutDesInstance(), &engine);
   DetachedBlock orphan;
+  const unsigned long before = TimeoutData::next_instanceCount;
+  ThrownError t = CatchError([&] { delete new TimeoutData("t", 1.0, 0, carrier, &orphan, 1); });
+  EXPECT_EQ(t.code, DES_GenericInternalErr);
+  EXPECT_EQ(t.args, std::vector<std::string>{"invalid des pointer"});
+  EXPECT_EQ(TimeoutData::next_instanceCount, before);
+  std::unique_ptr<TimeoutData> loose(new TimeoutData("x", 1.0, 0, nullptr, nullptr, 1));
+  EXPECT_TRUE(loose->IsCancelled());
+  EXPECT_EQ(ErrorCode([&] { loose->GetResidualTime(); }), DES_GenericInternalErr);
+  EXPECT_EQ(ErrorCode([&] { loose->clone(); }), DES_GenericInternalErr);
   static_cast<NodeInterface&>(*d) = orphan;  // d forgets its engine
-  ThrownError t = CatchError([&] { entity->AddAllTimeoutsToTimeoutCollection(); });
+  t = CatchError([&] { entity->AddAllTimeoutsToTimeoutCollection(); });
   EXPECT_EQ(t.code, DES_GenericInternalErr);
   EXPECT_EQ(t.args, std::vector<std::string>{"invalid des pointer"});
   EXPECT_TRUE(NothingScheduled());
