@@ -53,9 +53,6 @@ class EntityAttributeTest : public EngineFixture {
 TEST_F(EntityAttributeTest, TypedAccessAndItsErrorsWithTheirArguments) {
   int i = 0;
   double d = 0;
-  part->ReadFromAttribute(block, "i", &i);
-  part->ReadFromAttribute(block, "d", &d);
-  EXPECT_EQ((std::vector<double>{1.0 * i, d}), (std::vector<double>{3, 2.5}));
   part->WriteToAttribute(block, "i", 11);
   part->WriteToAttribute(block, "d", -4.25);
   part->WriteToAttribute(block, "v", Vector3(9.0));

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "entity/Pointee.h"
@@ -133,17 +131,14 @@ TEST_F(PoolTest, WithoutItsPoolAnObjectIsRefusedAndAFailedPoolIsNone) {
   EXPECT_EQ(Probe::memPool->ChunkSlotCount(), 4u);
 }
 
-// ---------------------------------------------------------------- reference counting
 
 namespace {
 
-// A pointee that records its destruction.
+// A pointee that counts its destruction.
 class Named : public Pointee {
  public:
-  Named(std::string n, int* destroyedCount) : name(std::move(n)), destroyed(destroyedCount) {}
+  explicit Named(int* destroyedCount) : destroyed(destroyedCount) {}
   ~Named() override { ++*destroyed; }
-
-  std::string name;
   int* destroyed;
 };
 
@@ -162,11 +157,11 @@ class ContainerTest : public ::testing::Test {
 
 TEST(RefCount, HandlesCountAndTheLastOneDeletes) {
   int destroyedA = 0, destroyedB = 0;
-  Named* a = new Named("a", &destroyedA);
+  Named* a = new Named(&destroyedA);
   EXPECT_EQ(a->GetRefCount(), 0);
   NamedPtr p(a), q(p);
   EXPECT_EQ(a->GetRefCount(), 2);
-  q = NamedPtr(new Named("b", &destroyedB));
+  q = NamedPtr(new Named(&destroyedB));
   EXPECT_EQ(a->GetRefCount(), 1);
   NamedPtr& alias = p;
   p = alias;  // self-assignment releases nothing
@@ -179,7 +174,6 @@ TEST(RefCount, HandlesCountAndTheLastOneDeletes) {
   EXPECT_EQ(destroyedB, 1);
 }
 
-// ---------------------------------------------------------------- container allocator
 
 TEST_F(ContainerTest, AllocatorTakesOneZeroFilledHostBlockPerRequest) {
   pmallocator<std::uint64_t> alloc;

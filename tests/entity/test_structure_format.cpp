@@ -1,8 +1,5 @@
 // Conversion between entities and host arrays: entity types read from host
-// structures (the accepted shapes, every format error with its arguments,
-// values per attribute type, nesting and its limit, failures that leave
-// nothing behind), and attributes, timers and timeouts written out as cell
-// arrays.
+// structures, and attributes, timers and timeouts written out as cell arrays.
 #include <gtest/gtest.h>
 
 #include <cstdio>
