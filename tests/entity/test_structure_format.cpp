@@ -107,8 +107,10 @@ TEST_F(StructureFormatTest, TrueIsTrueInAnyCaseAndNothingElseIs) {
                  {"a", "int", Scalar(1), "false", "True"},
                  {"b", "int", Scalar(1), "true", "truer"}},
                 5)));
-  EXPECT_EQ((std::vector<bool>{e->FindEntity("M1")->GetMutable(), e->FindEntity("M1")->GetReadOnly(),
-                               e->FindEntity("M2")->GetMutable(), e->FindEntity("M2")->GetReadOnly(),
+  DesEntity* m1 = e->FindEntity("M1");
+  DesEntity* m2 = e->FindEntity("M2");
+  EXPECT_EQ((std::vector<bool>{m1->GetMutable(), m1->GetReadOnly(), m2->GetMutable(),
+                               m2->GetReadOnly(),
                                e->FindAttrDefClass(block, "a", false)->GetReadOnly(),
                                e->FindAttrDefClass(block, "b", false)->GetReadOnly()}),
             (std::vector<bool>{true, true, false, false, true, false}));
@@ -190,9 +192,10 @@ TEST_F(StructureFormatTest, AFailedReadLeavesNothingBehindAndTheRegistryUsable) 
 
   // Running out of memory at any point of a read.
   auto read = [&] {
+    hvArray* member = Entity("M", List({{"k", "int", Scalar(1)}}));
     delete Read("T", Entity("T", List({{"v", "DesData", Row({1, 2, 3})},
                                        {"s", "string", Text("text")},
-                                       {"M", "Entity", Entity("M", List({{"k", "int", Scalar(1)}}))}},
+                                       {"M", "Entity", member}},
                                       4)));
   };
   read();
