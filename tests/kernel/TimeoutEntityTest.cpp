@@ -1,8 +1,10 @@
-// The entity's timeouts: one per tag, owned by the entity; finding, filing
-// all at once, copies, and the host output.
+// The entity's timeouts (one per tag, owned by the entity; finding, filing
+// all at once, copies, host output) and timers on their own.
 #include <cstdio>
 #include <memory>
 
+#include "entity/RCPtr.h"
+#include "kernel/TimerData.h"
 #include "tests/kernel/TimeoutTestSupport.h"
 
 namespace {
@@ -155,6 +157,47 @@ TEST_P(TimeoutEntity, OutputListsTheScheduledTimeoutsFirst) {
   }
   EXPECT_EQ(cells, (std::vector<std::string>{"a", "1.5", a->GetEventId(), "c", "3.5", c->GetEventId(), "-", "-", "-"}));
   hvDestroyArray(out);
+}
+
+// tests/entity starts, reads, resets and copies timers with entities; here:
+// the already-started warning, assignment keeping the target's reference
+// count, and a never-started timer that has no block to reach a clock.
+TEST_F(TimeoutEngineTest, TimerWarningAssignmentAndReadBeforeStart) {
+  auto state = [&](TimerData* x) {
+    return x->GetName() + (x->GetIsSet() ? " set " : " off ") + (x->GetIsWarned() ? "warned " : "") +
+           std::to_string(x->GetStartTime()) + (x->GetBlock() == queue ? " queue " : " other ") + std::to_string(x->GetRefCount());
+  };
+  RCPtr<TimerData> t = new TimerData("busy");
+  t->SetTimer(3.0, queue);
+  t->ProcessError(server, "busy");
+  ASSERT_EQ(host::warnings().size(), 1u);
+  EXPECT_EQ(host::warnings()[0].prefix + host::warnings()[0].message,
+            "Tarnwell:Warning in 'model/Server' block. Timer with tag 'busy' is already started. "
+            "Select restart timer option to restart this timer.");
+  EXPECT_EQ(host::warnings()[0].code, DES_TimerAlreadyStarted);
+  EXPECT_EQ(state(t.get()), "busy set 3.000000 queue 1");
+  t->SetIsWarned(true);
+  TimerData constructed(*t);
+  EXPECT_EQ(state(&constructed), "busy set 3.000000 queue 0");
+  RCPtr<TimerData> target = new TimerData("dst"), secondHolder = target;
+  target->SetTimer(7.0, server);
+  target->ResetTimer(0.0);
+  *target = *t;
+  EXPECT_EQ(state(target.get()), "busy set 3.000000 queue 2");
+  t->ResetTimer(0.0);
+  target->copy(t.get());
+  target->copy(nullptr);  // changes nothing
+  EXPECT_EQ(state(target.get()), "busy off 3.000000 queue 2");
+  RCPtr<TimerData> clone = t->clone();
+  EXPECT_TRUE(clone.get() != t.get() && clone->GetRefCount() == 1 && !clone->GetIsWarned());
+
+  RCPtr<TimerData> never = new TimerData("never");
+  ThrownError thrown = CatchError([&] { never->GetLapsedTime(); });
+  EXPECT_EQ(thrown.code, DES_GenericInternalErr);
+  EXPECT_EQ(thrown.args, std::vector<std::string>{"timer 'never' was read before it was ever started"});
+  never->SetIsSet(true);
+  EXPECT_EQ(ErrorCode([&] { never->GetLapsedTimeAndReset(0.0); }), DES_GenericInternalErr);
+  EXPECT_TRUE(never->GetIsSet());  // a failed read leaves it running
 }
 
 }  // namespace

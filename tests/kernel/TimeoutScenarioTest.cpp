@@ -12,16 +12,14 @@ namespace {
 class QueueBlock;
 class ServerBlock;
 
-// What the blocks share: their parameters, each other, and the ids of the
-// entities made and of those that left the model.
+// What the blocks share: parameters, each other, ids made and gone.
 struct Model {
   double interval, patience, service;
   int remaining;
   QueueBlock* queue;
   ServerBlock* server;
   std::vector<std::string> made, served, timedOut;
-  // The sink: records the entity's id and destroys it with its carrier.
-  void Absorb(DesEvent* carrier, std::vector<std::string>& into) {
+  void Absorb(DesEvent* carrier, std::vector<std::string>& into) {  // the sink
     into.push_back(carrier->GetEntity()->GetId());
     delete carrier;
   }
@@ -53,7 +51,7 @@ class QueueBlock : public ModelBlock {
     model.Absorb(carrier, model.timedOut);
     return true;
   }
-  void Feed();  // sends the head of the queue on when the server is free
+  void Feed();  // the head goes on when the server is free
   std::deque<DesEvent*> waiting;
 };
 
@@ -62,8 +60,7 @@ class ServerBlock : public ModelBlock {
  public:
   using ModelBlock::ModelBlock;
   void Take(DesEntity* entity) {
-    inService = new DesEvent(GetDesInstance()->GetTimeNow() + model.service, 0, this, entity);
-    entity->SetTimeoutParentEvent(inService);
+    entity->SetTimeoutParentEvent(inService = new DesEvent(GetDesInstance()->GetTimeNow() + model.service, 0, this, entity));
     GetDesInstance()->AddEvt(inService);
   }
   MSGRespEvent DoProcessEvent(DesEvent* done) override {
@@ -96,12 +93,9 @@ class GeneratorBlock : public ModelBlock {
     DesEntity* entity = des->GetEntityList()->CloneEntity("DefaultEntity", false);
     model.made.push_back(entity->GetId());
     des->AddEvt(new DesEvent(des->GetTimeNow(), 0, model.queue, entity));
-    if (--model.remaining > 0) {
-      tick->ReuseAndReinitialize(model.interval, 0, this, nullptr);
-      des->AddEvt(tick);
-    } else {
-      delete tick;
-    }
+    if (--model.remaining == 0) return delete tick, MSGRespEvent();
+    tick->ReuseAndReinitialize(model.interval, 0, this, nullptr);
+    des->AddEvt(tick);
     return MSGRespEvent();
   }
 };
@@ -109,10 +103,7 @@ class GeneratorBlock : public ModelBlock {
 // The model's blocks, on the fixture's engine (whose own blocks stay idle).
 class TimeoutScenario : public TimeoutEngineTest {
  protected:
-  void TearDown() override {
-    blocks.clear();
-    TimeoutEngineTest::TearDown();
-  }
+  void TearDown() override { blocks.clear(), TimeoutEngineTest::TearDown(); }
   void Build(double interval, int count, double patience, double service) {
     model = Model{interval, patience, service, count, new QueueBlock(&engine, model), new ServerBlock(&engine, model), {}, {}, {}};
     blocks.emplace_back(model.queue);
@@ -131,13 +122,8 @@ class TimeoutScenario : public TimeoutEngineTest {
 INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutScenario, AllSetups(), SetupName);
 
 TEST_P(TimeoutScenario, ServedAndRenegedAsWorkedOutByHand) {
-  // Arrivals at 0..5, service 2.4, patience 2.7:
-  //   0   A0 served until 2.4       1   A1 waits (renege 3.7)
-  //   2   A2 waits (renege 4.7)     2.4 A0 done, A1 served until 4.8
-  //   3   A3 waits (renege 5.7)     4   A4 waits (renege 6.7)
-  //   4.7 A2 reneges                4.8 A1 done, A3 served until 7.2
-  //   5   A5 waits (renege 7.7)     6.7 A4 reneges
-  //   7.2 A3 done, A5 served until 9.6                9.6 A5 done
+  // Arrivals 0..5, service 2.4, patience 2.7: A0 served 0-2.4, A1 2.4-4.8;
+  // A2 reneges at 4.7; A3 served 4.8-7.2; A4 reneges at 6.7; A5 7.2-9.6.
   Build(1.0, 6, 2.7, 2.4);
   RunUntil(4.75);
   EXPECT_EQ(model.served.size(), 1u);
@@ -156,12 +142,12 @@ TEST_P(TimeoutScenario, ALongRenegingRunStopsGrowingThePoolsOnceWarm) {
   const int count = 20000;
   Build(1.0, count, 2.5, 1.7);
   RunUntil(2000.0);
-  const std::size_t chunks[] = {TimeoutData::memPool->ChunksMade(), DesEvent::memPool->ChunksMade(),
-                                DesEntity::memPool->ChunksMade()};
+  auto chunks = [] {
+    return std::vector<std::size_t>{TimeoutData::memPool->ChunksMade(), DesEvent::memPool->ChunksMade(), DesEntity::memPool->ChunksMade()};
+  };
+  const std::vector<std::size_t> warm = chunks();
   RunUntil(kNever);
-  EXPECT_EQ(TimeoutData::memPool->ChunksMade(), chunks[0]);
-  EXPECT_EQ(DesEvent::memPool->ChunksMade(), chunks[1]);
-  EXPECT_EQ(DesEntity::memPool->ChunksMade(), chunks[2]);
+  EXPECT_EQ(chunks(), warm);  // timeout, event and entity pools
   EXPECT_EQ(model.served.size() + model.timedOut.size(), static_cast<std::size_t>(count));
   EXPECT_GT(model.timedOut.size(), model.served.size() / 2);
   EXPECT_TRUE(model.queue->waiting.empty());
