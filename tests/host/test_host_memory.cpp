@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "host/HostControl.h"
 
@@ -28,38 +27,21 @@ class Host : public ::testing::Test {
   std::size_t memory = 0, live = 0;
 };
 
-bool allZero(const void* p, std::size_t n) {
-  const auto* b = static_cast<const unsigned char*>(p);
-  return std::all_of(b, b + n, [](unsigned char c) { return c == 0; });
-}
-
-TEST_F(Host, BlocksAreZeroFilledAlignedAndEveryCallCounted) {
-  const std::size_t calls = host::allocationCalls();
-  std::vector<void*> blocks;
-  for (std::size_t size : {0u, 0u, 1u, 15u, 16u, 17u, 255u, 256u, 257u, 5000u, 70000u}) {
-    void* p = hostCalloc(1, size);
-    ASSERT_NE(p, nullptr) << size;  // even an empty request gives a live block
-    EXPECT_TRUE(allZero(p, size) && reinterpret_cast<std::uintptr_t>(p) % 16 == 0) << size;
-    blocks.push_back(p);
-  }
-  EXPECT_NE(blocks[0], blocks[1]);
-  EXPECT_EQ(host::liveAllocations(), memory + 11);
-  for (void* p : blocks) hostFree(p);
-  hostFree(nullptr);
-  // An overflowing request fails, and still counts as a call.
-  EXPECT_EQ(hostCalloc(SIZE_MAX / 2, 4), nullptr);
-  EXPECT_EQ(hostCalloc(SIZE_MAX, SIZE_MAX), nullptr);
-  EXPECT_EQ(host::allocationCalls(), calls + 13);
-  // A block the free list hands back is zero-filled again.
+// The library's pools and values rely on calloc's zero fill, also for a
+// block the free list hands back.
+TEST_F(Host, ReusedBlocksAreZeroFilledAndOverflowingRequestsFail) {
   auto* p = static_cast<unsigned char*>(hostCalloc(3, 10));
   std::memset(p, 0xAB, 30);
   hostFree(p);
   EXPECT_EQ(hostCalloc(30, 1), p);
-  EXPECT_TRUE(allZero(p, 32));
+  EXPECT_TRUE(std::all_of(p, p + 32, [](unsigned char c) { return c == 0; }));
   hostFree(p);
+  EXPECT_EQ(hostCalloc(SIZE_MAX / 2, 4), nullptr);
+  EXPECT_EQ(hostCalloc(SIZE_MAX, SIZE_MAX), nullptr);
 }
 
 TEST_F(Host, FailureInjectionFailsTheNthCallAndAllLater) {
+  const std::size_t calls = host::allocationCalls();
   host::failAllocationsFrom(3);
   void* a = hostCalloc(1, 8);
   void* b = hostCalloc(1, 1000);
@@ -68,7 +50,7 @@ TEST_F(Host, FailureInjectionFailsTheNthCallAndAllLater) {
   EXPECT_EQ(hostCalloc(1, 1000), nullptr);
   hostFree(a);
   EXPECT_EQ(hostCalloc(1, 8), nullptr);  // a released block refills no request meanwhile
-  EXPECT_EQ(host::liveAllocations(), memory + 1);
+  EXPECT_EQ(host::allocationCalls(), calls + 5);  // failed calls count too
   host::failAllocationsFrom(0);
   void* c = hostCalloc(1, 8);
   EXPECT_NE(c, nullptr);
@@ -81,18 +63,16 @@ TEST_F(Host, FailureInjectionFailsTheNthCallAndAllLater) {
   EXPECT_EQ(hvCreateString("x"), nullptr);
   EXPECT_EQ(hvDuplicateArray(first), nullptr);
   host::failArrayCreationsFrom(0);
-  hvArray* second = hvDuplicateArray(first);
-  EXPECT_NE(second, nullptr);
   hvDestroyArray(first);
-  hvDestroyArray(second);
 }
 
+// Without this the library's double releases of small blocks would go
+// unseen: the free list would simply take the block twice.
 TEST(HostMemoryDeath, DoubleReleaseStopsAtTheFaultAndReleasedBlocksArePoisoned) {
   auto* p = static_cast<volatile char*>(hostCalloc(1, 8));
   hostFree(const_cast<char*>(p));
   EXPECT_DEATH(hostFree(const_cast<char*>(p)), "not a live host memory block");
 #if defined(__SANITIZE_ADDRESS__)
-  // Blocks kept for reuse stay off limits until handed out again.
   EXPECT_DEATH((void)p[0], "use-after-poison");
 #endif
 }
@@ -103,72 +83,44 @@ std::string text(const hvArray* a) {
   return buffer;
 }
 
-TEST_F(Host, GetStringCutsAtTheBufferAndSaysSo) {
+TEST_F(Host, GetStringNeverWritesPastTheBuffer) {
   hvArray* s = hvCreateString("abcdef");
   char buffer[8];
   std::memset(buffer, '#', sizeof buffer);
   EXPECT_EQ(hvGetString(s, buffer, 4), 1);
-  EXPECT_STREQ(buffer, "abc");
-  EXPECT_EQ(buffer[4], '#');
+  EXPECT_EQ(std::string(buffer, 5), std::string("abc\0#", 5));
   EXPECT_EQ(hvGetString(s, buffer, 7), 0);  // exactly fits
   EXPECT_STREQ(buffer, "abcdef");
-  EXPECT_EQ(hvGetString(s, buffer, 0), 1);
   hvDestroyArray(s);
-  hvArray* d = hvCreateDoubleScalar(1);
-  EXPECT_EQ(hvGetString(d, buffer, sizeof buffer), 1);  // not text
-  EXPECT_STREQ(buffer, "");
-  hvDestroyArray(d);
 }
 
-TEST_F(Host, NumericArraysDropTrailingSingletonsAndRefuseBadShapes) {
-  const uint64_t flat[] = {2, 3, 1, 1}, huge[] = {UINT64_MAX, UINT64_MAX};
-  hvArray* b = hvCreateNumericArray(4, flat, hvDOUBLE_CLASS, hvCOMPLEX);
-  EXPECT_EQ(hvGetNumberOfDimensions(b), 2u);
-  EXPECT_NE(hvGetPi(b), nullptr);
-  hvDestroyArray(b);
-  EXPECT_EQ(hvCreateNumericArray(2, flat, hvCELL_CLASS, hvREAL), nullptr);
-  EXPECT_EQ(hvCreateNumericArray(2, huge, hvDOUBLE_CLASS, hvREAL), nullptr);
-}
-
-// Storing passes ownership, even when the store itself is refused.
-TEST_F(Host, CellsOwnWhatIsStoredAndReplacingDestroysTheOld) {
+// Storing passes ownership, even when the store itself is refused;
+// destroying a container destroys what it holds.
+TEST_F(Host, CellsAndFieldsOwnWhatIsStored) {
   hvArray* cell = hvCreateCellMatrix(2, 2);
   hvSetCell(cell, 0, hvCreateString("first"));
   hvSetCell(cell, 3, hvCreateDoubleScalar(3));
-  hvSetCell(cell, 0, hvCreateString("second"));
-  EXPECT_EQ(host::liveArrays(), live + 3);
+  hvSetCell(cell, 0, hvCreateString("second"));  // destroys "first"
   hvSetCell(cell, 0, hvGetCell(cell, 0));  // storing what is there changes nothing
   EXPECT_EQ(text(hvGetCell(cell, 0)), "second");
-  hvSetCell(cell, 3, nullptr);  // empties the slot
-  EXPECT_EQ(hvGetCell(cell, 3), nullptr);
+  hvSetCell(cell, 3, nullptr);
   hvSetCell(cell, 4, hvCreateString("out of range"));
   hvArray* number = hvCreateDoubleScalar(1);
   hvSetCell(number, 0, hvCreateString("not a cell"));
-  hvSetCell(nullptr, 0, hvCreateString("no cell"));
   EXPECT_EQ(host::liveArrays(), live + 3);
   hvDestroyArray(number);
-  hvDestroyArray(cell);  // destroys its contents
-}
+  hvDestroyArray(cell);
 
-TEST_F(Host, StructureFieldsPerElement) {
-  const char* names[] = {"Name", "Type", "Value"};
-  hvArray* s = hvCreateStructMatrix(2, 1, 3, names);
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(hvGetFieldNumber(s, "type"), -1);  // names are exact
+  const char* names[] = {"Name", "Value"};
+  hvArray* s = hvCreateStructMatrix(2, 1, 2, names);
   hvSetField(s, 0, "Name", hvCreateString("Priority"));
-  hvSetFieldByNumber(s, 1, 2, hvCreateDoubleScalar(7));
-  EXPECT_EQ(hvGetPr(hvGetField(s, 1, "Value"))[0], 7.0);
-  EXPECT_EQ(hvGetField(s, 0, "Value"), nullptr);    // not set
-  EXPECT_EQ(hvGetField(s, 0, "Missing"), nullptr);  // no such field
-  EXPECT_EQ(hvGetField(s, 2, "Name"), nullptr);     // no such element
-  hvSetField(s, 0, "Missing", hvCreateString("dropped"));  // taken and destroyed
+  hvSetField(s, 0, "Missing", hvCreateString("dropped"));
   hvSetField(s, 0, "Name", hvCreateString("Replaced"));
   EXPECT_EQ(text(hvGetField(s, 0, "Name")), "Replaced");
-  EXPECT_EQ(host::liveArrays(), live + 3);
+  EXPECT_EQ(host::liveArrays(), live + 2);
   hvDestroyArray(s);
   const char* dup[] = {"A", "A"};
   EXPECT_EQ(hvCreateStructMatrix(1, 1, 2, dup), nullptr);
-  EXPECT_EQ(hvCreateStructMatrix(1, 1, -1, nullptr), nullptr);
 }
 
 TEST_F(Host, DuplicateIsDeepAndIndependent) {
@@ -184,13 +136,10 @@ TEST_F(Host, DuplicateIsDeepAndIndependent) {
   EXPECT_EQ(host::liveArrays(), live + 8);
   hvArray* copiedCell = hvGetField(copy, 0, "Value");
   ASSERT_NE(copiedCell, nullptr);
-  EXPECT_NE(hvGetCell(copiedCell, 0), hvGetCell(cell, 0));
   EXPECT_EQ(hvGetPi(hvGetCell(copiedCell, 1))[0], 2.0);
   hvDestroyArray(s);  // the copy stays intact
   EXPECT_EQ(text(hvGetCell(copiedCell, 0)), "inner");
   hvDestroyArray(copy);
-  EXPECT_EQ(hvDuplicateArray(nullptr), nullptr);
-  hvDestroyArray(nullptr);
 }
 
 }  // namespace
