@@ -1,9 +1,10 @@
-// Shared pieces of the entity tests: an engine with its registry, a block
-// that belongs to it, and builders of entity structures as the host passes
-// them.
+// An engine with its registry and a block, and builders of entity
+// structures as the host passes them.
 #pragma once
 
+#include <algorithm>
 #include <initializer_list>
+#include <memory>
 
 #include "entity/DesEntity.h"
 #include "entity/EntityDef.h"
@@ -24,8 +25,7 @@ class TestBlock : public NodeInterface {
   void* getObjProxy() override { return this; }
 };
 
-// One element of an attribute list; `fields` of List decides whether
-// isMutable and RO are written.
+// One element of an attribute list (isMutable and RO written if List has the fields).
 struct Element {
   std::string name;
   std::string type;
@@ -50,8 +50,7 @@ inline hvArray* List(std::initializer_list<Element> elements, int fields = 3) {
   return s;
 }
 
-// A 1-by-1 entity structure {Name, Type "Entity", Value}; with ro, a
-// fourth field "RO".
+// A 1-by-1 entity structure {Name, Type "Entity", Value[, RO]}.
 inline hvArray* Entity(const char* name, hvArray* value, const char* ro = nullptr) {
   const char* names[] = {"Name", "Type", "Value", "RO"};
   hvArray* s = hvCreateStructMatrix(1, 1, ro != nullptr ? 4 : 3, names);
@@ -72,9 +71,7 @@ inline hvArray* Row(std::initializer_list<double> values, std::size_t m = 1) {
   return a;
 }
 
-// An engine after Initialize, Start and StartCalendar, with its registry
-// and a block; terminated after the test. The catalogue is registered for
-// the message texts.
+// An engine after Initialize, Start and StartCalendar, terminated after the test.
 class EngineFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -98,19 +95,14 @@ class EngineFixture : public ::testing::Test {
     host::reset();
   }
 
-  // An entity of a new type `name` read from `structure`, which is
-  // destroyed afterwards whatever happens.
+  // An entity of a new type `name` read from `structure` (destroyed whatever happens).
   DesEntity* Read(const char* name, hvArray* structure, bool isMutable = true,
                   bool readOnly = false) {
-    struct Destroy {
-      hvArray* a;
-      ~Destroy() { hvDestroyArray(a); }
-    } guard{structure};
+    std::unique_ptr<hvArray, void (*)(hvArray*)> guard(structure, hvDestroyArray);
     RCPtr<EntityDef> type(new EntityDef(registry, name, nullptr, readOnly, isMutable, 1));
     return new DesEntity(registry, type, structure, false, 0, true);
   }
-  // A type made from an attribute list, registered as a template (the
-  // registry owns it).
+  // A type made from an attribute list, registered as a template (the registry owns it).
   DesEntity* Define(const char* name, hvArray* list, bool isMutable, bool readOnly = false) {
     DesEntity* t = Read(name, Entity(name, list), isMutable, readOnly);
     EXPECT_TRUE(registry->AddToList(t));
@@ -123,11 +115,7 @@ class EngineFixture : public ::testing::Test {
     return e;
   }
   void Forget(DesEntity* e) {
-    for (auto it = owned.begin(); it != owned.end(); ++it)
-      if (*it == e) {
-        owned.erase(it);
-        return;
-      }
+    owned.erase(std::remove(owned.begin(), owned.end(), e), owned.end());
   }
   // An event that owns `e` from now on.
   DesEvent* Carry(DesEntity* e, double time = 1.0) {

