@@ -4,7 +4,7 @@
 
 template <class C>
 class CalendarCancel : public CalendarTest<C> {};
-TYPED_TEST_SUITE(CalendarCancel, CalendarTypes, CalendarTypeNames);
+TYPED_TEST_SUITE(CalendarCancel, CalendarTypes);
 
 // Cancelling from either place; cancelling what is not waiting (twice, run,
 // never added, on another calendar) changes nothing: heapIndex is stale.

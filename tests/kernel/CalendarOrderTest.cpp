@@ -7,7 +7,7 @@
 
 template <class C>
 class CalendarOrder : public CalendarTest<C> {};
-TYPED_TEST_SUITE(CalendarOrder, CalendarTypes, CalendarTypeNames);
+TYPED_TEST_SUITE(CalendarOrder, CalendarTypes);
 
 // System priorities (SYS1 = -2, SYS2 = -1) run first, in creation order:
 // randomised handling never draws among them.

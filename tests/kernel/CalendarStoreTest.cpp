@@ -19,7 +19,7 @@ class CalendarStore : public CalendarTest<C> {
     EXPECT_FALSE(this->calendar->IsWaiting(e) || e->GetInTq());
   }
 };
-TYPED_TEST_SUITE(CalendarStore, CalendarTypes, CalendarTypeNames);
+TYPED_TEST_SUITE(CalendarStore, CalendarTypes);
 
 namespace {
 

@@ -12,8 +12,7 @@ TEST(EngineLifecycle, EnginesShareThePools) {
   ASSERT_NE(pool, nullptr);
   second.Initialize();
   second.Initialize();  // not counted twice
-  EXPECT_EQ(Des::number_of_instances, 2u);
-  EXPECT_EQ(DesEvent::memPool, pool);
+  EXPECT_TRUE(Des::number_of_instances == 2u && DesEvent::memPool == pool);
   RecordingBlock a(&first), b(&second);
   first.StartCalendar(0, 0, 0, 1, 100);
   second.StartCalendar(0, 0, 0, 1, 100);
@@ -21,17 +20,14 @@ TEST(EngineLifecycle, EnginesShareThePools) {
   first.AddEvt(ea.get());
   second.AddEvt(new DesEvent(1.0, 0, &b, nullptr));
   EXPECT_EQ(first.ExecuteEvents(1.0, 0.0, true), kNever);
-  EXPECT_EQ(a.executed, std::vector<DesEvent*>({ea.get()}));
-  EXPECT_TRUE(b.executed.empty());
+  EXPECT_TRUE(a.executed == std::vector<DesEvent*>({ea.get()}) && b.executed.empty());
   ea.reset();
   // The second engine's end destroys its event, leaving the pools.
   second.Terminate();
   second.Terminate();
-  EXPECT_EQ(Des::number_of_instances, 1u);
-  EXPECT_EQ(DesEvent::memPool, pool);
+  EXPECT_TRUE(Des::number_of_instances == 1u && DesEvent::memPool == pool);
   first.Terminate();
-  EXPECT_EQ(Des::number_of_instances, 0u);
-  EXPECT_EQ(DesEvent::memPool, nullptr);
+  EXPECT_TRUE(Des::number_of_instances == 0u && DesEvent::memPool == nullptr);
 }
 
 class Engine : public EngineTest {};
@@ -54,8 +50,7 @@ TEST_F(Engine, CalendarsTheFactoriesAndStartCalendarMake) {
   auto* calendar = dynamic_cast<EventCalendar<EVENT_HDL_DETERMINISTIC, EVENT_STORAGE_INDEXED_HEAP>*>(engine.GetEventCalendar());
   ASSERT_NE(calendar, nullptr);
   EXPECT_EQ(engine.GetTimeoutCalendar(), engine.GetEventCalendar());
-  EXPECT_EQ(calendar->GetMaxEventsAtTimeStep(), 10u);
-  EXPECT_EQ(calendar->GetFutureEvents()->Capacity(), 1024);
+  EXPECT_TRUE(calendar->GetMaxEventsAtTimeStep() == 10u && calendar->GetFutureEvents()->Capacity() == 1024);
   engine.StartCalendar(3, 0, 5, 1, 10);
   EXPECT_NE((dynamic_cast<EventCalendar<EVENT_HDL_RANDOMIZED, EVENT_STORAGE_INDEXED_HEAP>*>(engine.GetEventCalendar())), nullptr);
 }
@@ -64,9 +59,7 @@ TEST_F(Engine, CalendarsTheFactoriesAndStartCalendarMake) {
 TEST_F(Engine, NegativeSeedOrNoCalendarIsAnError) {
   EXPECT_EQ(ErrorCode([&] { engine.AddEvt(Make(1.0, 0)); }), DES_GenericInternalErr);
   EXPECT_EQ(ErrorCode([&] { engine.StartCalendar(1, 0, -1, 1, 10); }), DES_RngNegSeedInEvntHndlr);
-  EXPECT_EQ(engine.GetEventCalendar(), nullptr);
-  EXPECT_EQ(engine.GetDesNextTime(0.0), kNever);
-  EXPECT_EQ(engine.GetTimeNow(), -1.0);
+  EXPECT_TRUE(engine.GetEventCalendar() == nullptr && engine.GetDesNextTime(0.0) == kNever && engine.GetTimeNow() == -1.0);
   // Deterministic handling ignores the seed.
   engine.StartCalendar(0, 0, -1, 1, 10);
   EXPECT_NE(engine.GetEventCalendar(), nullptr);

@@ -21,7 +21,7 @@ class Event : public EngineTest {};
 
 // Ids restart with the engine; factory events have none until given one;
 // clones draw a new number and id (temporary ones keep the id); reuse keeps
-// the number, not the id.
+// the number, not the id. (tests/entity: carried entities on copy and reuse.)
 TEST_F(Event, IdsNumbersCopiesAndReuse) {
   engine.Start();
   DesEvent* a = Make(1.5, 3);
@@ -42,15 +42,13 @@ TEST_F(Event, IdsNumbersCopiesAndReuse) {
   EXPECT_TRUE(!copy->IsTempEvent() && temp->IsTempEvent() && temp->GetPriority() == 3);
   EXPECT_GT(copy->GetInstanceCount(), b->GetInstanceCount());
   *copy = *a;
-  EXPECT_EQ(copy->GetInstanceCount(), a->GetInstanceCount());
-  EXPECT_EQ(copy->GetId(), "ev1");
+  EXPECT_TRUE(copy->GetInstanceCount() == a->GetInstanceCount() && copy->GetId() == "ev1");
 
   DesEventFunctor functor;
   b->SetIsTempEvent(true);
   b->ReuseAndReinitialize(2.0, 7, block, &functor);
   EXPECT_TRUE(b->GetTime() == 3.5 && b->GetPriority() == 7 && b->GetFunctor() == &functor && !b->IsTempEvent());
-  EXPECT_EQ(b->GetInstanceCount(), a->GetInstanceCount() + 1);
-  EXPECT_EQ(b->GetId(), "ev5");
+  EXPECT_TRUE(b->GetInstanceCount() == a->GetInstanceCount() + 1 && b->GetId() == "ev5");
   engine.Start();
   EXPECT_EQ(Make(0.0, 0)->GetId(), "ev1");
 }
@@ -62,8 +60,7 @@ TEST_F(Event, BlockWithoutEngineIsRefused) {
   EXPECT_EQ(ErrorCode([&] { detached.GetDesInstance(); }), DES_GenericInternalErr);
   const uint32_t before = DesEvent::next_instanceCount;
   ThrownError t = CatchError([&] { delete new DesEvent(0.0, 0, &detached, nullptr); });
-  EXPECT_EQ(t.code, DES_GenericInternalErr);
-  EXPECT_EQ(t.args, std::vector<std::string>({"invalid des pointer"}));
+  EXPECT_TRUE(t.code == DES_GenericInternalErr && t.args == std::vector<std::string>({"invalid des pointer"}));
   EXPECT_EQ(ErrorCode([&] { delete new DesEvent(0.0, 0, nullptr, nullptr); }), DES_GenericInternalErr);
   EXPECT_EQ(DesEvent::next_instanceCount, before);
   EXPECT_EQ(ErrorCode([&] { DesEvent::NewTemporaryEvent(0.0, 0, &detached, nullptr); }), DES_GenericInternalErr);
@@ -101,15 +98,12 @@ TEST_F(Event, CarriedEntitiesAndCapturedValues) {
   DesEvent* target = Make(3.0, 0);
   target->SetEntity(engine.GetEntityList()->CloneEntity("DefaultEntity", false));
   *target = *source;
-  ASSERT_NE(target->GetEntity(), nullptr);
-  EXPECT_NE(target->GetEntity(), source->GetEntity());
-  EXPECT_EQ(target->GetEntity()->GetCarrierEvent(), target);
-  EXPECT_EQ(source->GetEntity()->GetCarrierEvent(), source);
-  EXPECT_EQ(target->GetTime(), 2.0);
   DesEntity* carried = target->GetEntity();
+  ASSERT_TRUE(carried != nullptr && carried != source->GetEntity());
+  EXPECT_TRUE(carried->GetCarrierEvent() == target && source->GetEntity()->GetCarrierEvent() == source);
+  EXPECT_EQ(target->GetTime(), 2.0);
   target->SetEntity(nullptr);
-  EXPECT_EQ(carried->GetCarrierEvent(), nullptr);
-  EXPECT_EQ(target->GetEntityId(), "<none>");
+  EXPECT_TRUE(carried->GetCarrierEvent() == nullptr && target->GetEntityId() == "<none>");
   carried->destroy();
 
   EXPECT_FALSE(source->GetDataUponSchedule().HasShape());

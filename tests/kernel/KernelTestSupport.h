@@ -1,5 +1,4 @@
-// Shared pieces of the kernel tests: a recording block, engine and calendar
-// fixtures, the calendar type lists as GoogleTest types, error catchers.
+// Shared pieces of the kernel tests: blocks, fixtures, type lists, error catchers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,16 +29,7 @@ struct AsGTestTypes<List<Cs...>> {
 };
 typedef AsGTestTypes<AllEventCalendarTypes>::type CalendarTypes;
 
-// Handling type 0 is deterministic for event and timeout calendars alike.
-struct CalendarTypeNames {
-  template <class T>
-  static std::string GetName(int) {
-    return std::string(static_cast<int>(T::kHandling) == 0 ? "Deterministic" : "Randomized") +
-           "Storage" + std::to_string(static_cast<int>(T::kStorage));
-  }
-};
-
-// Records every event it executes and runs an optional action for each.
+// Records every event it executes, then runs `onEvent`.
 class RecordingBlock : public NodeInterface {
  public:
   explicit RecordingBlock(Des* engine) { SetDesInstance(engine); }
@@ -62,8 +52,7 @@ struct CountingEvent : DesEvent {
   int* destroyed;
 };
 
-// An engine with its pools; events made through Make() are destroyed at the
-// end of the test unless the test hands them over by erasing them.
+// An engine with its pools; events from Make() die with the test.
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -82,8 +71,8 @@ class EngineTest : public ::testing::Test {
   std::set<DesEvent*> owned;
 };
 
-// A calendar of type C, initialised, on the fixture's engine. The calendar
-// never destroys the test's events (only TerminateCalendar would).
+// A calendar of type C on the fixture's engine (it never destroys the test's
+// events; only TerminateCalendar would).
 template <class C>
 class CalendarTest : public EngineTest {
  protected:
@@ -114,8 +103,7 @@ class CalendarTest : public EngineTest {
   C* calendar = nullptr;
 };
 
-// What a call threw as a library error (deleted): code (0 for nothing,
-// kMemoryError for the memory error), texts and first handle.
+// What f threw (deleted): code (0 for nothing), texts and first handle.
 const uint32_t kMemoryError = 0xFFFFFFFFu;
 struct ThrownError {
   uint32_t code = 0;

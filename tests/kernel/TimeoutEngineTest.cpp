@@ -13,13 +13,9 @@ INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutEngine, AllSetups(), SetupName);
 // none before StartCalendar; a new start ends the old calendars' timeouts.
 TEST_P(TimeoutEngine, CalendarsTheEngineStartsAndRestarts) {
   DesCalendarBase* timeouts = engine.GetTimeoutCalendar();
-  if (Combined()) {
-    EXPECT_EQ(timeouts, engine.GetEventCalendar());
-  } else if (Randomized()) {
-    EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_HEAP>*>(timeouts)), nullptr);
-  } else {
-    EXPECT_NE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>*>(timeouts)), nullptr);
-  }
+  EXPECT_TRUE((Combined() ? timeouts == engine.GetEventCalendar()
+               : Randomized() ? dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_HEAP>*>(timeouts) != nullptr
+                              : dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>*>(timeouts) != nullptr));
   Des other;  // no calendars yet
   other.Initialize();
   DesEvent* carrier = Hold(queue);
@@ -34,8 +30,7 @@ TEST_P(TimeoutEngine, CalendarsTheEngineStartsAndRestarts) {
 
   EXPECT_EQ(Schedule(carrier, "t", 5.0), td);
   engine.StartCalendar(Setup().handling, 0, 11, Combined() ? 1 : 0, 1000);
-  EXPECT_TRUE(td->IsCancelled());
-  EXPECT_TRUE(NothingScheduled());
+  EXPECT_TRUE(td->IsCancelled() && NothingScheduled());
   EXPECT_EQ(Schedule(carrier, "t", 2.0), td);
   Drop(carrier);
   EXPECT_TRUE(NothingScheduled());
@@ -71,22 +66,18 @@ TEST_P(TimeoutEngine, CancellingTimeouts) {
   TimeoutData* c = Schedule(Hold(queue), "c", 6.0);
   DesEvent* shared = engine.GetCurrentTimeoutEvent();
   engine.ProcessTimeoutDataRemoval(b);  // not the earliest
-  EXPECT_TRUE(b->IsCancelled());
-  EXPECT_EQ(engine.GetDesNextTime(0.0), 1.0);
+  EXPECT_TRUE(b->IsCancelled() && engine.GetDesNextTime(0.0) == 1.0);
   TimeoutData* reset = Hold(queue)->GetEntity()->CreateTimeout("r", 0.5, 0, queue, nullptr, 1);
   reset->ResetTimeoutData();
   DesEvent* event = a->GetTimeoutEventPtr();
   for (TimeoutData* nothing : {reset, b, static_cast<TimeoutData*>(nullptr)}) engine.ProcessTimeoutDataRemoval(nothing);
   engine.PrintTimeoutDeletion(reset);
-  EXPECT_EQ(a->GetTimeoutEventPtr(), event);
-  EXPECT_EQ(engine.GetDesNextTime(0.0), 1.0);
+  EXPECT_TRUE(a->GetTimeoutEventPtr() == event && engine.GetDesNextTime(0.0) == 1.0);
   engine.ProcessTimeoutDataRemoval(a);
-  EXPECT_TRUE(a->IsCancelled());
-  EXPECT_EQ(engine.GetDesNextTime(0.0), 6.0);
+  EXPECT_TRUE(a->IsCancelled() && engine.GetDesNextTime(0.0) == 6.0);
   EXPECT_TRUE(Combined() || (engine.GetCurrentTimeoutEvent() == shared && shared->GetDstObj() == c));
   engine.ProcessTimeoutDataRemoval(c);
-  EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
-  EXPECT_TRUE(NothingScheduled());
+  EXPECT_TRUE(engine.GetCurrentTimeoutEvent() == nullptr && NothingScheduled());
   EXPECT_TRUE(engine.GetTimeoutCalendar()->IsEmpty() || Combined());
   Run(10.0);
   EXPECT_TRUE(queue->fired.empty());
@@ -97,19 +88,17 @@ TEST_P(TimeoutEngine, ATimeoutWithoutItsEntitysEventIsRefusedWithNothingChanged)
   Schedule(Hold(queue), "a", 3.0);
   DesEntity* entity = Hold(queue)->GetEntity();
   TimeoutData* lost = entity->CreateTimeout("lost", 1.0, 0, queue, nullptr, 1);
-  ThrownError t = CatchError([&] { engine.ProcessTimeoutDataAddition(lost); });
-  EXPECT_EQ(t.code, DES_GenericInternalErr);
-  ASSERT_EQ(t.args.size(), 1u);
-  EXPECT_NE(t.args[0].find("'lost'"), std::string::npos);
+  auto namesLost = [](const ThrownError& t) {
+    return t.code == DES_GenericInternalErr && t.args.size() == 1 && t.args[0].find("'lost'") != std::string::npos;
+  };
+  EXPECT_TRUE(namesLost(CatchError([&] { engine.ProcessTimeoutDataAddition(lost); })));
   EXPECT_EQ(ErrorCode([&] { entity->AddAllTimeoutsToTimeoutCollection(); }), DES_GenericInternalErr);
   // Nor can the timeout itself make or retarget an event.
-  t = CatchError([&] { lost->CreateTimeoutDesEvent(); });
-  EXPECT_TRUE(t.code == DES_GenericInternalErr && t.args.size() == 1 && t.args[0].find("'lost'") != std::string::npos);
+  EXPECT_TRUE(namesLost(CatchError([&] { lost->CreateTimeoutDesEvent(); })));
   std::unique_ptr<DesEvent> e(DesEvent::NewTemporaryEvent(1.0, 2, queue, nullptr));
   EXPECT_EQ(ErrorCode([&] { lost->SetupCurrentTimeoutEventFromTimeoutData(e.get()); }), DES_GenericInternalErr);
   EXPECT_TRUE(e->GetTime() == 1.0 && e->GetDstObj() == queue);
-  EXPECT_EQ(engine.GetDesNextTime(0.0), 3.0);
-  EXPECT_EQ(lost->GetTimeoutEventPtr(), nullptr);
+  EXPECT_TRUE(engine.GetDesNextTime(0.0) == 3.0 && lost->GetTimeoutEventPtr() == nullptr);
   lost->SetEventPtrWithParentEntity(entity->GetCarrierEvent());
   lost->ResetTimeoutData();
   EXPECT_EQ(ErrorCode([&] { engine.ProcessTimeoutDataAddition(lost); }), DES_GenericInternalErr);
@@ -130,10 +119,9 @@ TEST_P(TimeoutEngine, ARecycledEntityTakesItsTimeoutsOffTheCalendar) {
   delete carrier;  // part goes to its type's recycle list
   EXPECT_TRUE(td->IsCancelled() && td->GetEventPtrWithParentEntity() == nullptr);
   EXPECT_TRUE(NothingScheduled());
-  DesEntity* reused = registry->CloneEntity("Part", false);
-  EXPECT_EQ(reused, part);
-  carriers.insert(new DesEvent(5.0, 0, queue, reused));
-  EXPECT_EQ(reused->FindTimeout(queue, "t", false), nullptr);
+  ASSERT_EQ(registry->CloneEntity("Part", false), part);
+  carriers.insert(new DesEvent(5.0, 0, queue, part));
+  EXPECT_EQ(part->FindTimeout(queue, "t", false), nullptr);
 }
 
 // After the end of the simulation combined calendars only reset a removed
@@ -143,8 +131,7 @@ TEST_P(TimeoutEngine, TerminationAndTheEndOfTheSimulation) {
   TimeoutData* td = Schedule(carrier, "t", 5.0);
   engine.DisableOutputForEndOfSim();
   engine.ProcessTimeoutDataRemoval(td);
-  EXPECT_TRUE(td->IsCancelled());
-  EXPECT_EQ(engine.GetDesNextTime(0.0), Combined() ? 5.0 : kNever);
+  EXPECT_TRUE(td->IsCancelled() && engine.GetDesNextTime(0.0) == (Combined() ? 5.0 : kNever));
   Drop(carrier);
 
   Des keeper;  // keeps the pools past the engine's Terminate
@@ -154,9 +141,8 @@ TEST_P(TimeoutEngine, TerminationAndTheEndOfTheSimulation) {
   TimeoutData* b = Schedule(carrier, "b", 2.0);
   Schedule(Hold(server), "c", 3.0);
   engine.Terminate();
-  EXPECT_TRUE(a->IsCancelled() && b->IsCancelled());
+  EXPECT_TRUE(a->IsCancelled() && b->IsCancelled() && engine.GetCurrentTimeoutEvent() == nullptr);
   EXPECT_EQ(carrier->GetEntity()->GetTimeoutSet().count(a), 1u);
-  EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
   for (DesEvent* e : carriers) delete e;
   carriers.clear();
   keeper.Terminate();

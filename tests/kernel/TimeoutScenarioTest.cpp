@@ -93,7 +93,10 @@ class GeneratorBlock : public ModelBlock {
     DesEntity* entity = des->GetEntityList()->CloneEntity("DefaultEntity", false);
     model.made.push_back(entity->GetId());
     des->AddEvt(new DesEvent(des->GetTimeNow(), 0, model.queue, entity));
-    if (--model.remaining == 0) return delete tick, MSGRespEvent();
+    if (--model.remaining == 0) {
+      delete tick;
+      return MSGRespEvent();
+    }
     tick->ReuseAndReinitialize(model.interval, 0, this, nullptr);
     des->AddEvt(tick);
     return MSGRespEvent();
@@ -103,7 +106,10 @@ class GeneratorBlock : public ModelBlock {
 // The model's blocks, on the fixture's engine (whose own blocks stay idle).
 class TimeoutScenario : public TimeoutEngineTest {
  protected:
-  void TearDown() override { blocks.clear(), TimeoutEngineTest::TearDown(); }
+  void TearDown() override {
+    blocks.clear();
+    TimeoutEngineTest::TearDown();
+  }
   void Build(double interval, int count, double patience, double service) {
     model = Model{interval, patience, service, count, new QueueBlock(&engine, model), new ServerBlock(&engine, model), {}, {}, {}};
     blocks.emplace_back(model.queue);

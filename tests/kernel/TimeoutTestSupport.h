@@ -1,5 +1,4 @@
-// Shared pieces of the timeout tests: the four engine set-ups, a block that
-// holds entities and records the timeouts it is told about, and a fixture.
+// Shared pieces of the timeout tests: the four set-ups, a block, a fixture.
 #pragma once
 
 #include "entity/DesEntity.h"
@@ -24,9 +23,8 @@ inline ::testing::internal::ParamGenerator<CalendarSetup> AllSetups() {
                            CalendarSetup{0, true}, CalendarSetup{1, true});
 }
 
-// A block that holds entities on events it keeps (the tests own those
-// events) and records every timeout it is told about; `onTimeout` may then
-// act like a real block (release, destroy, report).
+// Holds entities on the tests' events and records each timeout it is told
+// about; `onTimeout` may then act like a real block (release, destroy, report).
 class HoldingBlock : public NodeInterface {
  public:
   HoldingBlock(Des* engine, const std::string& name) : name(name) { SetDesInstance(engine); }
@@ -39,17 +37,15 @@ class HoldingBlock : public NodeInterface {
   }
 
   std::string name;
-  std::vector<std::string> fired, firedEntities;  // tags and entity ids, as told
+  std::vector<std::string> fired, firedEntities;  // tags and entity ids
   std::function<bool(DesEvent*, TimeoutData*)> onTimeout;
 };
 
-// An engine started with one of the set-ups (deterministic and separate in
-// a TEST_F); entities made by Hold() sit on carrier events that the fixture
-// destroys at the end unless a test takes them with Drop().
+// An engine started with one of the set-ups (deterministic, separate in a
+// TEST_F); carriers from Hold() die with the test unless Drop()ped earlier.
 class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
  protected:
-  // A fresh host with the message catalogue registered (for the warning
-  // texts); the catalogue must go before the host's tables do.
+  // The catalogue (for warning texts) goes before the host's tables do.
   void SetUp() override {
     host::reset();
     Des::InitMsgContext();
@@ -61,8 +57,7 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
   }
   void TearDown() override {
     for (DesEvent* e : carriers) delete e;
-    delete queue;
-    delete server;
+    for (HoldingBlock* b : {queue, server}) delete b;
     engine.Terminate();
     UnregisterMessageCatalogue();
     host::reset();
@@ -75,21 +70,18 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
   bool Combined() const { return Setup().combined; }
   bool Randomized() const { return Setup().handling != 0; }
 
-  // A new entity held by `block` on a carrier event.
   DesEvent* Hold(HoldingBlock* block) {
     DesEntity* entity = engine.GetEntityList()->CloneEntity("DefaultEntity", false);
     return *carriers.insert(new DesEvent(0.0, 0, block, entity)).first;
   }
-  // Destroys a carrier (and its entity) now.
   void Drop(DesEvent* carrier) {
     carriers.erase(carrier);
     delete carrier;
   }
-  // Schedules a timeout on the carried entity, on behalf of the queue.
+  // A timeout on the carried entity, scheduled by the queue.
   TimeoutData* Schedule(DesEvent* carrier, const char* tag, double t, int priority = 0,
                         int noDestinationOpt = 1) {
-    TimeoutData* td =
-        carrier->GetEntity()->CreateTimeout(tag, t, priority, queue, carrier, noDestinationOpt);
+    TimeoutData* td = carrier->GetEntity()->CreateTimeout(tag, t, priority, queue, carrier, noDestinationOpt);
     engine.ProcessTimeoutDataAddition(td);
     return td;
   }
