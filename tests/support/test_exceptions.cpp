@@ -6,7 +6,6 @@
 
 #include "host/HostControl.h"
 #include "support/DesExcept.h"
-#include "support/DesWarning.h"
 #include "support/HostBridge.h"
 #include "support/HostInterface.h"
 #include "support/PMAssertion.h"
@@ -90,23 +89,6 @@ TEST_F(Errors, CopiesOwnTheirTextsAndAttachedErrors) {
   EXPECT_STREQ(assigned.getString(1), "a");
   delete copy;
   EXPECT_STREQ(assigned.error(0)->getString(0), "inner");
-}
-
-TEST_F(Errors, WarningsPassPrefixCodeAndArgumentsToTheHost) {
-  DesExcept(DES_TimerAlreadyStarted, "Q", "t1").PrintWarning();
-  DesWarning(blocks[0], DES_TimeoutAlreadyScheduled, "Warning", "Q", "tag");
-  DesWarning(DES_EntityNotFound, "e9");
-  const auto& w = host::warnings();
-  ASSERT_EQ(w.size(), 3u);
-  for (const host::Warning& each : w) EXPECT_EQ(each.prefix, "Tarnwell:");
-  EXPECT_EQ(w[0].code, DES_TimerAlreadyStarted);
-  EXPECT_EQ(w[0].message, "Warning in 'Q' block. Timer with tag 't1' is already started. Select restart "
-                          "timer option to restart this timer.");
-  ASSERT_GE(w[0].args.size(), 2u);
-  EXPECT_EQ(w[0].args[0] + "|" + w[0].args[1], "Q|t1");
-  EXPECT_EQ(w[1].message, "Warning in 'Q' block. Timeout with tag 'tag' is already scheduled. To reschedule "
-                          "timeout events, select the rescheduling option.");
-  EXPECT_EQ(w[2].message, "Could not find entity, 'e9'.  Entity does not exist.");
 }
 
 TEST_F(Errors, AssertionReportsAreBoxedWithTheirConditionAndMessage) {

@@ -104,12 +104,8 @@ TEST_F(Bridge, TextConversions) {
   EXPECT_EQ(Text(guard.createString(7.0)), "[7]");
   EXPECT_EQ(guard.size(), 4u);
 
-  hvArray* s = guard.createString("hello");
-  char* c = pmHvArrayToString(s);
-  EXPECT_STREQ(c, "hello");
-  hostFree(c);
   std::string appended = ">";
-  pmArrayToString(s, appended);
+  pmArrayToString(guard.createString("hello"), appended);
   EXPECT_EQ(appended, ">hello");
   pmRefreshProductName();
   EXPECT_STREQ(GetProductName(), "Tarnwell");
