@@ -7,7 +7,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "app/BuiltinModel.h"
@@ -83,33 +82,25 @@ std::vector<double> Figures(const std::string& summary, const std::string& label
   return figures;
 }
 
-using Arrangement = std::tuple<const char*, const char*, const char*>;  // model, handling, calendars
-
-class EveryArrangement : public ::testing::TestWithParam<Arrangement> {};
-
-TEST_P(EveryArrangement, RunsToTheEndAndConservesEntities) {
-  const std::string model = std::get<0>(GetParam());
-  const Outcome o = RunModel({"--model", model, "--handling", std::get<1>(GetParam()), "--calendars",
-                              std::get<2>(GetParam()), "--end-time", "5000", "--seed", "11"});
-  ASSERT_FALSE(o.report.failed) << o.report.diagnostic;
-  EXPECT_FALSE(o.report.stalled);
-  EXPECT_EQ(o.report.timeReached, 5000.0);
-  EXPECT_GT(o.departed, 1000u);
-  EXPECT_EQ(o.generated, o.departed + o.report.partsInModel);
-  if (model == "queue") {
-    EXPECT_GT(o.timedOut, 0u);
-    EXPECT_EQ(o.generated, o.served + o.timedOut + o.report.entitiesInModel);
-  }
+// Both models under both handling types and both calendar arrangements.
+TEST(ModelRuns, EveryArrangementRunsToTheEndAndConservesEntities) {
+  for (const std::string model : {"queue", "assembly"})
+    for (const char* handling : {"deterministic", "randomised"})
+      for (const char* calendars : {"separate", "combined"}) {
+        SCOPED_TRACE(model + " " + handling + " " + calendars);
+        const Outcome o = RunModel({"--model", model, "--handling", handling, "--calendars", calendars,
+                                    "--end-time", "5000", "--seed", "11"});
+        ASSERT_FALSE(o.report.failed) << o.report.diagnostic;
+        EXPECT_FALSE(o.report.stalled);
+        EXPECT_EQ(o.report.timeReached, 5000.0);
+        EXPECT_GT(o.departed, 1000u);
+        EXPECT_EQ(o.generated, o.departed + o.report.partsInModel);
+        if (model == "queue") {
+          EXPECT_GT(o.timedOut, 0u);
+          EXPECT_EQ(o.generated, o.served + o.timedOut + o.report.entitiesInModel);
+        }
+      }
 }
-
-INSTANTIATE_TEST_SUITE_P(Models, EveryArrangement,
-                         ::testing::Combine(::testing::Values("queue", "assembly"),
-                                            ::testing::Values("deterministic", "randomised"),
-                                            ::testing::Values("separate", "combined")),
-                         [](const ::testing::TestParamInfo<Arrangement>& info) {
-                           return std::string(std::get<0>(info.param)) + "_" + std::get<1>(info.param) +
-                                  "_" + std::get<2>(info.param);
-                         });
 
 TEST(ModelRuns, TheSameSeedWritesTheSameCsvByteForByte) {
   for (const char* model : {"queue", "assembly"}) {
