@@ -1,6 +1,5 @@
 // The entity's timeouts (one per tag, owned by the entity; finding, filing
 // all at once, copies, host output) and timers on their own.
-#include <cstdio>
 #include <memory>
 
 #include "entity/RCPtr.h"
@@ -19,6 +18,12 @@ class TimeoutEntity : public TimeoutEngineTest {
   TimeoutData* Create(const char* tag, double t, int opt = 1) {
     return entity->CreateTimeout(tag, t, 0, queue, carrier, opt);
   }
+  // An error's code, texts and handle as one line.
+  std::string Described(const ThrownError& t) {
+    std::string text = std::to_string(t.code);
+    for (const std::string& a : t.args) text += "|" + a;
+    return text + (t.object == queue ? "|queue" : t.object == server ? "|server" : t.object != nullptr ? "|?" : "");
+  }
   DesEvent* carrier = nullptr;
   DesEntity* entity = nullptr;
 };
@@ -30,27 +35,21 @@ TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   const std::string nextId = "ev" + std::to_string(DesEvent::next_id);
   TimeoutData* td = entity->CreateTimeout("t", 4.0, 2, queue, carrier, 2);
   EXPECT_TRUE(td->GetEventId() == nextId && td->GetEventPtrWithParentEntity() == carrier);
-  EXPECT_EQ(entity->FindTimeout(server, "t", true), td);
-  EXPECT_TRUE(NothingScheduled());
+  EXPECT_TRUE(entity->FindTimeout(server, "t", true) == td && NothingScheduled());
   EXPECT_EQ(entity->FindTimeout(queue, "none", false), nullptr);
-  ThrownError t = CatchError([&] { entity->FindTimeout(queue, "none", true); });
-  EXPECT_EQ(t.code, DES_TimeoutTagNotFound);
-  EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Queue", "none"}));
-  EXPECT_EQ(t.object, queue);
+  EXPECT_EQ(Described(CatchError([&] { entity->FindTimeout(queue, "none", true); })),
+            std::to_string(DES_TimeoutTagNotFound) + "|Error|model/Queue|none|queue");
 
   engine.ProcessTimeoutDataAddition(td);
   const uint32_t number = td->GetInstanceCount();
-  t = CatchError([&] { entity->CreateTimeout("t", 1.0, 0, server, carrier, 1); });
-  EXPECT_EQ(t.code, DES_TimeoutAlreadyScheduled);
-  EXPECT_EQ(t.args, (std::vector<std::string>{"Error", "model/Server", "t"}));
-  EXPECT_EQ(t.object, server);
+  EXPECT_EQ(Described(CatchError([&] { entity->CreateTimeout("t", 1.0, 0, server, carrier, 1); })),
+            std::to_string(DES_TimeoutAlreadyScheduled) + "|Error|model/Server|t|server");
   EXPECT_EQ(WarningOf([&] { TimeoutData::ProcessTimeoutAlreadyScheduledWarning(server, "t"); }),
             "Warning in 'model/Server' block. Timeout with tag 't' is already "
             "scheduled. To reschedule timeout events, select the rescheduling option.");
   ASSERT_FALSE(host::warnings().empty());
   EXPECT_TRUE(host::warnings()[0].prefix == "Tarnwell:" && host::warnings()[0].code == DES_TimeoutAlreadyScheduled);
-  EXPECT_EQ(td->GetTimeOfTimeoutEvent(), 4.0);
-  EXPECT_EQ(entity->GetTimeoutSet().size(), 1u);
+  EXPECT_TRUE(td->GetTimeOfTimeoutEvent() == 4.0 && entity->GetTimeoutSet().size() == 1u);  // unchanged
   engine.ProcessTimeoutDataRemoval(td);
   EXPECT_EQ(entity->CreateTimeout("t", 6.0, 1, server, carrier, 2), td);
   EXPECT_TRUE(!td->IsCancelled() && td->GetTimeOfTimeoutEvent() == 6.0 && td->GetScheduleTimeoutBlk() == server);
@@ -71,26 +70,22 @@ TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
   entity->AddAllTimeoutsToTimeoutCollection();
   EXPECT_EQ(engine.GetDesNextTime(0.0), 1.0);
   entity->RemoveAllTimeoutsFromTimeoutCollection();
-  EXPECT_TRUE(a->IsCancelled() && b->IsCancelled());
-  EXPECT_TRUE(NothingScheduled());
+  EXPECT_TRUE(a->IsCancelled() && b->IsCancelled() && NothingScheduled());
   // A timeout that knows no engine stops both before anything is filed.
   TimeoutData* c = Create("c", 3.0);
   TimeoutData* d = Create("d", 4.0);
   EXPECT_EQ(d->GetTimeoutDesInstance(), &engine);
   DetachedBlock orphan;
   const unsigned long before = TimeoutData::next_instanceCount;
-  ThrownError t = CatchError([&] { delete new TimeoutData("t", 1.0, 0, carrier, &orphan, 1); });
-  EXPECT_EQ(t.code, DES_GenericInternalErr);
-  EXPECT_EQ(t.args, std::vector<std::string>{"invalid des pointer"});
+  const std::string invalid = std::to_string(DES_GenericInternalErr) + "|invalid des pointer";
+  EXPECT_EQ(Described(CatchError([&] { delete new TimeoutData("t", 1.0, 0, carrier, &orphan, 1); })), invalid);
   EXPECT_EQ(TimeoutData::next_instanceCount, before);
   std::unique_ptr<TimeoutData> loose(new TimeoutData("x", 1.0, 0, nullptr, nullptr, 1));
   EXPECT_TRUE(loose->IsCancelled());
   EXPECT_EQ(ErrorCode([&] { loose->GetResidualTime(); }), DES_GenericInternalErr);
   EXPECT_EQ(ErrorCode([&] { loose->clone(); }), DES_GenericInternalErr);
   static_cast<NodeInterface&>(*d) = orphan;  // d forgets its engine
-  t = CatchError([&] { entity->AddAllTimeoutsToTimeoutCollection(); });
-  EXPECT_EQ(t.code, DES_GenericInternalErr);
-  EXPECT_EQ(t.args, std::vector<std::string>{"invalid des pointer"});
+  EXPECT_EQ(Described(CatchError([&] { entity->AddAllTimeoutsToTimeoutCollection(); })), invalid);
   EXPECT_TRUE(NothingScheduled());
   EXPECT_EQ(ErrorCode([&] { entity->RemoveAllTimeoutsFromTimeoutCollection(); }), DES_GenericInternalErr);
   c->ResetTimeoutData();
@@ -105,9 +100,8 @@ TEST_P(TimeoutEntity, ACopiedEntityDescribesTheScheduleWithoutFilingIt) {
   delete carrier->clone();  // destroying an unfiled copy leaves the original scheduled
   EXPECT_EQ(engine.GetDesNextTime(0.0), 2.0);
   TimeoutData* ca = copy->FindTimeout(queue, "a", true);
-  EXPECT_TRUE(ca->GetTimeOfTimeoutEvent() == 2.0 && ca->GetPriorityOfTimeoutEvent() == 3);
+  EXPECT_TRUE(ca->GetTimeOfTimeoutEvent() == 2.0 && ca->GetPriorityOfTimeoutEvent() == 3 && copy->FindTimeout(queue, "b", false));
   EXPECT_TRUE(ca->GetEventPtrWithParentEntity() == nullptr && ca->GetTimeoutEventPtr() == nullptr);
-  EXPECT_NE(copy->FindTimeout(queue, "b", false), nullptr);
   // Filing the copy's schedule makes it fire on its own.
   copy->SetTimeoutParentEvent(copyCarrier);
   copy->AddAllTimeoutsToTimeoutCollection();
@@ -124,8 +118,7 @@ TEST_P(TimeoutEntity, CopiesBetweenEntitiesMatchTimeoutsByTag) {
   DesEntity* into = Hold(queue)->GetEntity();
   TimeoutData* kept = into->CreateTimeout("a", 7.0, 0, queue, into->GetCarrierEvent(), 1);
   into->InsertCopiedTimeoutData(entity, false);
-  EXPECT_EQ(into->GetTimeoutSet().size(), 2u);
-  EXPECT_TRUE(into->FindTimeout(queue, "a", true) == kept && kept->GetTimeOfTimeoutEvent() == 7.0);
+  EXPECT_TRUE(into->GetTimeoutSet().size() == 2u && into->FindTimeout(queue, "a", true) == kept && kept->GetTimeOfTimeoutEvent() == 7.0);
   EXPECT_EQ(into->FindTimeout(queue, "c", true)->GetTimeOfTimeoutEvent(), 3.0);
 
   DesEvent* target = Hold(queue);
@@ -145,15 +138,13 @@ TEST_P(TimeoutEntity, OutputListsTheScheduledTimeoutsFirst) {
   Create("b", 2.5)->ResetTimeoutData();
   TimeoutData* c = Create("c", 3.5);
   hvArray* out = entity->GetTimeoutDataAsHvArray();
-  ASSERT_EQ(hvGetM(out), 3u);
-  ASSERT_EQ(hvGetN(out), 3u);
+  ASSERT_TRUE(hvGetM(out) == 3u && hvGetN(out) == 3u);
   std::vector<std::string> cells;
   for (std::size_t i = 0; i < 9; ++i) {
     hvArray* cell = hvGetCell(out, i);
-    char text[64] = {0};
-    if (cell == nullptr || hvGetString(cell, text, sizeof text) != 0)
-      std::snprintf(text, sizeof text, "%s", cell == nullptr ? "-" : ::testing::PrintToString(*hvGetPr(cell)).c_str());
-    cells.push_back(text);
+    char text[64] = "-";
+    if (cell != nullptr && hvGetString(cell, text, sizeof text) != 0) cells.push_back(::testing::PrintToString(*hvGetPr(cell)));
+    else cells.push_back(text);
   }
   EXPECT_EQ(cells, (std::vector<std::string>{"a", "1.5", a->GetEventId(), "c", "3.5", c->GetEventId(), "-", "-", "-"}));
   hvDestroyArray(out);
