@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "entity/DesData.h"
@@ -33,6 +34,9 @@ struct Thrown {
   bool Memory() const { return mallocError || code == DES_MemoryAllocErr; }
 };
 
+// Code and texts, compared at once.
+using Error = std::pair<uint32_t, Args>;
+
 template <class F>
 Thrown Catch(F&& f) {
   Thrown t;
@@ -50,6 +54,7 @@ Thrown Catch(F&& f) {
   }
   return t;
 }
+inline Error Err(const Thrown& t) { return {t.code, t.args}; }
 
 inline DesDataInfo Shape(int width, std::initializer_list<int> dims, int complexity = 0,
                          int frameness = 0, int typeCode = 0) {

@@ -127,10 +127,9 @@ TEST(AttrTypeTexts, NameEveryTypeAsMessagesShowIt) {
   EXPECT_EQ(DesEntity::getAttrType("Int"), -1);
 }
 
-// Every getter and setter on definitions and attributes of every type: the
-// own type works, any other fails with its message and touches nothing, a
-// read-only one refuses the write, no attribute write reaches the shared
-// factory value, and a clone has a value of its own.
+// Every getter and setter of every type: the own type works, any other
+// fails with its message and touches nothing, read-only refuses the write,
+// no attribute write reaches the factory value, a clone has its own value.
 TEST_F(AttributeTest, TypedAccessWorksForTheOwnTypeOnly) {
   for (bool readOnly : {false, true}) {
     for (eAttrType t : kAllTypes) {
@@ -142,46 +141,37 @@ TEST_F(AttributeTest, TypedAccessWorksForTheOwnTypeOnly) {
         attr->InitToFactValue();
         const std::string name = def->GetName();
         const bool own = a == t;
-        auto unlessOwn = [own](uint32_t code) { return own ? 0u : code; };
-
-        Value out = Make(a, false);
-        Thrown fromDef = Catch([&] { Get(*def, out); });
-        Thrown fromAttr = Catch([&] { Get(*attr, out); });
-        EXPECT_EQ(fromDef.code, unlessOwn(DES_IllegalTypeEnumAccess));
-        EXPECT_EQ(fromDef.args, own ? Args{} : Args({name, GetAttrTypeTxt(t)}));
         // The attribute's type text is the empty class-wide one.
-        EXPECT_EQ(fromAttr.code, unlessOwn(DES_IllegalTypeAccess));
-        EXPECT_EQ(fromAttr.args, own ? Args{} : Args({name, ""}));
+        Value out = Make(a, false);
+        EXPECT_EQ(Err(Catch([&] { Get(*def, out); })),
+                  (own ? Error{} : Error{DES_IllegalTypeEnumAccess, {name, GetAttrTypeTxt(t)}}));
+        EXPECT_EQ(Err(Catch([&] { Get(*attr, out); })),
+                  (own ? Error{} : Error{DES_IllegalTypeAccess, {name, ""}}));
         EXPECT_TRUE(Same(out, Make(a, own))) << "read or untouched";
 
         Value in = Make(a, false), nowAttr = Make(t, false), nowDef = nowAttr, fact = nowAttr;
-        Thrown toAttr = Catch([&] { Set(*attr, in); });
+        const Thrown toAttr = Catch([&] { Set(*attr, in); });
         Get(*def, fact);
         EXPECT_TRUE(Same(fact, Make(t, true))) << "an attribute write reached the definition";
-        Thrown toDef = Catch([&] { Set(*def, in); });
+        const Thrown toDef = Catch([&] { Set(*def, in); });
         Get(*attr, nowAttr);
         Get(*def, nowDef);
-        const uint32_t refusal =
-            unlessOwn(DES_IllegalTypeAccess) | (own && readOnly ? DES_CannotSetReadOnlyFields : 0u);
-        EXPECT_EQ(toAttr.code, refusal);
-        EXPECT_EQ(toDef.code, refusal);
-        if (!own) {
-          EXPECT_EQ(toAttr.args, Args({name}));
-          EXPECT_EQ(toDef.args, Args({name}));
-        } else if (readOnly) {
-          EXPECT_EQ(toAttr.args, Args({"Entity", name}));
-          EXPECT_EQ(toDef.args, Args({"Attribute", name}));
-        }
-        EXPECT_TRUE(Same(nowAttr, Make(t, refusal != 0)));
-        EXPECT_TRUE(Same(nowDef, Make(t, refusal != 0)));
+        auto refusal = [&](const char* kind) {
+          return !own      ? Error{DES_IllegalTypeAccess, {name}}
+                 : readOnly ? Error{DES_CannotSetReadOnlyFields, {kind, name}}
+                            : Error{};
+        };
+        EXPECT_EQ(Err(toAttr), refusal("Entity"));
+        EXPECT_EQ(Err(toDef), refusal("Attribute"));
+        const bool refused = !own || readOnly;
+        EXPECT_TRUE(Same(nowAttr, Make(t, refused)) && Same(nowDef, Make(t, refused)));
         if (!own) continue;
         // A clone: the same class and definition, a value of its own.
         attr->SetExists(!readOnly);
         RCPtr<Attribute> copy = attr->clone();
-        EXPECT_TRUE(typeid(*copy) == typeid(*attr));
-        EXPECT_EQ(copy->GetDef().get(), def.get());
+        EXPECT_TRUE(typeid(*copy) == typeid(*attr) && copy->GetDef().get() == def.get());
         EXPECT_EQ(copy->Exists(), !readOnly);
-        Value cloned = in, other = Make(t, refusal == 0);
+        Value cloned = in, other = Make(t, !refused);
         Get(*copy, cloned);
         EXPECT_TRUE(Same(cloned, nowAttr));
         if (!readOnly) Set(*copy, other);
@@ -197,21 +187,19 @@ TEST_F(AttributeTest, BaseClassesAndForeignDefinitionsRefuseTypedAccess) {
   RCPtr<Attribute> attr = new Attribute(def);
   for (eAttrType a : kAllTypes) {
     Value v = Make(a, false);
-    const Thrown t[] = {Catch([&] { Get(*def, v); }), Catch([&] { Set(*def, v); }),
-                        Catch([&] { Get(*attr, v); }), Catch([&] { Set(*attr, v); }),
-                        Catch([&] { attr->InitToFactValue(); })};
-    EXPECT_EQ((std::vector<uint32_t>{t[0].code, t[1].code, t[2].code, t[3].code, t[4].code}),
-              (std::vector<uint32_t>{DES_IllegalTypeEnumAccess, DES_IllegalTypeAccess,
-                                     DES_IllegalTypeAccess, DES_IllegalTypeAccess,
-                                     DES_IllegalTypeAccess}))
+    auto err = [](auto op) { return Err(Catch(op)); };
+    const Error wrongType = {DES_IllegalTypeAccess, {"plain"}};
+    const Error noType = {DES_IllegalTypeAccess, {"plain", "Attribute class has no type"}};
+    EXPECT_EQ((std::vector<Error>{err([&] { Get(*def, v); }), err([&] { Set(*def, v); }),
+                                  err([&] { Get(*attr, v); }), err([&] { Set(*attr, v); }),
+                                  err([&] { attr->InitToFactValue(); })}),
+              (std::vector<Error>{{DES_IllegalTypeEnumAccess, {"plain", "double"}}, wrongType,
+                                  {DES_IllegalTypeAccess, {"plain", ""}}, wrongType,
+                                  noType}))
         << GetAttrTypeTxt(a);
-    EXPECT_EQ((std::vector<Args>{t[0].args, t[1].args, t[2].args, t[3].args, t[4].args}),
-              (std::vector<Args>{{"plain", "double"}, {"plain"}, {"plain", ""}, {"plain"},
-                                 {"plain", "Attribute class has no type"}}));
   }
   RCPtr<Attribute> copy = attr->clone();
-  EXPECT_TRUE(typeid(*copy) == typeid(Attribute));
-  EXPECT_EQ(copy->GetDef().get(), def.get());
+  EXPECT_TRUE(typeid(*copy) == typeid(Attribute) && copy->GetDef().get() == def.get());
   EXPECT_EQ(Catch([] { (void)new AttributeInt(RCPtr<AttribDef>()); }).code, DES_GenericInternalErr);
 
   // An int attribute over a double definition keeps its value.
@@ -219,9 +207,8 @@ TEST_F(AttributeTest, BaseClassesAndForeignDefinitionsRefuseTypedAccess) {
       new AttributeInt(new AttribDefDouble("speed", eAttrDouble, 4.0, false));
   int v = 11;
   foreign->SetData(v);
-  const Thrown mismatch = Catch([&] { foreign->InitToFactValue(); });
-  EXPECT_EQ(mismatch.code, DES_IllegalTypeEnumAccess);
-  EXPECT_EQ(mismatch.args, Args({"speed", "double"}));
+  EXPECT_EQ(Err(Catch([&] { foreign->InitToFactValue(); })),
+            (Error{DES_IllegalTypeEnumAccess, {"speed", "double"}}));
   foreign->GetData(v);
   EXPECT_EQ(v, 11);
 }
@@ -231,16 +218,14 @@ TEST_F(AttributeTest, DesDataAttributeRefusesAValueOfAnotherShape) {
   attr->InitToFactValue();
   const int dims[] = {2, 2};
   const DesDataInfo matrix(4, 0, 0, 0, 2, dims);
-  Thrown thrown = Catch([&] { attr->SetData(DesData(matrix, 3.0)); });
-  EXPECT_EQ(thrown.code, DES_AttrDimNotMatch);
-  EXPECT_EQ(thrown.args, Args({"attr_DesData", "a [2x2] matrix",
-                               "an one dimensional vector with 4 elements"}));
+  const std::string vector4 = "an one dimensional vector with 4 elements";
+  EXPECT_EQ(Err(Catch([&] { attr->SetData(DesData(matrix, 3.0)); })),
+            (Error{DES_AttrDimNotMatch, {"attr_DesData", "a [2x2] matrix", vector4}}));
   // The same four elements, but complex: the message shows it alike.
   DesDataInfo complexVector(4);
   complexVector.SetCplx(1);
-  thrown = Catch([&] { attr->SetData(DesData(complexVector, 1.0)); });
-  EXPECT_EQ(thrown.code, DES_AttrDimNotMatch);
-  EXPECT_EQ(thrown.args.at(1), "an one dimensional vector with 4 elements");
+  EXPECT_EQ(Err(Catch([&] { attr->SetData(DesData(complexVector, 1.0)); })),
+            (Error{DES_AttrDimNotMatch, {"attr_DesData", vector4, vector4}}));
   DesData now;
   attr->GetData(now);
   EXPECT_EQ(Numbers(now), std::vector<double>(4, 1.5));
@@ -252,9 +237,8 @@ TEST_F(AttributeTest, DesDataAttributeRefusesAValueOfAnotherShape) {
   RCPtr<AttribDef> loose =
       new AttribDefDesData("loose", eAttrDesData, RCPtr<DesDataInfo>(), DesData(), false);
   EXPECT_FALSE(loose->IsMatchToDef(DesDataInfo(1)));
-  thrown = Catch([&] { MakeAttr(loose)->SetData(DesData(1.0)); });
-  EXPECT_EQ(thrown.code, DES_AttrDimNotMatch);
-  EXPECT_EQ(thrown.args, Args({"loose", "a scalar", "unspecified shape"}));
+  EXPECT_EQ(Err(Catch([&] { MakeAttr(loose)->SetData(DesData(1.0)); })),
+            (Error{DES_AttrDimNotMatch, {"loose", "a scalar", "unspecified shape"}}));
 }
 
 TEST_F(AttributeTest, DesDataValuesShareTheStorageOfAMatchingValue) {
