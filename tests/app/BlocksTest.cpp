@@ -25,9 +25,7 @@ EntityTypeDescription Job() {
   return job;
 }
 
-// A generator making a job every `interval`, feeding a queue of `capacity`
-// in front of `server`, whose jobs end in a sink: "Gen", "Queue", "Server"
-// and "Sink".
+// "Gen" (a job every `interval`) -> "Queue" (`capacity`) -> "Server" -> "Sink".
 struct Line {
   EntityGenerator* gen;
   Queue* queue;
@@ -69,8 +67,7 @@ TEST(Blocks, AFullQueueHoldsUpTheGeneratorUntilThereIsRoom) {
   const Line line = AddLine(driver, 1, 2, std::make_unique<Server>(1, Distribution::Fixed(10)));
   const RunReport r = driver.Run();
   ASSERT_FALSE(r.failed);
-  // Service ends at 11, 21, ..., 91: nine jobs done; one in service, two
-  // waiting and one held by the generator, which makes no more meanwhile.
+  // Done at 11, 21, ..., 91; the generator holds one job and makes no more meanwhile.
   EXPECT_EQ(line.sink->Count(), 9u);
   EXPECT_EQ(line.gen->Generated(), 13u);
   using Held = std::vector<std::pair<std::string, std::size_t>>;
@@ -84,16 +81,14 @@ TEST(Blocks, KServersTakeTheirServiceTimeFromAnAttribute) {
   ModelDriver driver(DriverConfig{"m", 1000});
   const Line line = AddLine(driver, 1, Queue::kInfinite, std::make_unique<Server>(3, std::string("Work")));
   ASSERT_FALSE(driver.Run().failed);
-  // Every job takes exactly 3 on one of three servers: no one waits, and
-  // after the first three units all servers are always busy.
+  // Each job takes 3 on one of three servers: no one waits, all servers stay busy.
   EXPECT_EQ(line.queue->AverageLength(), 0.0);
   EXPECT_NEAR(line.server->Utilisation(), 1.0, 0.005);
   EXPECT_EQ(line.sink->Count(), 997u);
 }
 
-// Runs the model `build` makes, expecting it to fail at `time` with a
-// diagnostic holding `text` and to leave nothing behind. (The attribute type
-// names are filed once per process: they are made first.)
+// Expects the model to fail at `time` with `text` and leave nothing behind
+// (the type map is filed once per process, so it is made first).
 void ExpectRefusal(const std::function<void(ModelDriver&)>& build, const std::string& identifier,
                    const std::string& text, double time) {
   DesEntity::createTypeMap();

@@ -36,8 +36,7 @@ std::vector<const char*> Argv(const std::vector<std::string>& args) {
   return argv;
 }
 
-// Runs a built-in model given as command-line options; with `record`,
-// every departing entity is written down.
+// Runs a built-in model set by command-line options; `record` keeps departures.
 Outcome RunModel(const std::vector<std::string>& args, bool record = false) {
   const std::vector<const char*> argv = Argv(args);
   RunOptions options;
@@ -121,9 +120,7 @@ TEST(ModelRuns, TheSameSeedWritesTheSameCsvByteForByte) {
 }
 
 TEST(ModelRuns, PlainMM1MatchesTheoryWithinThreePercent) {
-  // rho = 0.5: about 100,000 customers in 200,000 time units. The sanitizer
-  // build is several times slower and runs a quarter of that, with the
-  // tolerance that its larger sampling error needs.
+  // rho = 0.5, about 100,000 customers; the slower sanitizer build runs a quarter, looser.
 #ifdef TARNWELL_SANITIZED_BUILD
   const char* endTime = "50000";
   const double tolerance = 0.06;
@@ -153,8 +150,7 @@ TEST(ModelRuns, ImpatientCustomersLeaveOnceThroughTheirOwnExit) {
   std::set<std::string> served, gaveUp;
   for (const Departure& d : o.departures) {
     (d.exit == "queue/Served" ? served : gaveUp).insert(d.id);
-    // The time in system of one who gave up is the wait in the queue, which
-    // a fixed patience bounds.
+    // One who gave up spent exactly the fixed patience in the system.
     if (d.exit == "queue/Timed Out") { EXPECT_NEAR(d.attributes.at("TimeInSystem"), 4.0, 1e-9); }
   }
   EXPECT_EQ(served.size(), o.served) << "ids are unique per run";
@@ -170,8 +166,7 @@ TEST(ModelRuns, AssembledPartsComeOutSplitWithTheirAttributes) {
     EXPECT_FALSE(d.composite) << d.id;
     const auto& a = d.attributes;
     if (d.exit == "assembly/Frames Out") {
-      // Only a frame's own attributes (the panel's went with the panel),
-      // and what the inspection wrote through the assembly.
+      // Only its own attributes, plus what the inspection wrote through the assembly.
       EXPECT_EQ(d.type, "Frame");
       EXPECT_EQ(a.count("PanelSerial"), 0u);
       EXPECT_TRUE(a.at("Length") >= 1.9 && a.at("Length") <= 2.1) << a.at("Length");
@@ -196,8 +191,7 @@ TEST(ModelRuns, AStalledModelNamesTheBlocksStillHoldingEntities) {
   ASSERT_FALSE(o.report.failed);
   EXPECT_TRUE(o.report.stalled);
   EXPECT_LT(o.report.timeReached, 1000.0);
-  // After the 40th panel frames pile up: in the combiner, the full queue,
-  // the timer block that cannot pass one on, and the blocked generator.
+  // After the 40th panel, frames pile up from the combiner back to the generator.
   std::map<std::string, std::size_t> held;
   for (const BlockHolding& h : o.report.holdings) held[h.path] = h.entities;
   EXPECT_EQ(held, (std::map<std::string, std::size_t>{{"assembly/Assemble", 1},

@@ -1,5 +1,4 @@
-// The message service and the diagnostics built on it. (The catalogue's own
-// tests fill every placeholder; these check the bounds and the ownership.)
+// Message bounds and diagnostics ownership (the catalogue tests fill the placeholders).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,8 +14,7 @@ const char* const kIds[] = {"T_Plain", "T_Two"};
 const char* const kTexts[] = {"Plain text.", "Entity '%s' in block '%s'."};
 const hostMessageTable kTable = {2, 0x63, kCodes, kIds, kTexts, "TEST:"};
 
-// The table is added in the memory context, as the engine does, and looked
-// up in the message context.
+// Added in the memory context as the engine does, looked up in the message context.
 class HostMessages : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,8 +71,7 @@ TEST_F(HostMessages, UnknownCodesAndRemovedTablesGiveMinusOneWithANote) {
   ASSERT_EQ(hostAddMessageTable(hostMemoryContext(), &kTable), 0);
 }
 
-// The library's handle converter throws when memory runs out: the host
-// keeps no half-made diagnostic.
+// The library's handle converter throws when memory runs out: no half-made diagnostic.
 TEST_F(HostMessages, AThrowingConverterLeavesNoDiagnosticBehind) {
   void* objects[] = {host::addObject("model/Queue")};
   const std::size_t made = host::diagnosticCount();

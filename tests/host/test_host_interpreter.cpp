@@ -1,5 +1,4 @@
-// The interpreter: trapped calls and temporaries. (The bridge's tests
-// cover the host functions get_param, set_param, bdroot and mat2str.)
+// Trapped calls and temporaries (the bridge's tests cover the host functions).
 #include <gtest/gtest.h>
 
 #include <stdexcept>

@@ -10,8 +10,7 @@
 
 namespace {
 
-// Every test ends with as many blocks and arrays alive as it began with: a
-// leak or a second release shows here (and under ASan).
+// Each test ends with the blocks and arrays it began with: no leak, no second release.
 class Host : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -27,8 +26,7 @@ class Host : public ::testing::Test {
   std::size_t memory = 0, live = 0;
 };
 
-// The library's pools and values rely on calloc's zero fill, also for a
-// block the free list hands back.
+// The library relies on calloc's zero fill, also for a block the free list hands back.
 TEST_F(Host, ReusedBlocksAreZeroFilledAndOverflowingRequestsFail) {
   auto* p = static_cast<unsigned char*>(hostCalloc(3, 10));
   std::memset(p, 0xAB, 30);
@@ -66,8 +64,7 @@ TEST_F(Host, FailureInjectionFailsTheNthCallAndAllLater) {
   hvDestroyArray(first);
 }
 
-// Without this the library's double releases of small blocks would go
-// unseen: the free list would simply take the block twice.
+// Else the free list would silently take a block the library releases twice.
 TEST(HostMemoryDeath, DoubleReleaseStopsAtTheFaultAndReleasedBlocksArePoisoned) {
   auto* p = static_cast<volatile char*>(hostCalloc(1, 8));
   hostFree(const_cast<char*>(p));
@@ -94,8 +91,7 @@ TEST_F(Host, GetStringNeverWritesPastTheBuffer) {
   hvDestroyArray(s);
 }
 
-// Storing passes ownership, even when the store itself is refused;
-// destroying a container destroys what it holds.
+// Storing passes ownership even when refused; destroying a container destroys its contents.
 TEST_F(Host, CellsAndFieldsOwnWhatIsStored) {
   hvArray* cell = hvCreateCellMatrix(2, 2);
   hvSetCell(cell, 0, hvCreateString("first"));

@@ -1,5 +1,4 @@
-// Every catalogue row: its code, its identifier and its text with the
-// arguments filled in, exactly as users will read it.
+// Every catalogue row: code, identifier and exact text with its arguments filled in.
 #include <gtest/gtest.h>
 
 #include <string>

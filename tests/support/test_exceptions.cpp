@@ -13,8 +13,7 @@
 
 namespace {
 
-// Every test ends with the host memory it began with: argument texts,
-// attached errors and copies are all released, none twice (ASan).
+// Each test ends with the host memory it began with: nothing kept, nothing freed twice.
 class Errors : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -41,9 +40,7 @@ TEST_F(Errors, ObjectsAreKeptOnceAndCappedAtEight) {
   EXPECT_EQ(DesExcept(static_cast<void*>(nullptr), DES_AttrNotFound).objectCount(), 0u);
 }
 
-// The diagnostic, rendered whole: the first error's code, message and
-// blocks, then the attached errors in order, each naming only the blocks
-// named after it was attached.
+// Attached errors follow in order, each naming only the blocks added after it was attached.
 TEST_F(Errors, AttachedErrorsAndTheDiagnosticBuiltOnce) {
   std::unique_ptr<ErrExcept> holder;
   ErrExcept::incorporateError(holder, new DesExcept(blocks[0], blocks[1], DES_AttrNotFound, "Q", "a"));
@@ -162,8 +159,7 @@ TEST_F(Errors, MemoryErrorComesFromTheReserveWhenTheHostHasNothingLeft) {
     EXPECT_EQ(pmMemoryReserveLeft(), reserve - i);
     delete e;
   }
-  // Host and reserve exhausted: still a memory error the host can recognise,
-  // which several catchers may each delete.
+  // Host and reserve exhausted: still a recognisable memory error, deletable by each catcher.
   PMMallocError* last = CatchMemoryError();
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(brsvDiagnosticCode(last->getBrErrMsg()), DES_MemoryAllocErr);

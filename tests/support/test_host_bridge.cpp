@@ -62,8 +62,7 @@ TEST_F(Bridge, FailuresBecomeCorvaneErrorsAndTheErrorModeIsRestoredOnEveryPath) 
   EXPECT_EQ(host::errorMode(), 7);
   EXPECT_NO_THROW(pmCallCorvane(1, out, 0, nullptr, "failing", true));
   EXPECT_EQ(host::errorMode(), 7);
-  // On success the outputs belong to the caller: the interpreter's clean-up
-  // does not take them.
+  // On success the outputs belong to the caller, not to the interpreter's clean-up.
   hvArray* in[1] = {hvCreateDoubleScalar(4.0)};
   pmCallCorvane(1, out, 1, in, "mat2str", false);
   EXPECT_EQ(host::errorMode(), 7);
@@ -138,8 +137,7 @@ TEST_F(Bridge, GuardDestroysWhatItOwnsNewestFirstAndCopiesOwnNothing) {
 
 // Each allocation point, the guard's own included, in turn.
 TEST_F(Bridge, EveryAllocationPointFailsCleanly) {
-  // Memory errors thrown while the host fails come from the emergency
-  // reserve, whose blocks are live allocations until used.
+  // Memory errors come from the reserve, whose blocks count as live until used.
   auto held = [] { return host::liveAllocations() - pmMemoryReserveLeft(); };
   size_t live = held();
   for (size_t n = 1;; ++n) {
