@@ -128,10 +128,8 @@ TEST_F(PoolTest, WithoutItsPoolAnObjectIsRefusedAndAFailedPoolIsNone) {
   EXPECT_EQ(Probe::memPool->ChunkSlotCount(), 4u);
 }
 
-
 namespace {
 
-// A pointee that counts its destruction.
 class Named : public Pointee {
  public:
   explicit Named(int* destroyedCount) : destroyed(destroyedCount) {}
@@ -152,25 +150,20 @@ class ContainerTest : public ::testing::Test {
 
 }  // namespace
 
-TEST(RefCount, HandlesCountAndTheLastOneDeletes) {
+TEST(RefCount, TheLastHandleDeletesAndSelfAssignmentReleasesNothing) {
   int destroyedA = 0, destroyedB = 0;
-  Named* a = new Named(&destroyedA);
-  EXPECT_EQ(a->GetRefCount(), 0);
-  NamedPtr p(a), q(p);
-  EXPECT_EQ(a->GetRefCount(), 2);
+  NamedPtr p(new Named(&destroyedA)), q(p);
   q = NamedPtr(new Named(&destroyedB));
-  EXPECT_EQ(a->GetRefCount(), 1);
   NamedPtr& alias = p;
-  p = alias;  // self-assignment releases nothing
+  p = alias;
+  EXPECT_EQ(p->GetRefCount(), 1);
   p = q;
   EXPECT_EQ((std::vector<int>{destroyedA, destroyedB, q->GetRefCount()}),
             (std::vector<int>{1, 0, 2}));
   p = NamedPtr();
   q = p;
-  EXPECT_FALSE(q);
-  EXPECT_EQ(destroyedB, 1);
+  EXPECT_TRUE(!q && destroyedB == 1);
 }
-
 
 TEST_F(ContainerTest, AllocatorTakesOneZeroFilledHostBlockPerRequest) {
   pmallocator<std::uint64_t> alloc;

@@ -37,6 +37,9 @@ hvArray* Text(const char* text) { return hvCreateString(text); }
 
 TEST_F(StructureFormatTest, EveryFormatErrorWithItsArguments) {
   const char* six[] = {"Name", "Type", "Value", "isMutable", "RO", "X"};
+  const char* attr = "DesEntity/Attribute";
+  auto in = [](hvArray* list) { return Entity("T", list); };
+  auto one = [](const char* type, hvArray* v) { return Entity("T", List({{"a", type, v}})); };
   const struct {
     hvArray* s;
     uint32_t code;
@@ -49,37 +52,29 @@ TEST_F(StructureFormatTest, EveryFormatErrorWithItsArguments) {
       {StructWith({"Name", "Type", "Other"}), DES_MissingHvArrayFieldName,
        {"Entity", "T", "Value"}},
       {With(Entity("T", Empty(), "x"), "RO", Scalar(1)), DES_MissingHvArrayFieldName,
-       {"DesEntity/Attribute", "T", "RO"}},
+       {attr, "T", "RO"}},
       // The attribute list.
-      {Entity("T", Scalar(1)), DES_NotHvStructFormat, {"T"}},
-      {Entity("T", Text("abc")), DES_NotHvStructFormat, {"T"}},
-      {Entity("T", hvCreateStructMatrix(1, 1, 6, six)), DES_InvalidHvArrayNumFields, {"T"}},
-      {Entity("T", With(List({{"a", "int", Scalar(1)}}), "Type", Scalar(0))),
-       DES_MissingHvArrayFieldName, {"DesEntity/Attribute", "T", "Type"}},
-      {Entity("T", With(StructWith({"Nom", "Type", "Value"}), "Type", Text("int"))),
-       DES_MissingHvArrayFieldName, {"DesEntity/Attribute", "T", "Name"}},
-      {Entity("T", With(With(StructWith({"Name", "Type", "Val"}), "Name", Text("a")), "Type",
-                        Text("int"))),
+      {in(Scalar(1)), DES_NotHvStructFormat, {"T"}},
+      {in(Text("abc")), DES_NotHvStructFormat, {"T"}},
+      {in(hvCreateStructMatrix(1, 1, 6, six)), DES_InvalidHvArrayNumFields, {"T"}},
+      {in(With(List({{"a", "int", Scalar(1)}}), "Type", Scalar(0))), DES_MissingHvArrayFieldName,
+       {attr, "T", "Type"}},
+      {in(With(StructWith({"Nom", "Type", "Value"}), "Type", Text("int"))),
+       DES_MissingHvArrayFieldName, {attr, "T", "Name"}},
+      {in(With(With(StructWith({"Name", "Type", "Val"}), "Name", Text("a")), "Type", Text("int"))),
        DES_MissingAttrFieldName, {"a", "T", "Value"}},
-      {Entity("T", List({{"a", "int", Scalar(1)}, {"a", "double", Scalar(2)}})),
+      {in(List({{"a", "int", Scalar(1)}, {"a", "double", Scalar(2)}})),
        DES_DuplicateAttribNameInEntity, {"a"}},
-      {Entity("T", List({{"M", "Entity", Entity("M", Empty())},
-                         {"M", "Entity", Entity("M", Empty())}})),
+      {in(List({{"M", "Entity", Entity("M", Empty())}, {"M", "Entity", Entity("M", Empty())}})),
        DES_DuplicateAttribNameInEntity, {"M"}},
       // Types: the six names as written, or anything beginning with "Entity".
-      {Entity("T", List({{"a", "Int", Scalar(1)}})), DES_IllegalBlockTypeName, {"a", "-1"}},
-      {Entity("T", List({{"c", "entity", Entity("c", Empty())}})), DES_IllegalBlockTypeName,
-       {"c", "-1"}},
-      {Entity("T", List({{"a", "int", Text("x")}})), DES_InvalidHvArrayFieldName,
-       {"Attribute", "a", "Value"}},
-      {Entity("T", List({{"a", "double", Empty()}})), DES_InvalidHvArrayFieldName,
-       {"Attribute", "a", "Value"}},
+      {one("Int", Scalar(1)), DES_IllegalBlockTypeName, {"a", "-1"}},
+      {one("entity", Entity("c", Empty())), DES_IllegalBlockTypeName, {"a", "-1"}},
+      {one("int", Text("x")), DES_InvalidHvArrayFieldName, {"Attribute", "a", "Value"}},
+      {one("double", Empty()), DES_InvalidHvArrayFieldName, {"Attribute", "a", "Value"}},
   };
-  for (const auto& r : rows) {
-    const Thrown t = Catch([&] { ReadOwned(r.s); });
-    EXPECT_EQ(t.code, r.code) << "row " << &r - rows;
-    EXPECT_EQ(t.args, r.args) << "row " << &r - rows;
-  }
+  for (const auto& r : rows)
+    EXPECT_EQ(Err(Catch([&] { ReadOwned(r.s); })), Error(r.code, r.args)) << "row " << &r - rows;
   EXPECT_TRUE(made.empty());
 }
 
@@ -103,18 +98,15 @@ TEST_F(StructureFormatTest, TrueIsTrueInAnyCaseAndNothingElseIs) {
                  {"a", "int", Scalar(1), "false", "True"},
                  {"b", "int", Scalar(1), "true", "truer"}},
                 5)));
-  DesEntity* m1 = e->FindEntity("M1");
-  DesEntity* m2 = e->FindEntity("M2");
+  DesEntity *m1 = e->FindEntity("M1"), *m2 = e->FindEntity("M2");
+  auto ro = [&](const char* n) { return e->FindAttrDefClass(block, n, false)->GetReadOnly(); };
   EXPECT_EQ((std::vector<bool>{m1->GetMutable(), m1->GetReadOnly(), m2->GetMutable(),
-                               m2->GetReadOnly(),
-                               e->FindAttrDefClass(block, "a", false)->GetReadOnly(),
-                               e->FindAttrDefClass(block, "b", false)->GetReadOnly()}),
+                               m2->GetReadOnly(), ro("a"), ro("b")}),
             (std::vector<bool>{true, true, false, false, true, false}));
   // With four fields "isMutable" counts and nothing is read-only.
   DesEntity* four =
       ReadOwned(Entity("T", List({{"M", "Entity", Entity("M", Empty()), "True", "true"}}, 4)));
-  EXPECT_TRUE(four->FindEntity("M")->GetMutable());
-  EXPECT_FALSE(four->FindEntity("M")->GetReadOnly());
+  EXPECT_TRUE(four->FindEntity("M")->GetMutable() && !four->FindEntity("M")->GetReadOnly());
 }
 
 TEST_F(StructureFormatTest, ValuesConvertPerType) {
