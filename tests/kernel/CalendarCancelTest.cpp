@@ -1,13 +1,11 @@
-// Cancelling from the current set and the future store, the limits of
-// simultaneous events, and events cancelled when not waiting or re-added.
+// Cancelling, cancelling or re-adding what is (not) waiting, simultaneous-event limits.
 #include "tests/kernel/KernelTestSupport.h"
 
 template <class C>
 class CalendarCancel : public CalendarTest<C> {};
 TYPED_TEST_SUITE(CalendarCancel, CalendarTypes);
 
-// Cancelling from either place; cancelling what is not waiting (twice, run,
-// never added, on another calendar) changes nothing: heapIndex is stale.
+// Cancelling what is not waiting (twice, run, never added, elsewhere) changes nothing.
 TYPED_TEST(CalendarCancel, CancellingWaitingAndOtherEvents) {
   std::vector<DesEvent*> kept;
   for (int i = 0; i < 20; ++i) kept.push_back(this->Add(5.0 + i % 4, i % 3));

@@ -1,5 +1,4 @@
-// The stores under load: growth of the indexed heap, a long seeded mix
-// checked against a reference model, reproducibility, memory failures.
+// The stores under load: heap growth, a seeded mix against a reference model, memory failures.
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -11,7 +10,6 @@
 template <class C>
 class CalendarStore : public CalendarTest<C> {
  protected:
-  // Adding e fails for want of memory and leaves e out of the calendar.
   void ExpectRefused(DesEvent* e) {
     host::failAllocationsFrom(1);
     EXPECT_EQ(ErrorCode([&] { this->calendar->AddEvt(e); }), kMemoryError);
@@ -75,9 +73,8 @@ TYPED_TEST(CalendarStore, IndexedHeapGrowsPastItsFirstArray) {
   for (std::size_t i = 1; i < 1025; ++i) EXPECT_GE(this->Executed()[i]->GetTime(), this->Executed()[i - 1]->GetTime());
 }
 
-// A seeded mix, heavy on ties, with handlers that schedule and cancel; each
-// event run must be the one the reference model picks. Returns the order
-// of execution as creation numbers.
+// A seeded mix heavy on ties (system ones too); handlers schedule into the running step and later, and
+// cancel from the current set and the future store. Returns the run order as creation numbers.
 template <class C>
 std::vector<int> RunSeededMix(Des* engine, RecordingBlock* block, int* mismatches) {
   std::unique_ptr<C> calendar(new C(1000000, engine));
@@ -145,8 +142,7 @@ TYPED_TEST(CalendarStore, SeededMixMatchesTheReferenceModel) {
   EXPECT_EQ(byHandling.emplace(static_cast<int>(TypeParam::kHandling), first).first->second, first);
 }
 
-// Memory failures in the current set (no node in stock, beyond the stock)
-// and the growing store refuse only the event being added.
+// Memory failures in the current set and the growing store refuse only the event being added.
 TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
   this->Run(1.0);
   DesEvent* first = this->Make(1.0, 0);

@@ -1,5 +1,4 @@
-// Events and the block interface on their own (handlers bound through
-// functors run in every block of tests/app).
+// Events and the block interface (functor-bound handlers run in every block of tests/app).
 #include <climits>
 #include <memory>
 
@@ -9,9 +8,7 @@
 
 class Event : public EngineTest {};
 
-// Ids restart with the engine; factory events have none until given one;
-// clones draw a new number and id (temporary ones keep the id); reuse keeps
-// the number, not the id. (tests/entity: carried entities on copy and reuse.)
+// Ids and numbers through factories, clones, assignment, reuse (carried entities: tests/entity).
 TEST_F(Event, IdsNumbersCopiesAndReuse) {
   engine.Start();
   DesEvent* a = Make(1.5, 3);
@@ -56,16 +53,14 @@ TEST_F(Event, BlockWithoutEngineIsRefused) {
   EXPECT_EQ(ErrorCode([&] { DesEvent::NewTemporaryEvent(0.0, 0, &detached, nullptr); }), DES_GenericInternalErr);
 }
 
-// Ranks without overflow (the calendar tests order negative priorities);
-// system priorities have names.
+// Ranks without overflow; system priorities have names.
 TEST_F(Event, RankAndPriorityText) {
   EXPECT_LT(Make(0.0, INT_MIN)->GetRank(), Make(0.0, INT_MAX)->GetRank());
   const std::pair<int, const char*> rows[] = {{0, "0"}, {-2, "SYS1"}, {-1, "SYS2"}, {-7, "-7"}};
   for (const auto& row : rows) EXPECT_EQ(Make(0, row.first)->GetPriorityAsString(), row.second);
 }
 
-// Assignment copies the entity (never shares it); an entity taken off an
-// event forgets it; a captured value is shared.
+// Assignment copies the entity, never shares it; a captured value is shared.
 TEST_F(Event, CarriedEntitiesAndCapturedValues) {
   engine.Start();
   DesEvent* source = Make(2.0, 1);

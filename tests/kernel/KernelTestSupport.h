@@ -71,8 +71,7 @@ class EngineTest : public ::testing::Test {
   std::set<DesEvent*> owned;
 };
 
-// A calendar of type C on the fixture's engine (it never destroys the test's
-// events; only TerminateCalendar would).
+// A calendar of type C on the fixture's engine; only TerminateCalendar destroys events.
 template <class C>
 class CalendarTest : public EngineTest {
  protected:

@@ -1,6 +1,4 @@
-// The randomised calendars' generator against an independent transcription
-// of its definition (xorshift-seeded lagged subtract-with-borrow, output
-// bits scrambled with the same xorshift), bit for bit.
+// The randomised handling's generator against a transcription of its definition, bit for bit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -38,7 +36,6 @@ struct ReferenceSwb {
     }
   }
 
-  // The bits of the next draw.
   uint64_t next() {
     double x = s[(i + 20) % 32] - s[(i + 5) % 32] - c;
     c = x < 0.0 ? std::ldexp(1.0, -53) : 0.0;

@@ -1,5 +1,4 @@
-// The timeout calendars on their own: order (deadline, priority number,
-// creation) in every combination, removal, termination, the factories.
+// The timeout calendars on their own: order, removal, termination, the factories.
 #include <algorithm>
 #include <memory>
 #include <random>
@@ -36,8 +35,7 @@ class TimeoutCalendarTest : public EngineTest {
 
 TYPED_TEST_SUITE(TimeoutCalendarTest, TimeoutCalendarTypes);
 
-// Many ties, removals from the middle and of strangers: every storage must
-// agree with a sort of what is left.
+// Ties, removals from the middle and of strangers: every storage drains as a sort would.
 TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) {
   std::mt19937 random(42);
   std::vector<TimeoutData*> live;
@@ -64,8 +62,7 @@ TYPED_TEST(TimeoutCalendarTest, EveryStorageGivesTheOrderOfASortOfTheDeadlines) 
   EXPECT_TRUE(this->calendar->IsEmpty());
 }
 
-// Termination (which destroys the calendar) resets the timeouts, leaving
-// them to their owners; an uninitialised calendar refuses timeouts.
+// Termination resets the timeouts, leaving them to their owners; uninitialised, none are taken.
 TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
   TimeoutData* a = this->Make("a", 1.0, 0);
   TimeoutData* b = this->Make("b", 2.0, 3);
@@ -83,8 +80,7 @@ TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
   EXPECT_TRUE(fresh.IsEmpty());
 }
 
-// Heap and list drop every copy of a duplicate; the set keeps one, tells
-// equal timeouts apart by address, and finds one whose values changed.
+// Heap and list drop every copy of a duplicate; the set removes only the exact timeout.
 class TimeoutStores : public TimeoutCalendarTest<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>> {};
 TEST_F(TimeoutStores, DuplicatesAndChangedValues) {
   TimeoutData* a = Make("a", 1.0, 0, false);

@@ -1,5 +1,4 @@
-// The engine's timeout bookkeeping: its calendars, the one event standing
-// for the earliest timeout (or each timeout's own), removals, termination.
+// The engine's timeout bookkeeping: calendars, the timeout event(s), removals, termination.
 #include <memory>
 
 #include "tests/kernel/TimeoutTestSupport.h"
@@ -9,8 +8,7 @@ namespace {
 class TimeoutEngine : public TimeoutEngineTest {};
 INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutEngine, AllSetups(), SetupName);
 
-// A separate heap calendar, or the event calendar when asked or by policy;
-// none before StartCalendar; a new start ends the old calendars' timeouts.
+// Which calendar holds timeouts; none before StartCalendar; a restart ends the old timeouts.
 TEST_P(TimeoutEngine, CalendarsTheEngineStartsAndRestarts) {
   DesCalendarBase* timeouts = engine.GetTimeoutCalendar();
   EXPECT_TRUE((Combined() ? timeouts == engine.GetEventCalendar()
@@ -58,8 +56,7 @@ TEST_P(TimeoutEngine, ALaterTimeoutLeavesTheEventAloneAnEarlierOneTakesIt) {
   EXPECT_EQ(engine.GetDesNextTime(0.0), 2.0);
 }
 
-// Cancelling moves the event on, the last releases it; a cancelled or null
-// timeout's removal does nothing.
+// Cancelling moves the event on, the last releases it; removing a cancelled one does nothing.
 TEST_P(TimeoutEngine, CancellingTimeouts) {
   TimeoutData* a = Schedule(Hold(queue), "a", 1.0);
   TimeoutData* b = Schedule(Hold(queue), "b", 3.0);
@@ -106,8 +103,7 @@ TEST_P(TimeoutEngine, ATimeoutWithoutItsEntitysEventIsRefusedWithNothingChanged)
   EXPECT_EQ(queue->fired, std::vector<std::string>{"a"});
 }
 
-// An entity recycled (immutable type) unschedules its timeouts, as a
-// destroyed one does (see the firing tests).
+// An entity recycled (immutable type) unschedules its timeouts, as a destroyed one does.
 TEST_P(TimeoutEngine, ARecycledEntityTakesItsTimeoutsOffTheCalendar) {
   EntityList* registry = engine.GetEntityList();
   RCPtr<EntityDef> type(new EntityDef(registry, "Part", nullptr, false, false, 1));
@@ -124,8 +120,7 @@ TEST_P(TimeoutEngine, ARecycledEntityTakesItsTimeoutsOffTheCalendar) {
   EXPECT_EQ(part->FindTimeout(queue, "t", false), nullptr);
 }
 
-// Termination resets every timeout, leaving it to its entity. (The end of
-// the simulation before it runs in every arrangement of tests/app.)
+// Termination resets every timeout, leaving it to its entity (end of simulation: tests/app).
 TEST_P(TimeoutEngine, TerminationLeavesTheTimeoutsToTheirEntities) {
   Des keeper;  // keeps the pools past the engine's Terminate
   keeper.Initialize();

@@ -1,5 +1,4 @@
-// The entity's timeouts (one per tag, owned by the entity; finding, filing
-// all at once, copies, host output) and timers on their own.
+// The entity's timeouts (by tag, filing, copies, output) and timers on their own.
 #include <memory>
 
 #include "entity/RCPtr.h"
@@ -29,8 +28,7 @@ class TimeoutEntity : public TimeoutEngineTest {
 };
 INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutEntity, AllSetups(), SetupName);
 
-// A tag names one timeout: a second is refused while the first is
-// scheduled, and otherwise rearms it. Nothing is scheduled until asked.
+// A tag names one timeout: refused again while scheduled, otherwise rearmed.
 TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   const std::string nextId = "ev" + std::to_string(DesEvent::next_id);
   TimeoutData* td = entity->CreateTimeout("t", 4.0, 2, queue, carrier, 2);
@@ -60,9 +58,7 @@ TEST_P(TimeoutEntity, CreateFindAndRecreateByTag) {
   EXPECT_TRUE(NothingScheduled());
 }
 
-// Filing and removing all of an entity's scheduled timeouts; a timeout needs
-// the engine of its scheduling block (without it none is made, no number
-// drawn, and a loose one cannot tell the time).
+// Filing and removing all of an entity's timeouts; each needs its scheduling block's engine.
 TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
   TimeoutData* a = Create("a", 2.0);
   TimeoutData* b = Create("b", 1.0);
@@ -110,8 +106,7 @@ TEST_P(TimeoutEntity, ACopiedEntityDescribesTheScheduleWithoutFilingIt) {
   EXPECT_NE(queue->firedEntities[0], queue->firedEntities[1]);
 }
 
-// Inserting copies skips tags the target has; copying over matches by tag:
-// "a" overwritten in place (off the calendar first), "b" gone, "c" new.
+// Inserting copies skips the target's tags; copying over matches by tag, unscheduling first.
 TEST_P(TimeoutEntity, CopiesBetweenEntitiesMatchTimeoutsByTag) {
   Create("a", 1.0);
   Create("c", 3.0);
@@ -150,9 +145,7 @@ TEST_P(TimeoutEntity, OutputListsTheScheduledTimeoutsFirst) {
   hvDestroyArray(out);
 }
 
-// tests/entity starts, reads, resets and copies timers with entities; here:
-// the already-started warning, assignment keeping the target's reference
-// count, and a never-started timer that has no block to reach a clock.
+// Timer warning, assignment and a read before start (use with entities: tests/entity).
 TEST_F(TimeoutEngineTest, TimerWarningAssignmentAndReadBeforeStart) {
   auto state = [&](TimerData* x) {
     return x->GetName() + (x->GetIsSet() ? " set " : " off ") + (x->GetIsWarned() ? "warned " : "") +

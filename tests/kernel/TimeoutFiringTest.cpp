@@ -1,5 +1,4 @@
-// Timeouts firing in every set-up: their order, the block that is told and
-// what it sees, blocks that end the entity's life while they are told.
+// Timeouts firing in every set-up: order, the block told and what it sees and does.
 #include <algorithm>
 #include <memory>
 
@@ -10,8 +9,7 @@ namespace {
 class TimeoutFiring : public TimeoutEngineTest {};
 INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutFiring, AllSetups(), SetupName);
 
-// Deadline, priority number, creation, in time with ordinary events; with
-// combined calendars a randomising event calendar draws among ties.
+// Deadline, priority, creation, among ordinary events (combined randomised: ties drawn).
 TEST_P(TimeoutFiring, DeadlinePriorityAndCreationOrder) {
   RecordingBlock other(&engine);
   std::vector<std::string> order;
@@ -119,8 +117,7 @@ TEST_P(TimeoutFiring, ABlockThatCannotReleaseTheEntityReportsByOption) {
   EXPECT_TRUE(NothingScheduled());
 }
 
-// A stop (the debugger's quit) drops due events, timeout events among them;
-// nothing may point at a dropped event afterwards.
+// A stop drops due events; nothing may point at a dropped timeout event afterwards.
 TEST_P(TimeoutFiring, ADroppedTimeoutEventIsForgottenByTimeoutAndEngine) {
   RecordingBlock stopper(&engine);
   stopper.onEvent = [&](DesEvent*) { engine.SetStopRequestedByDebugger(true); };

@@ -1,6 +1,4 @@
-// A small model driven through the public interface only (generator,
-// reneging queue, server, sink): counts against a schedule worked out by
-// hand, and a long run whose pools stop growing once warm.
+// A generator, reneging queue, server and sink through the public interface only.
 #include <algorithm>
 #include <deque>
 #include <memory>
@@ -116,7 +114,6 @@ class TimeoutScenario : public TimeoutEngineTest {
     blocks.emplace_back(model.server);
     blocks.emplace_back(new GeneratorBlock(&engine, model));
   }
-  // The host's loop: run every step up to `until`.
   void RunUntil(double until) {
     for (double t = engine.GetDesNextTime(0.0); t <= until && t != kNever;) t = engine.ExecuteEvents(t, t, true);
   }

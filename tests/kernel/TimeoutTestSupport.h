@@ -23,8 +23,7 @@ inline ::testing::internal::ParamGenerator<CalendarSetup> AllSetups() {
                            CalendarSetup{0, true}, CalendarSetup{1, true});
 }
 
-// Holds entities on the tests' events and records each timeout it is told
-// about; `onTimeout` may then act like a real block (release, destroy, report).
+// Records each timeout it is told about; `onTimeout` may act like a real block.
 class HoldingBlock : public NodeInterface {
  public:
   HoldingBlock(Des* engine, const std::string& name) : name(name) { SetDesInstance(engine); }
@@ -41,8 +40,7 @@ class HoldingBlock : public NodeInterface {
   std::function<bool(DesEvent*, TimeoutData*)> onTimeout;
 };
 
-// An engine started with one of the set-ups (deterministic, separate in a
-// TEST_F); carriers from Hold() die with the test unless Drop()ped earlier.
+// An engine started with a set-up (deterministic, separate in a TEST_F); carriers die with it.
 class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
  protected:
   // The catalogue (for warning texts) goes before the host's tables do.
