@@ -27,9 +27,7 @@ TYPED_TEST(CalendarOrder, TimeThenPriorityThenCreation) {
   if (TestFixture::kRandomized && this->Executed()[7] == c) std::swap(this->Executed()[7], this->Executed()[8]);
   EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({d, sys[3], sys[4], sys[5], sys[0], sys[1], sys[2], b, c, a}));
   this->Run(7.0);
-  EXPECT_EQ(this->Executed().back(), e);
-  EXPECT_EQ(this->Waiting(), 0u);
-  EXPECT_FALSE(e->GetInTq());
+  EXPECT_TRUE(this->Executed().back() == e && this->Waiting() == 0u && !e->GetInTq());
   // An empty calendar only moves the clock.
   this->Run(8.0);
   EXPECT_EQ(this->calendar->GetTimeNow(), 8.0);
@@ -40,8 +38,7 @@ TYPED_TEST(CalendarOrder, ToleranceAndRestamping) {
   const double late = 1.0 + 1e-15;
   DesEvent* first = this->Add(1.0, 0);
   DesEvent* second = this->Add(late, 0);
-  // Without tolerance the nearly due event waits.
-  this->calendar->ExecuteEvents(1.0, false);
+  this->calendar->ExecuteEvents(1.0, false);  // without tolerance it waits
   ASSERT_EQ(this->Executed(), std::vector<DesEvent*>({first}));
   EXPECT_EQ(this->calendar->GetNextEventTime(0.0), late);
   // With it, the event is promoted and re-stamped with the step's time.
@@ -99,12 +96,9 @@ TYPED_TEST(CalendarOrder, StopRequestAndTheCopyOfTheExecutingEvent) {
   };
   this->Run(1.0);
   ASSERT_EQ(this->Executed(), std::vector<DesEvent*>({e, temp}));
-  EXPECT_TRUE(copies[0] != nullptr && copies[0] != e);
-  EXPECT_EQ(copies[1], nullptr);
+  EXPECT_TRUE(copies[0] != nullptr && copies[0] != e && copies[1] == nullptr);
   EXPECT_EQ(this->calendar->GetEventBeingExecuted(), nullptr);
-  EXPECT_EQ(destroyed, 2);
-  EXPECT_TRUE(this->calendar->GetCurrentEvents()->empty());
-  EXPECT_TRUE(this->calendar->IsWaiting(future));
+  EXPECT_TRUE(destroyed == 2 && this->calendar->GetCurrentEvents()->empty() && this->calendar->IsWaiting(future));
   this->engine.SetStopRequestedByDebugger(false);
 }
 
@@ -118,8 +112,7 @@ TYPED_TEST(CalendarOrder, HandlerExceptionAndTermination) {
   };
   EXPECT_EQ(ErrorCode([&] { this->Run(1.0); }), DES_GenericInternalErr);
   EXPECT_FALSE(this->calendar->IsWaiting(thrower) || thrower->GetInTq());
-  EXPECT_TRUE(this->calendar->IsWaiting(next) && this->calendar->IsWaiting(future));
-  EXPECT_EQ(this->Waiting(), 2u);
+  EXPECT_TRUE(this->calendar->IsWaiting(next) && this->calendar->IsWaiting(future) && this->Waiting() == 2u);
   EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
   this->Run(1.0);
   EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({thrower, next}));

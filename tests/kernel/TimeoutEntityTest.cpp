@@ -17,12 +17,6 @@ class TimeoutEntity : public TimeoutEngineTest {
   TimeoutData* Create(const char* tag, double t, int opt = 1) {
     return entity->CreateTimeout(tag, t, 0, queue, carrier, opt);
   }
-  // An error's code, texts and handle as one line.
-  std::string Described(const ThrownError& t) {
-    std::string text = std::to_string(t.code);
-    for (const std::string& a : t.args) text += "|" + a;
-    return text + (t.object == queue ? "|queue" : t.object == server ? "|server" : t.object != nullptr ? "|?" : "");
-  }
   DesEvent* carrier = nullptr;
   DesEntity* entity = nullptr;
 };

@@ -84,6 +84,12 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
     return td;
   }
   double Run(double t) { return engine.ExecuteEvents(t, t, true); }
+  // An error's code, texts and handle as one line.
+  std::string Described(const ThrownError& t) {
+    std::string text = std::to_string(t.code);
+    for (const std::string& a : t.args) text += "|" + a;
+    return text + (t.object == queue ? "|queue" : t.object == server ? "|server" : t.object != nullptr ? "|?" : "");
+  }
   bool NothingScheduled() {
     return engine.GetDesNextTime(0.0) == kNever && engine.GetTimeoutCalendar()->topTimeout() == nullptr;
   }
