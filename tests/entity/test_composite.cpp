@@ -53,6 +53,9 @@ class CompositeTest : public EngineFixture {
            std::to_string(e->GetHasSubEntity()) + (e->GetIsSubEntity() ? " member" : "") +
            (e->GetCarrierEvent() != nullptr ? " carried" : "");
   }
+  static std::string State(const DesEntity* a, const DesEntity* b) {
+    return State(a) + " / " + State(b);
+  }
 };
 
 TEST_F(CompositeTest, CombiningSharesTheMembersAttributesAndTimers) {
@@ -71,10 +74,9 @@ TEST_F(CompositeTest, CombiningSharesTheMembersAttributesAndTimers) {
 
   // A second member of the same type and sequence is refused whole, without an error.
   DesEntity* twin = Make("Wheel", 1);
-  const std::string before = State(box), twinBefore = State(twin);
+  const std::string before = State(box, twin);
   EXPECT_FALSE(Combine(box, twin));
-  EXPECT_EQ(State(box), before);
-  EXPECT_EQ(State(twin), twinBefore);
+  EXPECT_EQ(State(box, twin), before);
   EXPECT_EQ(box->FindSeqSubEntity(1), wheel);
   twin->SetSequence(2);
   EXPECT_TRUE(Combine(box, twin, false, false)) << "another sequence: a second member";
@@ -149,13 +151,11 @@ TEST_F(CompositeTest, ADuplicateAttributeOrTimerIsRefusedAndChangesNothing) {
     ASSERT_TRUE(Combine(box, Make("Wheel", 1, "T")));
     DesEntity* newcomer = Make(r.type, 2, "A");
     newcomer->FindOrCreateTimer(block, r.timer);
-    const std::string before = State(box), newcomerBefore = State(newcomer);
+    const std::string before = State(box, newcomer);
     Thrown t = Catch([&] { box->InsertSeqEntities(block, newcomer, true, true); });
-    EXPECT_EQ(t.code, r.code);
-    EXPECT_EQ(t.args, Args({r.clash}));
+    EXPECT_EQ(Err(t), Error(r.code, {r.clash}));
     EXPECT_EQ(t.objects, std::vector<void*>({block}));
-    EXPECT_EQ(State(box), before);
-    EXPECT_EQ(State(newcomer), newcomerBefore);
+    EXPECT_EQ(State(box, newcomer), before);
     if (r.code == DES_DuplicateTimerTagInEntity) {
       EXPECT_TRUE(Combine(box, newcomer, true, false)) << "without timers it is welcome";
     }
@@ -169,15 +169,14 @@ TEST_F(CompositeTest, SplittingNonCompositesNoEntityAndCyclesAreRefused) {
   for (Thrown t : {Catch([&] { wheel->FindSeqSubEntity(1); }),
                    Catch([&] { wheel->RemoveSeqSubEntity(1); }),
                    Catch([&] { wheel->PeekAllSeqSubEntityIds(ids); })}) {
-    EXPECT_EQ(t.code, static_cast<uint32_t>(DES_EntityNoSplit));
-    EXPECT_EQ(t.args, Args({"Wheel"}));
+    EXPECT_EQ(Err(t), Error(DES_EntityNoSplit, {"Wheel"}));
     EXPECT_TRUE(t.objects.empty());
   }
 
   DesEntity* outer = Make("Box", 0);
   DesEntity* inner = Make("Crate", 1);
   ASSERT_TRUE(Combine(outer, inner, false, false));
-  const std::string outerBefore = State(outer), innerBefore = State(inner);
+  const std::string before = State(outer, inner);
   DesEntity* none = nullptr;
   for (Thrown t : {Catch([&] { outer->InsertSeqEntities(block, none, true, true); }),
                    Catch([&] { outer->InsertSeqEntities(block, outer, true, true); }),
@@ -185,22 +184,18 @@ TEST_F(CompositeTest, SplittingNonCompositesNoEntityAndCyclesAreRefused) {
     EXPECT_EQ(t.code, static_cast<uint32_t>(DES_GenericInternalErr));
     EXPECT_EQ(t.args.size(), 1u);
   }
-  EXPECT_EQ(State(outer), outerBefore);
-  EXPECT_EQ(State(inner), innerBefore);
+  EXPECT_EQ(State(outer, inner), before);
 }
 
 TEST_F(CompositeTest, RunningOutOfMemoryWhileCombiningChangesNothing) {
   DesEntity* box = Make("Box", 0);
   ASSERT_TRUE(Combine(box, Make("Frame", 2)));
   DesEntity* wheel = Make("Wheel", 1, "T");
-  const std::string before = State(box), wheelBefore = State(wheel);
+  const std::string before = State(box, wheel);
   bool inserted = false;
-  const std::size_t failures = SweepAllocationFailures(
-      [&] { inserted = box->InsertSeqEntities(block, wheel, true, true); },
-      [&] {
-        EXPECT_EQ(State(box), before);
-        EXPECT_EQ(State(wheel), wheelBefore);
-      });
+  const std::size_t failures =
+      SweepAllocationFailures([&] { inserted = box->InsertSeqEntities(block, wheel, true, true); },
+                              [&] { EXPECT_EQ(State(box, wheel), before); });
   EXPECT_EQ(failures, 4u) << "one set node for the member, two attributes, one timer";
   ASSERT_TRUE(inserted);
   Forget(wheel);
