@@ -62,8 +62,7 @@ struct ReferenceCalendar {
 TYPED_TEST(CalendarStore, IndexedHeapGrowsPastItsFirstArray) {
   for (int i = 0; i < 1025; ++i) this->Add(1.0 + (i * 7919) % 1000, i % 5);
   auto* store = this->calendar->GetFutureEvents();
-  EXPECT_EQ(store->Size(), 1025u);
-  EXPECT_TRUE(store->IsConsistent());
+  EXPECT_TRUE(store->Size() == 1025u && store->IsConsistent());
   if constexpr (TestFixture::kIndexedHeap) {
     EXPECT_EQ(store->Capacity(), 2048);
     for (int i = 0; i < store->Size(); ++i) ASSERT_EQ(store->At(i)->heapIndex, static_cast<uint32_t>(i));
@@ -147,8 +146,7 @@ TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
   this->Run(1.0);
   DesEvent* first = this->Make(1.0, 0);
   this->ExpectRefused(first);
-  EXPECT_EQ(this->calendar->GetEventsAtTimeStep(), 0u);
-  EXPECT_EQ(this->Waiting(), 0u);
+  EXPECT_TRUE(this->calendar->GetEventsAtTimeStep() == 0u && this->Waiting() == 0u);
   this->calendar->AddEvt(first);
   this->Run(1.0);  // one node now in stock
   DesEvent* a = this->Make(1.0, 0);
@@ -166,8 +164,7 @@ TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
   for (int i = 0; i < fill; ++i) this->Add(2.0 + i % 17, i % 3);
   DesEvent* extra = this->Make(1.5, 0);
   this->ExpectRefused(extra);
-  EXPECT_EQ(this->calendar->GetFutureEvents()->Size(), static_cast<std::size_t>(fill));
-  EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
+  EXPECT_TRUE(this->calendar->GetFutureEvents()->Size() == static_cast<std::size_t>(fill) && this->calendar->GetFutureEvents()->IsConsistent());
   this->calendar->AddEvt(extra);
   this->Run(1.5);
   EXPECT_EQ(this->Executed().back(), extra);

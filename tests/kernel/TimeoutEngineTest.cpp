@@ -42,16 +42,14 @@ TEST_P(TimeoutEngine, ALaterTimeoutLeavesTheEventAloneAnEarlierOneTakesIt) {
   TimeoutData* later = Schedule(Hold(queue), "later", 8.0);
   TimeoutData* earlier = Schedule(Hold(queue), "earlier", 2.0, 4);
   if (Combined()) {
-    EXPECT_EQ(first->GetTimeoutEventPtr(), event);
-    EXPECT_TRUE(later->GetTimeoutEventPtr() != nullptr && earlier->GetTimeoutEventPtr() != nullptr);
-    EXPECT_NE(later->GetTimeoutEventPtr(), earlier->GetTimeoutEventPtr());
-    EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
+    EXPECT_TRUE(first->GetTimeoutEventPtr() == event && engine.GetCurrentTimeoutEvent() == nullptr);
+    EXPECT_TRUE(later->GetTimeoutEventPtr() && earlier->GetTimeoutEventPtr() && later->GetTimeoutEventPtr() != earlier->GetTimeoutEventPtr());
   } else {
     // The same event, now standing for the earlier timeout.
     EXPECT_TRUE(later->GetTimeoutEventPtr() == nullptr && first->GetTimeoutEventPtr() == nullptr);
     EXPECT_TRUE(engine.GetCurrentTimeoutEvent() == event && earlier->GetTimeoutEventPtr() == event);
-    EXPECT_TRUE(event->GetDstObj() == earlier && event->GetTime() == 2.0 && event->GetPriority() == 4);
-    EXPECT_EQ(event->GetId(), earlier->GetEventId());
+    EXPECT_TRUE(event->GetDstObj() == earlier && event->GetTime() == 2.0 && event->GetPriority() == 4 &&
+                event->GetId() == earlier->GetEventId());
   }
   EXPECT_EQ(engine.GetDesNextTime(0.0), 2.0);
 }
@@ -74,8 +72,7 @@ TEST_P(TimeoutEngine, CancellingTimeouts) {
   EXPECT_TRUE(a->IsCancelled() && engine.GetDesNextTime(0.0) == 6.0);
   EXPECT_TRUE(Combined() || (engine.GetCurrentTimeoutEvent() == shared && shared->GetDstObj() == c));
   engine.ProcessTimeoutDataRemoval(c);
-  EXPECT_TRUE(engine.GetCurrentTimeoutEvent() == nullptr && NothingScheduled());
-  EXPECT_TRUE(engine.GetTimeoutCalendar()->IsEmpty() || Combined());
+  EXPECT_TRUE(engine.GetCurrentTimeoutEvent() == nullptr && NothingScheduled() && (engine.GetTimeoutCalendar()->IsEmpty() || Combined()));
   Run(10.0);
   EXPECT_TRUE(queue->fired.empty());
 }
@@ -113,8 +110,7 @@ TEST_P(TimeoutEngine, ARecycledEntityTakesItsTimeoutsOffTheCalendar) {
   TimeoutData* td = part->CreateTimeout("t", 4.0, 0, queue, carrier, 1);
   engine.ProcessTimeoutDataAddition(td);
   delete carrier;  // part goes to its type's recycle list
-  EXPECT_TRUE(td->IsCancelled() && td->GetEventPtrWithParentEntity() == nullptr);
-  EXPECT_TRUE(NothingScheduled());
+  EXPECT_TRUE(td->IsCancelled() && td->GetEventPtrWithParentEntity() == nullptr && NothingScheduled());
   ASSERT_EQ(registry->CloneEntity("Part", false), part);
   carriers.insert(new DesEvent(5.0, 0, queue, part));
   EXPECT_EQ(part->FindTimeout(queue, "t", false), nullptr);
