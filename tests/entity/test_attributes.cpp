@@ -32,17 +32,16 @@ void Set(Attribute& o, Value& v) { std::visit([&o](auto& x) { o.SetData(x); }, v
 
 // Values of one type that agree (DesData: the same shape and numbers).
 bool Same(const Value& a, const Value& b) {
-  return a.index() == b.index() && std::visit(
-                                       [&b](const auto& x) {
-                                         using T = std::decay_t<decltype(x)>;
-                                         const T& y = std::get<T>(b);
-                                         if constexpr (std::is_same_v<T, DesData>)
-                                           return x.GetDataInfo() == y.GetDataInfo() &&
-                                                  Numbers(x) == Numbers(y);
-                                         else
-                                           return x == y;
-                                       },
-                                       a);
+  if (a.index() != b.index()) return false;
+  auto same = [&b](const auto& x) {
+    using T = std::decay_t<decltype(x)>;
+    const T& y = std::get<T>(b);
+    if constexpr (std::is_same_v<T, DesData>)
+      return x.GetDataInfo() == y.GetDataInfo() && Numbers(x) == Numbers(y);
+    else
+      return x == y;
+  };
+  return std::visit(same, a);
 }
 
 template <class... P>

@@ -96,8 +96,7 @@ TEST_F(DataValueTest, ShapeVectorsAndTheMatchingRules) {
     if (r.brindle >= 0) { EXPECT_EQ(r.a.isDimsEqualUsingBrindleRule(r.b), r.brindle == 1); }
   }
   EXPECT_TRUE(Shape(-1, {2}).isDimsEqual(DimsInfo_tag{-1, 3, nullptr, nullptr}));
-  EXPECT_FALSE(Shape(6, {2, 3}).isDimsEqual(DimsInfo_tag{6, 2, nullptr, nullptr}))
-      << "a record claiming dimensions without any cannot match real ones";
+  EXPECT_FALSE(Shape(6, {2, 3}).isDimsEqual(DimsInfo_tag{6, 2, nullptr, nullptr}));
 }
 
 TEST_F(DataValueTest, ShapeCopiesAssignmentAndSetDimsKeepTheirOwnDimensions) {
@@ -122,8 +121,7 @@ TEST_F(DataValueTest, ShapeCopiesAssignmentAndSetDimsKeepTheirOwnDimensions) {
   s.SetDims(s);
   EXPECT_EQ(s.GetDimStr(), "a [3x2] matrix") << "SetDims copies the dimensions, even its own";
   EXPECT_EQ(s.GetTypeCode(), 5) << "only the dimensions are replaced";
-  EXPECT_EQ(Catch([] { DesDataInfo bad(4, 0, 0, 0, 2, nullptr); }).code, DES_GenericInternalErr)
-      << "a dimension count without dimensions";
+  EXPECT_EQ(Catch([] { DesDataInfo bad(4, 0, 0, 0, 2, nullptr); }).code, DES_GenericInternalErr);
 }
 
 
@@ -187,8 +185,7 @@ TEST_F(DataValueTest, ConstructionFromShapesAndNumbers) {
   EXPECT_EQ(Numbers(DesData(Shape(3, {3}, 1), -1.5)), std::vector<double>(6, -1.5));
   const double re[] = {1, 2, 3}, im[] = {-1, -2, -3};
   EXPECT_EQ(Numbers(DesData(Shape(3, {3}, 1), re, im)), (std::vector<double>{1, -1, 2, -2, 3, -3}));
-  EXPECT_EQ(Numbers(DesData(Shape(2, {2}), re, im)), (std::vector<double>{1, 2}))
-      << "a real shape takes only the real parts";
+  EXPECT_EQ(Numbers(DesData(Shape(2, {2}), re, im)), (std::vector<double>{1, 2}));
   RCPtr<DesDataInfo> shared = SharedShape(2, {2});
   DesData a(shared, 1.0), b(shared, std::vector<double>{1, 2});
   EXPECT_EQ(b.GetInfoPtr().get(), shared.get());
@@ -226,8 +223,7 @@ TEST_F(DataValueTest, VectorLongerThanTheBlockIsCutToTheBlock) {
             (std::vector<double>{9, 8}));
   { DesData old(Shape(3, {3}), 7.0); }  // its block is recycled next
   EXPECT_EQ(Numbers(DesData(SharedShape(3, {3}), std::vector<double>{1})),
-            (std::vector<double>{1, 0, 0}))
-      << "no old numbers left";
+            (std::vector<double>{1, 0, 0}));
 }
 
 TEST_F(DataValueTest, StoreCopiesAndAssignmentsNeverReadBeyondTheSmallerStore) {
@@ -259,14 +255,12 @@ TEST_F(DataValueTest, CopyOnWriteNeverWritesThroughASharedStore) {
   c = a;
   const DesDataValue* shared = a.GetValuePtr().get();
   EXPECT_EQ(static_cast<const DesData&>(b)[1], 2);
-  EXPECT_TRUE(c.GetValuePtr().get() == shared && b.GetValuePtr().get() == shared)
-      << "copies share, reading never copies";
+  EXPECT_TRUE(c.GetValuePtr().get() == shared && b.GetValuePtr().get() == shared);
   EXPECT_EQ(shared->GetRefCount(), 3);
 
   b[0] = 10;
   EXPECT_EQ(Numbers(b), (std::vector<double>{10, 2, 3}));
-  EXPECT_EQ(Numbers(a), (std::vector<double>{1, 2, 3}))
-      << "a write through a copy must not reach the shared store";
+  EXPECT_EQ(Numbers(a), (std::vector<double>{1, 2, 3}));
   const double src[] = {4, 5, 6};
   c.SetData(src);
   EXPECT_EQ(Numbers(a), (std::vector<double>{1, 2, 3}));
@@ -307,8 +301,7 @@ TEST_F(DataValueTest, ChangeTestsFollowTheZeroCrossingRules) {
   EXPECT_FALSE(Real({1, 2, 4}).ValueChangeFallingFrom(Real({1, 2, 3})));
   const double re[] = {1, 1}, imBefore[] = {0, 0}, imAfter[] = {0, 5};
   EXPECT_TRUE(DesData(Shape(2, {2}, 1), re, imAfter)
-                  .ValueChangeRaisingFrom(DesData(Shape(2, {2}, 1), re, imBefore)))
-      << "imaginary parts count too";
+                  .ValueChangeRaisingFrom(DesData(Shape(2, {2}, 1), re, imBefore)));
   // Only equal shapes compare; [1] equals the scalar shape; typeCode plays no part.
   DesData scalar(5.0);
   EXPECT_TRUE(scalar.ValueChangeRaisingFrom(Real({0})));

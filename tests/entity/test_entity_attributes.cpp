@@ -85,8 +85,7 @@ TEST_F(EntityAttributeTest, TypedAccessAndItsErrorsWithTheirArguments) {
   });
   EXPECT_FALSE(part->FindAttrDefClass(block, "nope", true));
   EXPECT_EQ((std::vector<double>{Number(part, "i"), Number(part, "fixed")}),
-            (std::vector<double>{11, 7}))
-      << "nothing was written";
+            (std::vector<double>{11, 7}));
 }
 
 TEST_F(EntityAttributeTest, NumericWritesTruncateIntsAndReplaceTheFirstElement) {
