@@ -74,12 +74,10 @@ TYPED_TEST(CalendarCancel, LimitsOfSimultaneousEvents) {
   for (int i = 0; i < 3; ++i) limited.AddEvt(this->Make(2.5, 0));
   DesEvent* fourth = this->Make(2.5, 0);
   ThrownError t = CatchError([&] { limited.AddEvt(fourth); });
-  EXPECT_EQ(t.code, DES_MaxEventsAtTimeStep);
-  EXPECT_EQ(t.args, std::vector<std::string>({"3", "2.500000"}));
+  EXPECT_TRUE(t.code == DES_MaxEventsAtTimeStep && t.args == std::vector<std::string>({"3", "2.500000"}));
   EXPECT_TRUE(limited.IsWaiting(fourth));
   limited.ExecuteEvents(2.5, true);
-  EXPECT_EQ(this->Executed().size(), 4u);
-  EXPECT_TRUE(limited.GetCurrentEvents()->empty());
+  EXPECT_TRUE(this->Executed().size() == 4u && limited.GetCurrentEvents()->empty());
   // Unlogged additions are not counted, and a future event resets the count.
   limited.AddEvt(this->Make(7.0, 0));
   EXPECT_EQ(limited.GetEventsAtTimeStep(), 0u);
@@ -90,8 +88,7 @@ TYPED_TEST(CalendarCancel, LimitsOfSimultaneousEvents) {
   // Internal events: the first at a time counts 0, so 100001 share a time.
   for (int i = 0; i < 100001; ++i) this->calendar->AddIntEvt(this->Make(1.0, 0));
   t = CatchError([&] { this->calendar->AddIntEvt(this->Make(1.0, 0)); });
-  EXPECT_EQ(t.code, DES_MaxEventsAtTimeStep);
-  EXPECT_EQ(t.args, std::vector<std::string>({"100000", "1.000000"}));
+  EXPECT_TRUE(t.code == DES_MaxEventsAtTimeStep && t.args == std::vector<std::string>({"100000", "1.000000"}));
   // Appended before the check; a new time starts a new count.
   EXPECT_EQ(this->calendar->GetInternalEventCount(), 100002u);
   for (int i = 0; i < 60000; ++i) this->calendar->AddIntEvt(this->Make(3.0, 0));

@@ -119,10 +119,8 @@ std::vector<int> RunSeededMix(Des* engine, RecordingBlock* block, int* mismatche
     if (!reference.current.empty()) ++*mismatches;
   }
   block->onEvent = nullptr;
-  for (DesEvent* e : made) {
-    calendar->DeleteEvtWithoutLogging(e);
-    delete e;
-  }
+  for (DesEvent* e : made) calendar->DeleteEvtWithoutLogging(e);
+  for (DesEvent* e : made) delete e;
   return sequence;
 }
 
@@ -164,7 +162,8 @@ TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
   for (int i = 0; i < fill; ++i) this->Add(2.0 + i % 17, i % 3);
   DesEvent* extra = this->Make(1.5, 0);
   this->ExpectRefused(extra);
-  EXPECT_TRUE(this->calendar->GetFutureEvents()->Size() == static_cast<std::size_t>(fill) && this->calendar->GetFutureEvents()->IsConsistent());
+  EXPECT_EQ(this->calendar->GetFutureEvents()->Size(), static_cast<std::size_t>(fill));
+  EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
   this->calendar->AddEvt(extra);
   this->Run(1.5);
   EXPECT_EQ(this->Executed().back(), extra);

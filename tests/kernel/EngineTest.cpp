@@ -41,7 +41,8 @@ TEST_F(Engine, CalendarsTheFactoriesAndStartCalendarMake) {
       c->TerminateCalendar();
     }
   }
-  EXPECT_TRUE(NewDeterministicEventCalendar(4, 5, &engine) == nullptr && NewRandomizedEventCalendar(-1, 5, &engine) == nullptr);
+  EXPECT_EQ(NewDeterministicEventCalendar(4, 5, &engine), nullptr);
+  EXPECT_EQ(NewRandomizedEventCalendar(-1, 5, &engine), nullptr);
   std::unique_ptr<EventCalendarBase> set(NewRandomizedEventCalendar(2, 5, &engine));
   EXPECT_NE((dynamic_cast<EventCalendar<EVENT_HDL_RANDOMIZED, EVENT_STORAGE_SET>*>(set.get())), nullptr);
 

@@ -13,7 +13,8 @@ TEST_F(Event, IdsNumbersCopiesAndReuse) {
   engine.Start();
   DesEvent* a = Make(1.5, 3);
   DesEvent* b = Make(1.5, 3);
-  EXPECT_TRUE(a->GetId() + b->GetId() + a->GetEntityId() == "ev1ev2<none>" && b->GetInstanceCount() == a->GetInstanceCount() + 1);
+  EXPECT_EQ(a->GetId() + b->GetId() + a->GetEntityId(), "ev1ev2<none>");
+  EXPECT_EQ(b->GetInstanceCount(), a->GetInstanceCount() + 1);
   DesEvent* made[3] = {DesEvent::NewInternalEvent(1.0, 0, block, nullptr), DesEvent::NewTemporaryEvent(1.0, 0, block, nullptr),
                        DesEvent::NewEntityCarrierEvent(1.0, 0, block, nullptr)};
   for (DesEvent* e : made) EXPECT_TRUE(owned.insert(e).second && e->IsTempEvent() && e->GetId().empty());
@@ -41,7 +42,6 @@ TEST_F(Event, IdsNumbersCopiesAndReuse) {
 // An event for a block without an engine is refused before it draws a number.
 TEST_F(Event, BlockWithoutEngineIsRefused) {
   DetachedBlock detached;
-  EXPECT_EQ(detached.GetEventType(), "Unknown");
   EXPECT_EQ(ErrorCode([&] { detached.GetDesInstance(); }), DES_GenericInternalErr);
   const uint32_t before = DesEvent::next_instanceCount;
   ThrownError t = CatchError([&] { delete new DesEvent(0.0, 0, &detached, nullptr); });

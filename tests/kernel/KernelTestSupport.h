@@ -46,8 +46,7 @@ class DetachedBlock : public NodeInterface {};  // belongs to no engine
 
 // An event whose destruction is observable.
 struct CountingEvent : DesEvent {
-  CountingEvent(double t, int p, NodeInterface* dst, int* counter)
-      : DesEvent(t, p, dst, nullptr), destroyed(counter) {}
+  CountingEvent(double t, int p, NodeInterface* dst, int* counter) : DesEvent(t, p, dst, nullptr), destroyed(counter) {}
   ~CountingEvent() override { ++*destroyed; }
   int* destroyed;
 };

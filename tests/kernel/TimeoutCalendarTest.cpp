@@ -71,7 +71,8 @@ TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
   EXPECT_EQ(this->calendar->GetGenerator() != nullptr, randomized);
   std::exchange(this->calendar, nullptr)->TerminateCalendar();
   for (TimeoutData* td : {a, b})
-    EXPECT_TRUE(td->IsCancelled() && td->GetPriorityOfTimeoutEvent() == TimeoutData::kResetPriority && td->GetTimeOfTimeoutEvent() == 0.0);
+    EXPECT_TRUE(td->IsCancelled() && td->GetPriorityOfTimeoutEvent() == TimeoutData::kResetPriority &&
+                td->GetTimeOfTimeoutEvent() == 0.0);
   EXPECT_FALSE(outside->IsCancelled());
   TypeParam fresh;
   EXPECT_EQ(ErrorCode([&] { fresh.AddToTimeoutCollection(outside); }), DES_GenericInternalErr);

@@ -11,9 +11,9 @@ INSTANTIATE_TEST_SUITE_P(AllCalendars, TimeoutEngine, AllSetups(), SetupName);
 // Which calendar holds timeouts; none before StartCalendar; a restart ends the old timeouts.
 TEST_P(TimeoutEngine, CalendarsTheEngineStartsAndRestarts) {
   DesCalendarBase* timeouts = engine.GetTimeoutCalendar();
-  EXPECT_TRUE((Combined() ? timeouts == engine.GetEventCalendar()
-               : Randomized() ? dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_HEAP>*>(timeouts) != nullptr
-                              : dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>*>(timeouts) != nullptr));
+  if (Combined()) EXPECT_EQ(timeouts, engine.GetEventCalendar());
+  else if (Randomized()) EXPECT_TRUE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_RANDOMIZED, TIMEOUT_STORAGE_HEAP>*>(timeouts)));
+  else EXPECT_TRUE((dynamic_cast<TimeoutCalendar<TIMEOUT_HDL_DETERMINISTIC, TIMEOUT_STORAGE_HEAP>*>(timeouts)));
   Des other;  // no calendars yet
   other.Initialize();
   DesEvent* carrier = Hold(queue);
@@ -43,7 +43,8 @@ TEST_P(TimeoutEngine, ALaterTimeoutLeavesTheEventAloneAnEarlierOneTakesIt) {
   TimeoutData* earlier = Schedule(Hold(queue), "earlier", 2.0, 4);
   if (Combined()) {
     EXPECT_TRUE(first->GetTimeoutEventPtr() == event && engine.GetCurrentTimeoutEvent() == nullptr);
-    EXPECT_TRUE(later->GetTimeoutEventPtr() && earlier->GetTimeoutEventPtr() && later->GetTimeoutEventPtr() != earlier->GetTimeoutEventPtr());
+    EXPECT_TRUE(later->GetTimeoutEventPtr() != nullptr && earlier->GetTimeoutEventPtr() != nullptr);
+    EXPECT_NE(later->GetTimeoutEventPtr(), earlier->GetTimeoutEventPtr());
   } else {
     // The same event, now standing for the earlier timeout.
     EXPECT_TRUE(later->GetTimeoutEventPtr() == nullptr && first->GetTimeoutEventPtr() == nullptr);
@@ -72,7 +73,8 @@ TEST_P(TimeoutEngine, CancellingTimeouts) {
   EXPECT_TRUE(a->IsCancelled() && engine.GetDesNextTime(0.0) == 6.0);
   EXPECT_TRUE(Combined() || (engine.GetCurrentTimeoutEvent() == shared && shared->GetDstObj() == c));
   engine.ProcessTimeoutDataRemoval(c);
-  EXPECT_TRUE(engine.GetCurrentTimeoutEvent() == nullptr && NothingScheduled() && (engine.GetTimeoutCalendar()->IsEmpty() || Combined()));
+  EXPECT_TRUE(engine.GetCurrentTimeoutEvent() == nullptr && NothingScheduled());
+  EXPECT_TRUE(engine.GetTimeoutCalendar()->IsEmpty() || Combined());
   Run(10.0);
   EXPECT_TRUE(queue->fired.empty());
 }

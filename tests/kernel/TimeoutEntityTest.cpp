@@ -88,7 +88,8 @@ TEST_P(TimeoutEntity, ACopiedEntityDescribesTheScheduleWithoutFilingIt) {
   delete carrier->clone();  // destroying an unfiled copy leaves the original scheduled
   EXPECT_EQ(engine.GetDesNextTime(0.0), 2.0);
   TimeoutData* ca = copy->FindTimeout(queue, "a", true);
-  EXPECT_TRUE(ca->GetTimeOfTimeoutEvent() == 2.0 && ca->GetPriorityOfTimeoutEvent() == 3 && copy->FindTimeout(queue, "b", false));
+  EXPECT_TRUE(ca->GetTimeOfTimeoutEvent() == 2.0 && ca->GetPriorityOfTimeoutEvent() == 3);
+  EXPECT_NE(copy->FindTimeout(queue, "b", false), nullptr);
   EXPECT_TRUE(ca->GetEventPtrWithParentEntity() == nullptr && ca->GetTimeoutEventPtr() == nullptr);
 }
 
@@ -99,7 +100,8 @@ TEST_P(TimeoutEntity, CopiesBetweenEntitiesMatchTimeoutsByTag) {
   DesEntity* into = Hold(queue)->GetEntity();
   TimeoutData* kept = into->CreateTimeout("a", 7.0, 0, queue, into->GetCarrierEvent(), 1);
   into->InsertCopiedTimeoutData(entity, false);
-  EXPECT_TRUE(into->GetTimeoutSet().size() == 2u && into->FindTimeout(queue, "a", true) == kept && kept->GetTimeOfTimeoutEvent() == 7.0);
+  EXPECT_EQ(into->GetTimeoutSet().size(), 2u);
+  EXPECT_TRUE(into->FindTimeout(queue, "a", true) == kept && kept->GetTimeOfTimeoutEvent() == 7.0);
   EXPECT_EQ(into->FindTimeout(queue, "c", true)->GetTimeOfTimeoutEvent(), 3.0);
 
   DesEvent* target = Hold(queue);
@@ -124,8 +126,8 @@ TEST_P(TimeoutEntity, OutputListsTheScheduledTimeoutsFirst) {
   for (std::size_t i = 0; i < 9; ++i) {
     hvArray* cell = hvGetCell(out, i);
     char text[64] = "-";
-    if (cell != nullptr && hvGetString(cell, text, sizeof text) != 0) cells.push_back(::testing::PrintToString(*hvGetPr(cell)));
-    else cells.push_back(text);
+    const bool isText = cell == nullptr || hvGetString(cell, text, sizeof text) == 0;
+    cells.push_back(isText ? std::string(text) : ::testing::PrintToString(*hvGetPr(cell)));
   }
   EXPECT_EQ(cells, (std::vector<std::string>{"a", "1.5", a->GetEventId(), "c", "3.5", c->GetEventId(), "-", "-", "-"}));
   hvDestroyArray(out);
@@ -135,7 +137,8 @@ TEST_P(TimeoutEntity, OutputListsTheScheduledTimeoutsFirst) {
 TEST_F(TimeoutEngineTest, TimerWarningAssignmentAndReadBeforeStart) {
   auto state = [&](TimerData* x) {
     return x->GetName() + (x->GetIsSet() ? " set " : " off ") + (x->GetIsWarned() ? "warned " : "") +
-           std::to_string(x->GetStartTime()) + (x->GetBlock() == queue ? " queue " : " other ") + std::to_string(x->GetRefCount());
+           std::to_string(x->GetStartTime()) + (x->GetBlock() == queue ? " queue " : " other ") +
+           std::to_string(x->GetRefCount());
   };
   RCPtr<TimerData> t = new TimerData("busy");
   t->SetTimer(3.0, queue);

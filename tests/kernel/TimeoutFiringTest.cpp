@@ -21,7 +21,8 @@ TEST_P(TimeoutFiring, DeadlinePriorityAndCreationOrder) {
   Schedule(Hold(queue), "p5", 2.0, 5);
   Schedule(Hold(queue), "a", 1.0);
   Schedule(Hold(queue), "p1", 2.0, 1);
-  for (const auto& step : {std::make_pair(1.0, 1.5), {1.5, 2.0}, {2.0, 3.0}, {3.0, kNever}}) EXPECT_EQ(Run(step.first), step.second);
+  for (const auto& step : {std::make_pair(1.0, 1.5), {1.5, 2.0}, {2.0, 3.0}, {3.0, kNever}})
+    EXPECT_EQ(Run(step.first), step.second);  // each step returns the next time
   EXPECT_EQ(order, (std::vector<std::string>{"a", "event", "p1", "p5", "c"}));
 
   const std::vector<std::string> made = {"t0", "t1", "t2", "t3", "t4", "t5", "t6", "t7"};
@@ -45,7 +46,8 @@ TEST_P(TimeoutFiring, WhatTheBlockHoldingTheEntityIsTold) {
   server->onTimeout = [&](DesEvent* e, TimeoutData* fired) {
     EXPECT_TRUE(e == atServer && fired == td && engine.GetTimeNow() == 5.0);
     EXPECT_TRUE(td->IsCancelled() && !td->IsExecuting() && td->GetTimeoutEventPtr() == nullptr);
-    EXPECT_TRUE(td->GetPriorityOfTimeoutEvent() == TimeoutData::kResetPriority && entity->FindTimeout(server, "renege", false) == td);
+    EXPECT_EQ(td->GetPriorityOfTimeoutEvent(), TimeoutData::kResetPriority);
+    EXPECT_EQ(entity->FindTimeout(server, "renege", false), td);
     return true;
   };
   Run(5.0);
@@ -111,10 +113,8 @@ TEST_P(TimeoutFiring, ADroppedTimeoutEventIsForgottenByTimeoutAndEngine) {
   TimeoutData* td = Schedule(carrier, "patience", 2.0, 5);
   engine.AddEvt(new DesEvent(2.0, -1, &stopper, nullptr));
   Run(2.0);
-  EXPECT_TRUE(queue->fired.empty());
-  EXPECT_TRUE(engine.IsEndOfSim());
-  EXPECT_EQ(td->GetTimeoutEventPtr(), nullptr);
-  EXPECT_EQ(engine.GetCurrentTimeoutEvent(), nullptr);
+  EXPECT_TRUE(queue->fired.empty() && engine.IsEndOfSim());
+  EXPECT_TRUE(td->GetTimeoutEventPtr() == nullptr && engine.GetCurrentTimeoutEvent() == nullptr);
   Drop(carrier);
 }
 

@@ -58,7 +58,8 @@ class ServerBlock : public ModelBlock {
  public:
   using ModelBlock::ModelBlock;
   void Take(DesEntity* entity) {
-    entity->SetTimeoutParentEvent(inService = new DesEvent(GetDesInstance()->GetTimeNow() + model.service, 0, this, entity));
+    inService = new DesEvent(GetDesInstance()->GetTimeNow() + model.service, 0, this, entity);
+    entity->SetTimeoutParentEvent(inService);
     GetDesInstance()->AddEvt(inService);
   }
   MSGRespEvent DoProcessEvent(DesEvent* done) override {
@@ -142,7 +143,8 @@ TEST_P(TimeoutScenario, ALongRenegingRunStopsGrowingThePoolsOnceWarm) {
   Build(1.0, count, 2.5, 1.7);
   RunUntil(2000.0);
   auto chunks = [] {
-    return std::vector<std::size_t>{TimeoutData::memPool->ChunksMade(), DesEvent::memPool->ChunksMade(), DesEntity::memPool->ChunksMade()};
+    return std::vector<std::size_t>{TimeoutData::memPool->ChunksMade(), DesEvent::memPool->ChunksMade(),
+                                    DesEntity::memPool->ChunksMade()};
   };
   const std::vector<std::size_t> warm = chunks();
   RunUntil(kNever);
