@@ -33,7 +33,6 @@ struct ReferenceCalendar {
     current.insert(current.end(), due, future.end());
     future.erase(due, future.end());
   }
-  // The event that must run next; removes it.
   DesEvent* TakeNext() {
     std::sort(current.begin(), current.end(), EventRankPrecedes());
     std::size_t k = 0;

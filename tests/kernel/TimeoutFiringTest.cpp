@@ -40,7 +40,6 @@ TEST_P(TimeoutFiring, WhatTheBlockHoldingTheEntityIsTold) {
   DesEntity* entity = atQueue->GetEntity();
   TimeoutData* td = Schedule(atQueue, "renege", 5.0, 7);
   Run(1.0);
-  // The entity moves on to the server on another event.
   DesEvent* atServer = *carriers.insert(new DesEvent(1.0, 0, server, atQueue->ReleaseEntity())).first;
   entity->SetTimeoutParentEvent(atServer);
   server->onTimeout = [&](DesEvent* e, TimeoutData* fired) {

@@ -76,7 +76,6 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
     carriers.erase(carrier);
     delete carrier;
   }
-  // A timeout on the carried entity, scheduled by the queue.
   TimeoutData* Schedule(DesEvent* carrier, const char* tag, double t, int priority = 0,
                         int noDestinationOpt = 1) {
     TimeoutData* td = carrier->GetEntity()->CreateTimeout(tag, t, priority, queue, carrier, noDestinationOpt);
