@@ -68,7 +68,6 @@ TYPED_TEST(TimeoutCalendarTest, TerminationInitialisationAndSeed) {
   TimeoutData* b = this->Make("b", 2.0, 3);
   TimeoutData* outside = this->Make("c", 3.0, 0, false);
   const bool randomized = TypeParam::kHandling == TIMEOUT_HDL_RANDOMIZED;
-  EXPECT_EQ(this->calendar->GetGenerator() != nullptr, randomized);
   std::exchange(this->calendar, nullptr)->TerminateCalendar();
   for (TimeoutData* td : {a, b})
     EXPECT_TRUE(td->IsCancelled() && td->GetPriorityOfTimeoutEvent() == TimeoutData::kResetPriority &&
@@ -94,7 +93,6 @@ TEST_F(TimeoutStores, DuplicatesAndChangedValues) {
   for (TimeoutData* td : {a, a, b}) heap.Insert(td), list.Insert(td), set.Insert(td);
   for (int i = 0; i < 40; ++i) heap.Insert(Make("n", (i * 7) % 11, i % 3, false));
   EXPECT_EQ(std::vector<std::size_t>({heap.Size(), list.Size(), set.Size()}), std::vector<std::size_t>({43, 3, 2}));
-  EXPECT_EQ(set.Top(), std::min(a, b, std::less<TimeoutData*>()));
   heap.Remove(a);
   list.Remove(a);
   EXPECT_TRUE(heap.Size() == 41u && heap.IsConsistent() && list.Top() == b);
