@@ -176,8 +176,7 @@ TYPED_TEST(CalendarStore, FailedPromotionKeepsTheEventWaiting) {
   host::failAllocationsFrom(1);
   EXPECT_EQ(ErrorCode([&] { this->Run(2.0); }), kMemoryError);
   host::failAllocationsFrom(0);
-  EXPECT_TRUE(this->calendar->IsWaiting(a) && !a->GetInTq());
-  EXPECT_EQ(this->Waiting(), 3u);
+  EXPECT_TRUE(this->calendar->IsWaiting(a) && !a->GetInTq() && this->Waiting() == 3u);
   EXPECT_TRUE(this->calendar->GetFutureEvents()->IsConsistent());
   this->Run(3.0);
   EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({a, a2, b}));

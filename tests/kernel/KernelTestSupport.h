@@ -92,9 +92,7 @@ class CalendarTest : public EngineTest {
     calendar->AddEvt(e);
     return e;
   }
-  std::size_t Waiting() const {
-    return calendar->GetCurrentEvents()->size() + calendar->GetFutureEvents()->Size();
-  }
+  std::size_t Waiting() const { return calendar->GetCurrentEvents()->size() + calendar->GetFutureEvents()->Size(); }
   void Run(double t) { calendar->ExecuteEvents(t, true); }
   std::vector<DesEvent*>& Executed() { return block->executed; }
 
