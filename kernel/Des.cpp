@@ -47,7 +47,6 @@ void Des::CreateSharedPools() {
   // Every pool starts with a chunk of 4 slots and doubles from there. The
   // order is fixed: attribute pools, data-value pools, entities, events,
   // timers, timeouts.
-  //
   AttributeDesData::newMemPool(4, 2.0);
   AttributeDouble::newMemPool(4, 2.0);
   AttributeInt::newMemPool(4, 2.0);

@@ -112,17 +112,22 @@ class IndexedEventHeap {
   static uint32_t Parent(uint32_t i) { return (i - 1) / kArity; }
   static uint32_t FirstChild(uint32_t i) { return kArity * i + 1; }
 
+  // Every write of a slot goes through here, which keeps heapIndex equal to
+  // the position.
+  void Place(uint32_t i, const Slot& slot) {
+    array[i] = slot;
+    slot.event->heapIndex = i;
+  }
+
   // Returns the final position.
   uint32_t SiftUp(uint32_t i, const Slot& moving) {
     while (i > 0) {
       const uint32_t parent = Parent(i);
       if (EventOrder::Precedes(array[parent].key, moving.key)) break;
-      array[i] = array[parent];
-      array[i].event->heapIndex = i;
+      Place(i, array[parent]);
       i = parent;
     }
-    array[i] = moving;
-    moving.event->heapIndex = i;
+    Place(i, moving);
     return i;
   }
 
@@ -149,12 +154,10 @@ class IndexedEventHeap {
       if (first >= n) break;
       const uint32_t child = EarliestChild(a, first, n);
       if (EventOrder::Precedes(moving.key, a[child].key)) break;
-      a[i] = a[child];
-      a[i].event->heapIndex = i;
+      Place(i, a[child]);
       i = child;
     }
-    a[i] = moving;
-    moving.event->heapIndex = i;
+    Place(i, moving);
     return i;
   }
 
