@@ -46,10 +46,9 @@ class LookupDepth {
 const char* BlockName(NodeInterface* blk) {
   return blk != nullptr ? blk->GetBlkParentName() : nullptr;
 }
+
 void* BlockHandle(NodeInterface* blk) { return blk != nullptr ? blk->getObjProxy() : nullptr; }
 
-// The integer part of v, saturated at the ends of int (NaN reads as 0):
-// a conversion of an out-of-range double would be undefined.
 // A value to read a DesData attribute into. It shares the definition's
 // shape: a default-made value would build a shape of its own, and shapes
 // take host memory for their dimensions, which the hot path must not.
@@ -59,6 +58,8 @@ DesData ReadTarget(const Attribute* a) {
   return DesData(RCPtr<DesDataInfo>(shape), 0.0);
 }
 
+// The integer part of v, saturated at the ends of int (NaN reads as 0):
+// a conversion of an out-of-range double would be undefined.
 int TruncateToInt(double v) {
   if (std::isnan(v)) return 0;
   if (v >= static_cast<double>(std::numeric_limits<int>::max()))
