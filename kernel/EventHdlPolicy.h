@@ -189,13 +189,8 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
     if (!this->internalEvents.empty()) return this->internalEvents.front()->GetTime();
     if (currentEvents != nullptr && !currentEvents->empty())
       return (*currentEvents->begin())->GetTime();
-    if (this->futureEvents != nullptr) {
-      if constexpr (S == EVENT_STORAGE_INDEXED_HEAP) {
-        if (!this->futureEvents->Empty()) return this->futureEvents->EarliestTime();
-      } else if (DesEvent* e = this->futureEvents->Earliest()) {
-        return e->GetTime();
-      }
-    }
+    if (this->futureEvents != nullptr && !this->futureEvents->Empty())
+      return this->futureEvents->EarliestTime();
     return std::numeric_limits<double>::infinity();
   }
 

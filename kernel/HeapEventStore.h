@@ -16,6 +16,8 @@ class HeapEventStore {
 
   void Insert(DesEvent* e);
   DesEvent* Earliest() const { return heap.empty() ? nullptr : heap.front(); }
+  // Time of the earliest event; the store must not be empty.
+  double EarliestTime() const { return Earliest()->GetTime(); }
   void RemoveEarliest();
   // Rebuilds the heap without every copy of e; false when there was none.
   bool Remove(DesEvent* e);

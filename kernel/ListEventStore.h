@@ -18,6 +18,8 @@ class ListEventStore {
   // Placed after every event that executes after it.
   void Insert(DesEvent* e);
   DesEvent* Earliest() const { return events.empty() ? nullptr : events.back(); }
+  // Time of the earliest event; the store must not be empty.
+  double EarliestTime() const { return Earliest()->GetTime(); }
   void RemoveEarliest() { events.pop_back(); }
   // Removes every node holding e; false when there was none.
   bool Remove(DesEvent* e);

@@ -17,6 +17,8 @@ class SetEventStore {
 
   void Insert(DesEvent* e) { events.insert(e); }
   DesEvent* Earliest() const { return events.empty() ? nullptr : *events.begin(); }
+  // Time of the earliest event; the store must not be empty.
+  double EarliestTime() const { return Earliest()->GetTime(); }
   void RemoveEarliest() { events.erase(events.begin()); }
   // Removes e itself (not other events that compare equal to it, which only
   // DesEvent::operator= can produce); false when it was not there.
