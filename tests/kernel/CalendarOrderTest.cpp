@@ -124,3 +124,47 @@ TYPED_TEST(CalendarOrder, HandlerExceptionAndTermination) {
   std::exchange(this->calendar, nullptr)->TerminateCalendar();
   EXPECT_EQ(destroyed, 2);
 }
+
+// Two events may share an instance count after DesEvent::operator=: both
+// run, promoted together or added while due, in an order that a calendar of
+// the same type and seed repeats.
+TYPED_TEST(CalendarOrder, EventsSharingAnInstanceCountBothRun) {
+  auto scenario = [&](bool promoted, bool copyAfterAdding) {
+    TypeParam calendar(1000000, &this->engine);
+    calendar.InitCalendar(7);
+    if (!promoted) calendar.ExecuteEvents(5.0, true);
+    this->Executed().clear();
+    DesEvent* a = this->Make(5.0, 0);
+    DesEvent* b = this->Make(1.0, 0);
+    if (copyAfterAdding) {
+      calendar.AddEvt(a);  // b then also takes a's place marks
+      *b = *a;
+    } else {
+      *b = *a;
+      calendar.AddEvt(a);
+    }
+    EXPECT_FALSE(calendar.IsWaiting(b));
+    calendar.AddEvt(b);
+    EXPECT_TRUE(calendar.IsWaiting(a) && calendar.IsWaiting(b));
+    // Each can be cancelled and added again without touching the other.
+    calendar.DeleteEvt(b);
+    EXPECT_TRUE(calendar.IsWaiting(a) && !calendar.IsWaiting(b));
+    calendar.AddEvt(b);
+    EXPECT_EQ(calendar.GetNextEventTime(0.0), 5.0);
+    calendar.ExecuteEvents(5.0, true);
+    std::vector<DesEvent*> ran = this->Executed();
+    EXPECT_EQ(std::set<DesEvent*>(ran.begin(), ran.end()), std::set<DesEvent*>({a, b}));
+    EXPECT_EQ(ran.size(), 2u);
+    EXPECT_EQ(calendar.GetNextEventTime(0.0), kNever);
+    EXPECT_FALSE(calendar.IsWaiting(a) || calendar.IsWaiting(b));
+    return !ran.empty() && ran[0] == a;
+  };
+  for (bool promoted : {true, false}) {
+    for (bool copyAfterAdding : {false, true}) {
+      SCOPED_TRACE(std::string(promoted ? "promoted" : "added while due") +
+                   (copyAfterAdding ? ", copied after adding" : ""));
+      const bool aFirst = scenario(promoted, copyAfterAdding);
+      EXPECT_EQ(scenario(promoted, copyAfterAdding), aFirst) << "the order is not fixed";
+    }
+  }
+}
