@@ -60,6 +60,9 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   // -------------------------------------------------------------- slots 4-11
 
   void ExecuteEvents(double t, bool tolerant) override {
+    // The simultaneous-event limit is about one time step: the count starts
+    // again with every new time, however the events were scheduled.
+    if (!(t == this->timeNow)) eventsAtTimeStep = 0;
     this->timeNow = t;
     DesEvent* lone = TakeLoneDueEvent(t, tolerant);
     if (lone == nullptr) PromoteDueEvents(t, tolerant);

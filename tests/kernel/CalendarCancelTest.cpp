@@ -95,3 +95,37 @@ TYPED_TEST(CalendarCancel, LimitsOfSimultaneousEvents) {
   this->Run(3.0);
   EXPECT_EQ(this->Executed().size(), 4u + 160002u);
 }
+
+// The limit is about one time step: the count starts again whenever the
+// time advances, however the step's events were scheduled, and a step that
+// exceeded it leaves the next ones unaffected.
+TYPED_TEST(CalendarCancel, TheLimitCountsEachTimeStepAfresh) {
+  TypeParam limited(3, &this->engine);
+  limited.InitCalendar(0);
+  std::set<DesEvent*> unlogged;
+  for (int t = 1; t <= 6; ++t) {
+    DesEvent* e = this->Make(t, 0);
+    unlogged.insert(e);
+    limited.AddEvtWithoutLogging(e);
+  }
+  this->block->onEvent = [&](DesEvent* e) {
+    if (unlogged.count(e) != 0) limited.AddEvt(this->Make(limited.GetTimeNow(), 1));
+  };
+  for (int t = 1; t <= 6; ++t)
+    EXPECT_EQ(ErrorCode([&] { limited.ExecuteEvents(t, true); }), 0u) << "at time " << t;
+  EXPECT_EQ(this->Executed().size(), 12u);
+
+  this->block->onEvent = nullptr;
+  limited.ExecuteEvents(7.0, true);
+  for (int i = 0; i < 3; ++i) limited.AddEvt(this->Make(7.0, 0));
+  EXPECT_EQ(ErrorCode([&] { limited.AddEvt(this->Make(7.0, 0)); }), DES_MaxEventsAtTimeStep);
+  limited.ExecuteEvents(7.0, true);  // the same step: the count goes on
+  EXPECT_EQ(ErrorCode([&] { limited.AddEvt(this->Make(7.0, 0)); }), DES_MaxEventsAtTimeStep);
+  limited.ExecuteEvents(7.0, true);
+  limited.ExecuteEvents(8.0, true);
+  EXPECT_EQ(limited.GetEventsAtTimeStep(), 0u);
+  for (int i = 0; i < 3; ++i) limited.AddEvt(this->Make(8.0, 0));
+  EXPECT_EQ(this->Executed().size(), 12u + 5u);
+  limited.ExecuteEvents(8.0, true);
+  EXPECT_EQ(this->Executed().size(), 12u + 8u);
+}
