@@ -364,9 +364,15 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   }
 
   // Run-loop step 4: every internal event, those they add included, in
-  // arrival order; not logged and not destroyed.
+  // arrival order; not logged and not destroyed. The clock moves to the
+  // first one's time only when that is later: simulation time never goes
+  // back, so an internal event queued for an earlier time runs now.
   void RunInternalEvents() {
-    this->timeNow = this->internalEvents.front()->GetTime();
+    const double first = this->internalEvents.front()->GetTime();
+    if (first > this->timeNow) {
+      this->timeNow = first;
+      eventsAtTimeStep = 0;
+    }
     while (!this->internalEvents.empty()) {
       DesEvent* e = this->internalEvents.front();
       this->internalEvents.pop_front();

@@ -168,3 +168,28 @@ TYPED_TEST(CalendarOrder, EventsSharingAnInstanceCountBothRun) {
     }
   }
 }
+
+// Internal events never move the clock backwards: the step's handlers see
+// its time, and what they schedule "now + 1" lands after it.
+TYPED_TEST(CalendarOrder, InternalEventsDoNotTurnTheClockBack) {
+  this->Run(40.0);
+  DesEvent* e = this->Add(50.0, 0);
+  DesEvent* internal = this->Make(45.0, 0);
+  std::vector<double> seen;
+  DesEvent* next = nullptr;
+  this->block->onEvent = [&](DesEvent* running) {
+    seen.push_back(this->calendar->GetTimeNow());
+    if (running == e) {
+      next = this->Make(this->calendar->GetTimeNow() + 1.0, 0);
+      this->calendar->AddEvt(next);
+    }
+  };
+  this->calendar->AddIntEvt(internal);
+  this->Run(50.0);
+  EXPECT_EQ(this->Executed(), std::vector<DesEvent*>({internal, e}));
+  EXPECT_EQ(seen, std::vector<double>({50.0, 50.0}));
+  EXPECT_EQ(this->calendar->GetTimeNow(), 50.0);
+  ASSERT_NE(next, nullptr);
+  EXPECT_EQ(next->GetTime(), 51.0);
+  EXPECT_EQ(this->calendar->GetNextEventTime(0.0), 51.0);
+}
