@@ -218,7 +218,9 @@ class DesEntity : public BlockData {
   // Every scheduled timeout goes to its engine's ProcessTimeoutDataAddition
   // (on a failure those filed so far are taken back) or
   // ProcessTimeoutDataRemoval. A scheduled timeout without an engine raises
-  // DES_GenericInternalErr ("invalid des pointer").
+  // DES_GenericInternalErr ("invalid des pointer"). Removed this way, the
+  // timeouts keep their schedule (deadline, priority, block, event id), so
+  // adding them all back restores every one.
   void AddAllTimeoutsToTimeoutCollection();
   void RemoveAllTimeoutsFromTimeoutCollection();
 

@@ -120,8 +120,22 @@ void DesEntity::AddAllTimeoutsToTimeoutCollection() {
 void DesEntity::RemoveAllTimeoutsFromTimeoutCollection() {
   for (TimeoutData* td : timeouts)
     if (!td->IsCancelled()) EngineOf(td);
-  for (TimeoutData* td : timeouts)
-    if (!td->IsCancelled()) EngineOf(td)->ProcessTimeoutDataRemoval(td);
+  // Leaving the collection resets a timeout. The entity keeps its schedule
+  // (deadline, priority, scheduling block, event id; the instance count is
+  // not touched), so that AddAllTimeoutsToTimeoutCollection files every one
+  // of them again. Until then none has an event, and none fires.
+  for (TimeoutData* td : timeouts) {
+    if (td->IsCancelled()) continue;
+    const double time = td->GetTimeOfTimeoutEvent();
+    const int priority = td->GetPriorityOfTimeoutEvent();
+    NodeInterface* scheduleBlk = td->GetScheduleTimeoutBlk();
+    const std::string eventId = td->GetEventId();
+    EngineOf(td)->ProcessTimeoutDataRemoval(td);
+    td->SetTimeOfTimeoutEvent(time);
+    td->SetPriorityOfTimeoutEvent(priority);
+    td->SetEventId(eventId);
+    td->SetScheduleTimeoutBlk(scheduleBlk);
+  }
 }
 
 void DesEntity::DeleteTimeouts() {

@@ -60,7 +60,7 @@ TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
   entity->AddAllTimeoutsToTimeoutCollection();
   EXPECT_EQ(engine.GetDesNextTime(0.0), 1.0);
   entity->RemoveAllTimeoutsFromTimeoutCollection();
-  EXPECT_TRUE(a->IsCancelled() && b->IsCancelled() && NothingScheduled());
+  EXPECT_TRUE(!a->IsCancelled() && !b->IsCancelled() && NothingScheduled());  // they keep their schedule
   // A timeout that knows no engine stops both before anything is filed.
   TimeoutData* c = Create("c", 3.0);
   TimeoutData* d = Create("d", 4.0);
@@ -79,6 +79,39 @@ TEST_P(TimeoutEntity, AllScheduledTimeoutsAreFiledAndRemovedTogether) {
   EXPECT_EQ(ErrorCode([&] { entity->RemoveAllTimeoutsFromTimeoutCollection(); }), DES_GenericInternalErr);
   c->ResetTimeoutData();
   d->ResetTimeoutData();
+}
+
+// Removing all of an entity's timeouts and adding them all back restores
+// every one with its deadline, priority and event id, with both calendar
+// arrangements; out of the collection they keep their schedule but fire not.
+TEST_P(TimeoutEntity, RemovingAndAddingAllTimeoutsRestoresEveryOne) {
+  const std::vector<std::pair<const char*, double>> deadlines = {{"a", 3.0}, {"b", 1.0}, {"c", 2.0}, {"d", 4.0}};
+  std::vector<TimeoutData*> all;
+  std::vector<std::string> ids;
+  for (const auto& tagAndTime : deadlines) {
+    all.push_back(Schedule(carrier, tagAndTime.first, tagAndTime.second, 2));
+    ids.push_back(all.back()->GetEventId());
+  }
+  Create("off", 0.5)->ResetTimeoutData();
+  for (int round = 0; round < 2; ++round) {
+    entity->RemoveAllTimeoutsFromTimeoutCollection();
+    EXPECT_TRUE(NothingScheduled());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      EXPECT_FALSE(all[i]->IsCancelled()) << all[i]->GetTag();
+      EXPECT_TRUE(all[i]->GetTimeOfTimeoutEvent() == deadlines[i].second &&
+                  all[i]->GetPriorityOfTimeoutEvent() == 2 && all[i]->GetEventId() == ids[i] &&
+                  all[i]->GetTimeoutEventPtr() == nullptr)
+          << all[i]->GetTag();
+    }
+    Run(1.5);
+    EXPECT_TRUE(queue->fired.empty());
+    entity->AddAllTimeoutsToTimeoutCollection();
+    EXPECT_EQ(engine.GetDesNextTime(0.0), 1.0);
+  }
+  EXPECT_TRUE(entity->FindTimeout(queue, "off", true)->IsCancelled());
+  for (double t : {1.0, 2.0, 3.0, 4.0}) Run(t);
+  EXPECT_EQ(queue->fired, (std::vector<std::string>{"b", "c", "a", "d"}));
+  EXPECT_TRUE(NothingScheduled());
 }
 
 TEST_P(TimeoutEntity, ACopiedEntityDescribesTheScheduleWithoutFilingIt) {
