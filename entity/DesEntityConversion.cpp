@@ -67,6 +67,43 @@ int TruncateToInt(double v) {
   return static_cast<int>(v);
 }
 
+// Defaults of "hvArray *" and "double *" attributes read from a host
+// structure. The structure is the caller's, who usually destroys it right
+// after it has been read, so the definition keeps a duplicate of the value
+// array of its own and releases it with itself: an "hvArray *" default is
+// that duplicate, a "double *" default points into its numbers. Attributes
+// holding the default hold the definition too, so it outlives them.
+class OwnedDuplicate {
+ public:
+  explicit OwnedDuplicate(hvArray* duplicate) : duplicate(duplicate) {}
+  ~OwnedDuplicate() { hvDestroyArray(duplicate); }
+  OwnedDuplicate(const OwnedDuplicate&) = delete;
+  OwnedDuplicate& operator=(const OwnedDuplicate&) = delete;
+
+ private:
+  hvArray* duplicate;
+};
+
+class AttribDefHvArrayFromHost : private OwnedDuplicate, public AttribDefHvArray {
+ public:
+  AttribDefHvArrayFromHost(const char* name, eAttrType type, hvArray* duplicate, bool readOnly)
+      : OwnedDuplicate(duplicate), AttribDefHvArray(name, type, duplicate, readOnly) {}
+};
+
+class AttribDefPtrDoubleFromHost : private OwnedDuplicate, public AttribDefPtrDouble {
+ public:
+  AttribDefPtrDoubleFromHost(const char* name, eAttrType type, hvArray* duplicate, bool readOnly)
+      : OwnedDuplicate(duplicate), AttribDefPtrDouble(name, type, hvGetPr(duplicate), readOnly) {}
+};
+
+// A duplicate of `value` for a definition to own; the memory error when the
+// host cannot make one.
+hvArray* DuplicateForDefinition(hvArray* value) {
+  hvArray* duplicate = hvDuplicateArray(value);
+  if (duplicate == nullptr) pmThrowMemoryException();
+  return duplicate;
+}
+
 // A new rows x columns cell array that `fill` fills in. If filling fails,
 // the array goes, with the cells already set in it.
 template <class Fill>
@@ -193,10 +230,14 @@ RCPtr<AttribDef> DesEntity::CreateAttrDef(const char* name, eAttrType type, hvAr
       HostText text(pmHvArrayToString(value));
       return RCPtr<AttribDef>(new AttribDefString(name, type, text.get(), readOnly));
     }
+    // The definition owns the duplicate as soon as it is made: the base
+    // holding it is built first, so a failure after that releases it.
     case eAttrHvArray:
-      return RCPtr<AttribDef>(new AttribDefHvArray(name, type, value, readOnly));
+      return RCPtr<AttribDef>(
+          new AttribDefHvArrayFromHost(name, type, DuplicateForDefinition(value), readOnly));
     case eAttrPtrDouble:
-      return RCPtr<AttribDef>(new AttribDefPtrDouble(name, type, hvGetPr(value), readOnly));
+      return RCPtr<AttribDef>(
+          new AttribDefPtrDoubleFromHost(name, type, DuplicateForDefinition(value), readOnly));
     case eAttrDesData: {
       const size_t numDims = hvGetNumberOfDimensions(value);
       const uint64_t* hostDims = hvGetDimensions(value);

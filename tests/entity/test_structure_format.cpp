@@ -2,8 +2,11 @@
 // as cell arrays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "entity/DesData.h"
 #include "tests/entity/EntityTestSupport.h"
@@ -135,6 +138,51 @@ TEST_F(StructureFormatTest, ValuesConvertPerType) {
   DesData v;
   e->FindAttrClass(block, "mat")->GetData(v);
   EXPECT_EQ(Numbers(v), (std::vector<double>{1, 2, 3, 4, 5, 6}));
+}
+
+// "hvArray *" and "double *" defaults are the definition's own: the
+// structure goes right after it has been read (as the example blocks do),
+// the defaults stay readable in every clone, and they go with the type.
+TEST_F(StructureFormatTest, HostArrayDefaultsAreDuplicatesTheTypeOwns) {
+  const std::size_t arrays = host::liveArrays();
+  std::vector<const hvArray*> destroyed;
+  std::vector<std::pair<const double*, const double*>> destroyedNumbers;
+  host::observeArrayDestruction([&](const hvArray* a) {
+    destroyed.push_back(a);
+    if (const double* pr = hvGetPr(a)) destroyedNumbers.push_back({pr, pr + hvGetNumberOfElements(a)});
+  });
+  DesEntity* e = Read("T", Entity("T", List({{"h", "hvArray *", Row({7, 8})},
+                                             {"p", "double *", Row({4.5, 5.5})}})));
+  host::observeArrayDestruction(nullptr);
+  EXPECT_FALSE(destroyed.empty()) << "the structure is gone";
+  EXPECT_EQ(host::liveArrays(), arrays + 2) << "one duplicate per definition";
+
+  hvArray* h = nullptr;
+  double* p = nullptr;
+  e->FindAttrDefClass(block, "h", false)->GetFactVal(h);
+  e->FindAttrDefClass(block, "p", false)->GetFactVal(p);
+  ASSERT_TRUE(h != nullptr && p != nullptr);
+  // Checked before anything is read through them.
+  ASSERT_EQ(std::count(destroyed.begin(), destroyed.end(), h), 0) << "the destroyed structure's own array";
+  bool intoDestroyed = false;
+  for (const auto& numbers : destroyedNumbers)
+    intoDestroyed = intoDestroyed || (p >= numbers.first && p < numbers.second);
+  ASSERT_FALSE(intoDestroyed) << "points into the destroyed structure";
+  EXPECT_TRUE(hvGetNumberOfElements(h) == 2 && hvGetPr(h)[0] == 7.0 && hvGetPr(h)[1] == 8.0);
+  EXPECT_TRUE(p[0] == 4.5 && p[1] == 5.5);
+
+  DesEntity* copy = e->clone(false);
+  delete e;
+  hvArray* out = copy->GetAttributeDataAsHvArray();
+  const hvArray* value = hvGetCell(out, 1);  // "h" is the first column
+  ASSERT_TRUE(value != nullptr && hvGetNumberOfElements(value) == 2);
+  EXPECT_TRUE(hvGetPr(value)[0] == 7.0 && hvGetPr(value)[1] == 8.0);
+  hvDestroyArray(out);
+  double* q = nullptr;
+  copy->FindAttrClass(block, "p")->GetData(q);
+  EXPECT_TRUE(q == p && q[1] == 5.5);
+  delete copy;  // the last holder of the type
+  EXPECT_EQ(host::liveArrays(), arrays);
 }
 
 // Levels depth..levels, each in the previous one's list, with attribute "a<depth>".
