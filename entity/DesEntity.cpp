@@ -49,6 +49,50 @@ const char* BlockName(NodeInterface* blk) {
 
 void* BlockHandle(NodeInterface* blk) { return blk != nullptr ? blk->getObjProxy() : nullptr; }
 
+// The write that creates an attribute (or makes it exist) stores its value
+// even when the definition is read-only; every later write is refused. The
+// value goes in through a writable twin of the definition (same name, type
+// and shape), after which the attribute reads through its own definition
+// again. Attribute::copy is what swaps the definition (it takes another
+// attribute's definition and exists flag, not its value).
+RCPtr<AttribDef> WritableTwin(const AttribDef& def) {
+  switch (def.GetTypeEnum()) {
+    case eAttrInt:
+      return RCPtr<AttribDef>(new AttribDefInt(def.GetName(), eAttrInt, 0, false));
+    case eAttrDouble:
+      return RCPtr<AttribDef>(new AttribDefDouble(def.GetName(), eAttrDouble, 0.0, false));
+    case eAttrDesData:
+      return RCPtr<AttribDef>(new AttribDefDesData(def.GetName(), eAttrDesData,
+                                                   RCPtr<DesDataInfo>(def.GetDataInfo()),
+                                                   DesData(), false));
+    default:  // only int, double and DesData values are written with creation
+      throw new DesExcept(DES_IllegalTypeAccess, def.GetName().c_str());
+  }
+}
+
+void ReadThrough(Attribute& a, const RCPtr<AttribDef>& def) {
+  Attribute carrier(def);
+  carrier.SetExists(a.Exists());
+  a.copy(&carrier);
+}
+
+template <class Value>
+void StoreCreatingWrite(Attribute& a, Value& value) {
+  if (!a.GetReadOnly()) {
+    a.SetData(value);
+    return;
+  }
+  const RCPtr<AttribDef> own = a.GetDef();
+  ReadThrough(a, WritableTwin(*own));
+  try {
+    a.SetData(value);
+  } catch (...) {
+    ReadThrough(a, own);
+    throw;
+  }
+  ReadThrough(a, own);
+}
+
 // A value to read a DesData attribute into. It shares the definition's
 // shape: a default-made value would build a shape of its own, and shapes
 // take host memory for their dimensions, which the hot path must not.
@@ -550,20 +594,28 @@ void DesEntity::WriteNumberToAttribute(NodeInterface* blk, const char* name, dou
   }
 }
 
-template <class MakeDef>
-Attribute* DesEntity::FindOrCreateForWrite(NodeInterface* blk, const char* name,
-                                           MakeDef makeDef) {
+template <class Value, class MakeDef>
+void DesEntity::WriteWithCreation(NodeInterface* blk, const char* name, Value& value,
+                                  eAttrType expected, bool withHandle, MakeDef makeDef) {
   RCPtr<Attribute> found = FindAttrClass(blk, name);
-  // Marked existing by the caller once the value is in: a failed write
-  // leaves the attribute as it was.
-  if (found) return found.get();
+  if (found) {
+    RequireType(blk, found.get(), expected, withHandle);
+    // Making an attribute marked not existing exist is its creating write.
+    if (found->Exists())
+      found->SetData(value);
+    else
+      StoreCreatingWrite(*found, value);
+    found->SetExists(true);
+    return;
+  }
   // An immutable type's entities all have the same attributes (that is
   // what lets them be recycled), so none may gain one.
   if (!definition->GetMutable())
     throw new DesExcept(BlockHandle(blk), DES_AttrNotFound, BlockName(blk), name);
 
-  // Everything that can fail for want of an engine or a template is
-  // settled before anything is created.
+  // Everything that can be refused (no engine or registry, the type's
+  // definition of another type, a value of another shape) is settled
+  // before the type, its template or this entity changes.
   if (blk == nullptr) throw new DesExcept(DES_GenericInternalErr, "invalid des pointer");
   Des* engine = blk->GetDesInstance();
   EntityList* registry = engine->GetEntityList() != nullptr ? engine->GetEntityList() : entityList;
@@ -571,52 +623,57 @@ Attribute* DesEntity::FindOrCreateForWrite(NodeInterface* blk, const char* name,
   DesEntity* templ = registry->FindEntity(GetName().c_str());
 
   RCPtr<AttribDef> def = FindAttrDefClass(blk, name, true);
-  if (!def) {
-    def = makeDef();
-    definition->GetAttribDefSet().insert(def);
-  }
-  if (templ != this && !templ->FindAttrClass(blk, name)) {
-    RCPtr<Attribute> missing = CreateAttribute(def);
-    missing->SetExists(false);
-    templ->AddAttributeForce(missing);
-  }
+  const bool newDef = !def;
+  if (newDef) def = makeDef();
   RCPtr<Attribute> made = CreateAttribute(def);
+  RequireType(blk, made.get(), expected, withHandle);
+  StoreCreatingWrite(*made, value);
   made->SetExists(true);
-  AddAttributeForce(made);
-  // When this entity is the template itself it now holds the attribute.
-  return FindAttrClass(blk, name).get();
+  // Later clones of the template carry the attribute, marked not existing.
+  RCPtr<Attribute> placeholder;
+  if (templ != nullptr && templ != this && !templ->FindAttrClass(blk, name)) {
+    placeholder = CreateAttribute(def);
+    placeholder->SetExists(false);
+  }
+
+  // Filed all or nothing (only the host's memory can fail here).
+  EntityDef::AttribDefSet& defs = definition->GetAttribDefSet();
+  if (newDef) defs.insert(def);
+  try {
+    if (placeholder) templ->AddAttributeForce(placeholder);
+    try {
+      AddAttributeForce(made);
+    } catch (...) {
+      if (placeholder) templ->attributes.erase(placeholder);
+      throw;
+    }
+  } catch (...) {
+    if (newDef) defs.erase(def);
+    throw;
+  }
 }
 
 void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name, int value,
                                             bool readOnly) {
-  Attribute* a = FindOrCreateForWrite(blk, name, [&] {
+  WriteWithCreation(blk, name, value, eAttrInt, false, [&] {
     return RCPtr<AttribDef>(new AttribDefInt(name, eAttrInt, 0, readOnly));
   });
-  RequireType(blk, a, eAttrInt, false);
-  a->SetData(value);
-  a->SetExists(true);
 }
 
 void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name, double value,
                                             bool readOnly) {
-  Attribute* a = FindOrCreateForWrite(blk, name, [&] {
+  WriteWithCreation(blk, name, value, eAttrDouble, true, [&] {
     return RCPtr<AttribDef>(new AttribDefDouble(name, eAttrDouble, 0.0, readOnly));
   });
-  RequireType(blk, a, eAttrDouble);
-  a->SetData(value);
-  a->SetExists(true);
 }
 
 void DesEntity::WriteToAttributeAllowCreate(NodeInterface* blk, const char* name,
                                             const DesData& value, bool readOnly) {
-  Attribute* a = FindOrCreateForWrite(blk, name, [&] {
+  WriteWithCreation(blk, name, value, eAttrDesData, true, [&] {
     RCPtr<DesDataInfo> shape(new DesDataInfo(value.GetDataInfo()));
     DesData factory(shape, 0.0);
     return RCPtr<AttribDef>(new AttribDefDesData(name, eAttrDesData, shape, factory, readOnly));
   });
-  RequireType(blk, a, eAttrDesData);
-  a->SetData(value);
-  a->SetExists(true);
 }
 
 void DesEntity::createTypeMap() {

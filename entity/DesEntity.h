@@ -164,7 +164,11 @@ class DesEntity : public BlockData {
   // As WriteToAttribute, but on a mutable type a missing attribute is
   // created first (definition on the type, a not-existing attribute on the
   // type's template, an existing one here). On an immutable type a missing
-  // attribute raises DES_AttrNotFound and nothing is created.
+  // attribute raises DES_AttrNotFound and nothing is created. The creating
+  // write (also the one that makes an attribute marked not existing exist)
+  // stores the value even when the attribute is read-only; every later
+  // write to it is refused. A refused call leaves entity and type as they
+  // were.
   void WriteToAttributeAllowCreate(NodeInterface* blk, const char* name, int value,
                                    bool readOnly);
   void WriteToAttributeAllowCreate(NodeInterface* blk, const char* name, double value,
@@ -328,10 +332,14 @@ class DesEntity : public BlockData {
   // DES_AttrIncorrectType unless the attribute has the expected type.
   static void RequireType(NodeInterface* blk, const Attribute* attribute, eAttrType expected,
                           bool withHandle = true);
-  // Finds or makes (mutable types only) the attribute of a write with
-  // creation; `makeDef` creates the definition when the type has none.
-  template <class MakeDef>
-  Attribute* FindOrCreateForWrite(NodeInterface* blk, const char* name, MakeDef makeDef);
+  // A write with creation: finds or makes (mutable types only) the
+  // attribute, checks its type and stores the value; `makeDef` creates the
+  // definition when the type has none. The write that creates the attribute
+  // stores the value even when it is read-only. A refused call changes
+  // neither the entity nor its type.
+  template <class Value, class MakeDef>
+  void WriteWithCreation(NodeInterface* blk, const char* name, Value& value, eAttrType expected,
+                         bool withHandle, MakeDef makeDef);
   void DeleteSubEntities();
   void DeleteTimeouts();
   // Timeouts: an entity that leaves the model without being deleted (to

@@ -152,6 +152,79 @@ TEST_F(EntityAttributeTest, CreationOnAMutableTypeFilesDefinitionAndTemplateAttr
   EXPECT_FALSE(bag->FindAttrClass(block, "x") || type->FindAttrDefClass("x"));
 }
 
+// A read-only attribute created by a write takes the written value; every
+// later write is refused. Each entity's creating write stores its own value.
+TEST_F(EntityAttributeTest, AReadOnlyAttributeCreatedByAWriteKeepsItsValue) {
+  DesEntity* early = Clone("Bag");  // made before the type has the definitions
+  DesEntity* bag = Clone("Bag");
+  bag->WriteToAttributeAllowCreate(block, "serial", 17, true);
+  bag->WriteToAttributeAllowCreate(block, "weight", 2.5, true);
+  bag->WriteToAttributeAllowCreate(block, "pos", Vector3(4.0), true);
+  auto values = [&](DesEntity* e) {
+    return std::vector<double>{Number(e, "serial"), Number(e, "weight"), Number(e, "pos")};
+  };
+  EXPECT_EQ(values(bag), (std::vector<double>{17, 2.5, 4}));
+  RCPtr<EntityDef> type = bag->GetDef();
+  for (const char* name : {"serial", "weight", "pos"})
+    EXPECT_TRUE(type->FindAttrDefClass(name)->GetReadOnly()) << name;
+
+  const std::vector<Refusal> laterWrites = {
+      {[&] { bag->WriteToAttributeAllowCreate(block, "serial", 18, true); },
+       DES_CannotSetReadOnlyFields, {"Entity", "serial"}, false},
+      {[&] { bag->WriteToAttribute(block, "serial", 18); }, DES_CannotSetReadOnlyFields,
+       {"Entity", "serial"}, false},
+      {[&] { bag->WriteNumberToAttribute(block, "weight", 3.0); }, DES_CannotSetReadOnlyFields,
+       {"Entity", "weight"}, false},
+      {[&] { bag->WriteToAttributeAllowCreate(block, "pos", Vector3(1.0), false); },
+       DES_CannotSetReadOnlyFields, {"Entity", "pos"}, false},
+  };
+  ExpectRefusals(laterWrites);
+  EXPECT_EQ(values(bag), (std::vector<double>{17, 2.5, 4}));
+
+  // A later clone carries the attributes marked not existing, an earlier one
+  // lacks them: in both, the first write creates and stores.
+  DesEntity* next = Clone("Bag");
+  for (DesEntity* e : {next, early}) {
+    const double base = e == next ? 20 : 30;
+    e->WriteToAttributeAllowCreate(block, "serial", static_cast<int>(base), true);
+    e->WriteToAttributeAllowCreate(block, "weight", base + 0.5, false);
+    e->WriteToAttributeAllowCreate(block, "pos", Vector3(base), false);
+    EXPECT_EQ(values(e), (std::vector<double>{base, base + 0.5, base}));
+    EXPECT_EQ(Catch([&] { e->WriteToAttribute(block, "serial", 1); }).code,
+              DES_CannotSetReadOnlyFields);
+  }
+  EXPECT_EQ(values(bag), (std::vector<double>{17, 2.5, 4}));
+}
+
+// A refused creating write leaves the entity, its type and the template as they were.
+TEST_F(EntityAttributeTest, ARefusedCreatingWriteChangesNothing) {
+  DesEntity* early = Clone("Bag");
+  DesEntity* bag = Clone("Bag");
+  bag->WriteToAttributeAllowCreate(block, "count", 5, false);
+  bag->WriteToAttributeAllowCreate(block, "shape", Vector3(2.0), false);
+  DesEntity* templ = registry->FindEntity("Bag");
+  auto sizes = [&] {
+    return std::vector<std::size_t>{bag->GetDef()->GetAttribDefSet().size(),
+                                    early->GetAttributeSet().size(),
+                                    templ->GetAttributeSet().size()};
+  };
+  const std::vector<std::size_t> before = sizes();
+  ExpectRefusals({
+      {[&] { early->WriteToAttributeAllowCreate(block, "count", 1.5, false); },
+       DES_AttrIncorrectType, {"model/Blk", "count", "int", "double"}},
+      {[&] { early->WriteToAttributeAllowCreate(block, "shape", 1, true); },
+       DES_AttrIncorrectType, {"model/Blk", "shape", "DesData", "int"}, false},
+      {[&] { early->WriteToAttributeAllowCreate(block, "shape", DesData(DesDataInfo(2), 1.0), false); },
+       DES_AttrDimNotMatch,
+       {"shape", "an one dimensional vector with 2 elements",
+        "an one dimensional vector with 3 elements"},
+       false},
+  });
+  EXPECT_EQ(sizes(), before);
+  EXPECT_FALSE(early->FindAttrClass(block, "count") || early->FindAttrClass(block, "shape"));
+  EXPECT_FALSE(early->GetDef()->FindAttrDefClass("count")->GetReadOnly());
+}
+
 // Creation on an immutable type, or with the wrong type, fails and creates nothing.
 TEST_F(EntityAttributeTest, RefusedCreationsCreateNothing) {
   auto sizes = [&] {
