@@ -49,7 +49,8 @@ void Attribute::copy(const Attribute* other) {
 Attribute* Attribute::clone() { return new Attribute(*this); }
 
 void Attribute::ThrowWrongGetter() const {
-  throw new DesExcept(DES_IllegalTypeAccess, GetName().c_str(), typeTxt);
+  // The message names the type to use: the one the attribute holds.
+  throw new DesExcept(DES_IllegalTypeAccess, GetName().c_str(), GetAttrTypeTxt(GetTypeEnum()));
 }
 
 void Attribute::ThrowWrongSetter() const {

@@ -140,12 +140,12 @@ TEST_F(AttributeTest, TypedAccessWorksForTheOwnTypeOnly) {
         attr->InitToFactValue();
         const std::string name = def->GetName();
         const bool own = a == t;
-        // The attribute's type text is the empty class-wide one.
+        // Both name the type they hold.
         Value out = Make(a, false);
         EXPECT_EQ(Err(Catch([&] { Get(*def, out); })),
                   (own ? Error{} : Error{DES_IllegalTypeEnumAccess, {name, GetAttrTypeTxt(t)}}));
         EXPECT_EQ(Err(Catch([&] { Get(*attr, out); })),
-                  (own ? Error{} : Error{DES_IllegalTypeAccess, {name, ""}}));
+                  (own ? Error{} : Error{DES_IllegalTypeAccess, {name, GetAttrTypeTxt(t)}}));
         EXPECT_TRUE(Same(out, Make(a, own))) << "read or untouched";
 
         Value in = Make(a, false), nowAttr = Make(t, false), nowDef = nowAttr, fact = nowAttr;
@@ -193,7 +193,7 @@ TEST_F(AttributeTest, BaseClassesAndForeignDefinitionsRefuseTypedAccess) {
                                   err([&] { Get(*attr, v); }), err([&] { Set(*attr, v); }),
                                   err([&] { attr->InitToFactValue(); })}),
               (std::vector<Error>{{DES_IllegalTypeEnumAccess, {"plain", "double"}}, wrongType,
-                                  {DES_IllegalTypeAccess, {"plain", ""}}, wrongType,
+                                  {DES_IllegalTypeAccess, {"plain", "double"}}, wrongType,
                                   noType}))
         << GetAttrTypeTxt(a);
   }

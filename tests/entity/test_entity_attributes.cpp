@@ -74,7 +74,7 @@ TEST_F(EntityAttributeTest, TypedAccessAndItsErrorsWithTheirArguments) {
        {"model/Blk", "s", "string", "double"}},
       // Other types fail with the attribute's own message.
       {[&] { part->ReadFromAttributeIntOrDbl(block, "s", &d); }, DES_IllegalTypeAccess,
-       {"s", ""}, false},
+       {"s", "string"}, false},
       {[&] { part->WriteToAttribute(block, "fixed", 1); }, DES_CannotSetReadOnlyFields,
        {"Entity", "fixed"}, false},
       {[&] { part->WriteToAttribute(block, "nope", 1); }, DES_AttrNotFound, missing},
