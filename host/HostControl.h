@@ -50,10 +50,9 @@ void clearConsole();
 
 void setInterruptPending(bool pending);
 
-// The exception hostRaiseIfInterruptPending throws.
-struct HostInterrupt : std::runtime_error {
-  HostInterrupt() : std::runtime_error("Interrupted") {}
-};
+// The exception hostRaiseIfInterruptPending throws (declared with the host
+// interface, so that the engine's prompt can catch it).
+using HostInterrupt = ::HostInterruptException;
 
 // ---------------------------------------------------------------- diagnostics
 

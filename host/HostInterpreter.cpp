@@ -130,14 +130,15 @@ int evalStatement(const std::string& statement) {
     if (!a) {
       for (hvArray* made : args) hvDestroyArray(made);
       state().lastError = "Error using ==> " + words[0] + "\nOut of memory.";
-      hostPrintf("%s\n", state().lastError.c_str());
       return 1;
     }
     args.push_back(a);
   }
   std::string name = resolve(words[0]);
+  // Trapped: the caller reads the error (hvGetLastErrMsg) and reports it as
+  // its prompt would.
   int rc = hostCallFunctionWithTrap(0, nullptr, static_cast<int>(args.size()), args.data(),
-                                    name.c_str(), false);
+                                    name.c_str(), true);
   for (hvArray* a : args) hvDestroyArray(a);
   return rc;
 }
@@ -214,8 +215,8 @@ int hvSetErrorMode(int mode) {
 
 // Command syntax: `name word word ...` per statement, statements separated by
 // line breaks or semicolons; `import P.*` makes the functions "P.name"
-// callable as `name`. Stops at the first failing statement, whose error is
-// printed on the console, and returns nonzero.
+// callable as `name`. Stops at the first failing statement and returns
+// nonzero; its error is then in hvGetLastErrMsg() (not printed).
 int hostEvalCommand(const char* command) {
   if (!command) return 0;
   for (const std::string& statement : splitStatements(command)) {

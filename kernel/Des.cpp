@@ -1,5 +1,6 @@
 #include "kernel/Des.h"
 
+#include <new>
 #include <string>
 
 #include "entity/Attribute.h"
@@ -17,8 +18,11 @@
 #include "kernel/EventCalendarFactory.h"
 #include "kernel/EventHdlPolicy.h"
 #include "support/DesExcept.h"
+#include "debugger/TWDebugger.h"
 #include "support/HostBridge.h"
+#include "support/PMMallocError.h"
 #include "support/MessageCatalogue.h"
+#include "trace/LogControl.h"
 
 uint32_t Des::number_of_instances = 0;
 
@@ -136,19 +140,28 @@ void Des::StartCalendar(int handling, uint64_t, int seed, int combined,
 }
 
 void Des::DisableOutputForEndOfSim() {
-  // DEBUGGER HOOK: with a debugger, switch off its LogControl's event,
-  // entity and calendar logging.
+  if (debugger != nullptr) debugger->GetLogController()->DisableAllLogging();
   outputDisabledForEndOfSim = true;
 }
 
-void Des::StartDebugger(const char*) {
-  // DEBUGGER HOOK: create TWDebugger(this, arg), keeping null when that
-  // fails.
+// The calendar's loggers hold the debugger's parts, so a debugger, once
+// made, stays until termination: a second start keeps it.
+void Des::StartDebugger(const char* arg) {
+  if (debugger != nullptr) return;
+  try {
+    debugger = new TWDebugger(this, arg);
+  } catch (const std::bad_alloc&) {
+    debugger = nullptr;
+  } catch (PMMallocError* e) {
+    delete e;
+    debugger = nullptr;
+  }
 }
 
 void Des::TerminateDebugger() {
-  // DEBUGGER HOOK: destroy the debugger.
+  TWDebugger* doomed = debugger;
   debugger = nullptr;
+  delete doomed;
 }
 
 void Des::TerminateCalendar() {

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "kernel/CurrentEventSet.h"
 #include "kernel/Des.h"
@@ -47,6 +48,28 @@ class EventHdlSupport {
   static void NoPreExecute(EventCalendarBase*, DesEvent*) {}
   [[noreturn]] static void ReportAlreadyWaiting(const DesEvent* e);
   [[noreturn]] static void ReportNoCalendar();
+
+  // The calendar's loggers. They are defined with the tracing code; these
+  // keep its headers out of every calendar instantiation.
+  struct Loggers {
+    _EventLogger<0>* schedule;
+    _EventLogger<1>* execution;
+    _EventLogger<2>* cancel;
+    _Logger<3>* calendar;
+  };
+  // Null loggers when the engine has no debugger (loggers need one).
+  static Loggers CreateLoggers(Des* engine);
+  static void DestroyLoggers(const Loggers& loggers);
+  static void Log(_EventLogger<0>* logger, DesEvent* e);
+  static void Log(_EventLogger<1>* logger, DesEvent* e);
+  static void Log(_EventLogger<2>* logger, DesEvent* e);
+  // Whether a printed dump can reach anyone now: the calendar switch is on,
+  // or a break waits to be shown with the next record. The dump is built
+  // only then, since it visits every waiting event.
+  static bool WantsPrintedDump(_Logger<3>* logger);
+  static bool HasDumpRow(const DesEvent* e);
+  static void DumpHeader(_Logger<3>* logger, uint64_t count, bool print);
+  static void DumpRow(_Logger<3>* logger, const DesEvent* e);
 };
 
 template <EventHdlPolicyType H, EventStoragePolicyType S>
@@ -177,11 +200,33 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
 
   // ------------------------------------------------------------- slots 15-19
 
-  void LogCalendar(bool) override {
+  // The event being executed, the current set, then the future store, each
+  // in execution order. The future store is emptied into a list and filled
+  // again before anything is logged, so whatever the logging does (the
+  // prompt may run) finds the calendar as it was.
+  void LogCalendar(bool print) override {
     if (calendarLogger == nullptr) return;
-    // TRACING HOOK: the calendar dump (header with the number of entries,
-    // the event being executed, the current set and the future store in
-    // execution order) is written here once the loggers exist.
+    if (print && !EventHdlSupport::WantsPrintedDump(calendarLogger)) return;
+    std::vector<DesEvent*> future;
+    if (this->futureEvents != nullptr) {
+      future.reserve(static_cast<std::size_t>(this->futureEvents->Size()));
+      while (DesEvent* e = this->futureEvents->Earliest()) {
+        future.push_back(e);
+        this->futureEvents->RemoveEarliest();
+      }
+      for (DesEvent* e : future) this->futureEvents->Insert(e);
+    }
+    std::vector<DesEvent*> rows;
+    rows.reserve(future.size() + (currentEvents != nullptr ? currentEvents->size() : 0) + 1);
+    if (eventBeingExecuted != nullptr) rows.push_back(eventBeingExecuted);
+    if (currentEvents != nullptr)
+      for (DesEvent* e : *currentEvents) rows.push_back(e);
+    rows.insert(rows.end(), future.begin(), future.end());
+    uint64_t count = 0;
+    for (DesEvent* e : rows)
+      if (EventHdlSupport::HasDumpRow(e)) ++count;
+    EventHdlSupport::DumpHeader(calendarLogger, count, print);
+    for (DesEvent* e : rows) EventHdlSupport::DumpRow(calendarLogger, e);
   }
 
   bool IsStopRequested() override {
@@ -199,10 +244,19 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
 
   DesEvent* GetEventBeingExecuted() override { return eventBeingExecuted; }
 
+  // Installs the copying hook and the loggers of the engine's debugger
+  // (replacing earlier ones); without a debugger there is nothing to log to
+  // and only the hook is installed.
   void InitCalendarLoggers() override {
-    // TRACING HOOK: the four loggers ("evtSched", "evtExec", "evtCancel" and
-    // the calendar dump) are created here, each with the engine.
     preExecuteHook = &KeepCopyOfExecutingEvent;
+    EventHdlSupport::Loggers made = EventHdlSupport::CreateLoggers(engine);
+    if (made.schedule == nullptr) return;
+    EventHdlSupport::DestroyLoggers(
+        EventHdlSupport::Loggers{scheduleLogger, executionLogger, cancelLogger, calendarLogger});
+    scheduleLogger = made.schedule;
+    executionLogger = made.execution;
+    cancelLogger = made.cancel;
+    calendarLogger = made.calendar;
   }
 
   // ------------------------------------------------------------ inspection
@@ -231,11 +285,11 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
         eventBeingExecuted(nullptr),
         preExecuteHook(&EventHdlSupport::NoPreExecute) {}
 
-  // The loggers stay null until tracing exists, so there is nothing of theirs
-  // to release yet.
   ~EventHdlPolicy() override {
     delete currentEvents;
     delete eventBeingExecuted;
+    EventHdlSupport::DestroyLoggers(
+        EventHdlSupport::Loggers{scheduleLogger, executionLogger, cancelLogger, calendarLogger});
   }
 
   // Replaces both containers with new empty ones, made before the old ones
@@ -423,10 +477,9 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
     EventCalendarBase::ThrowMaxEventsAtTimeStep(limit, this->timeNow);
   }
 
-  // TRACING HOOKS: the event loggers are called here once they exist.
-  void LogSchedule(DesEvent*) {}
-  void LogExecution(DesEvent*) {}
-  void LogCancel(DesEvent*) {}
+  void LogSchedule(DesEvent* e) { EventHdlSupport::Log(scheduleLogger, e); }
+  void LogExecution(DesEvent* e) { EventHdlSupport::Log(executionLogger, e); }
+  void LogCancel(DesEvent* e) { EventHdlSupport::Log(cancelLogger, e); }
 
  protected:
   CurrentSet* currentEvents;

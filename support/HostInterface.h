@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 
 // ---------------------------------------------------------------- arrays
 
@@ -78,9 +79,16 @@ int hostIsSignalThread();
 // ---------------------------------------------------------------- interrupts
 
 bool hostIsInterruptPending();
-// Throws the host's interrupt exception (HostInterrupt) when one is pending,
-// clearing the flag.
+// Throws the host's interrupt exception when one is pending, clearing the
+// flag.
 void hostRaiseIfInterruptPending();
+
+// The host's interrupt (the user's break key). The host throws it by value,
+// in its own way; it unwinds through interpreter calls, and the debugger's
+// prompt catches it to abort the simulation.
+struct HostInterruptException : std::runtime_error {
+  HostInterruptException() : std::runtime_error("Interrupted") {}
+};
 
 // While alive, the user's break key sets the pending flag instead of
 // interrupting the host directly.

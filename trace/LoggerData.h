@@ -1,0 +1,74 @@
+// One log record: ordered (name, value) pairs whose values are host arrays.
+// The first pair is "Action" (the operation tag), normally followed by
+// "FormatStr"; the renderer fills the format's conversions from the pairs
+// after it, in order.
+//
+// Ownership: the record owns its names and every value it still holds.
+// Copies, by construction or by assignment, duplicate every value, so two
+// records never share an array. DoPrintLog takes the values out (and
+// destroys them); what a record still holds when it is destroyed is
+// destroyed with it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/HostInterface.h"
+
+class DesData;
+
+// The array itself; DES_MemoryAllocErr when the host could not make it
+// (null).
+hvArray* CheckedHvArray(hvArray* a);
+// Text of a character array, at most 1023 characters; empty for any other
+// array and for null.
+std::string HvArrayText(const hvArray* a);
+
+class LoggerData {
+ public:
+  typedef std::pair<std::string, hvArray*> Pair;
+  typedef std::vector<Pair> Pairs;
+
+  LoggerData() {}
+  LoggerData(const LoggerData& other);
+  LoggerData& operator=(const LoggerData& other);
+  LoggerData(LoggerData&& other) noexcept { pairs.swap(other.pairs); }
+  LoggerData& operator=(LoggerData&& other) noexcept {
+    pairs.swap(other.pairs);
+    return *this;
+  }
+  ~LoggerData();
+
+  // Each appends one pair; a value the host cannot create raises
+  // DES_MemoryAllocErr with the record unchanged.
+  void AddNameValuePair(const std::string& name, const std::string& value);
+  void AddNameValuePair(const std::string& name, const char* value);
+  void AddNameValuePair(const std::string& name, double value);
+  void AddNameValuePair(const std::string& name, int value);
+  void AddNameValuePair(const std::string& name, uint64_t value);
+  void AddNameValuePair(const std::string& name, const DesData& value);
+  // The record takes the array over (also when appending fails).
+  void AddNameValuePair(const std::string& name, hvArray* value);
+
+  // The value of the first "Action" pair as text (at most 1023 characters);
+  // empty when there is none.
+  std::string GetAction() const;
+  // The value of the first pair called `name` as text, or empty text.
+  std::string GetValueAsText(const std::string& name) const;
+  Pairs& GetData() { return pairs; }
+  const Pairs& GetData() const { return pairs; }
+
+  // Sends duplicates of the values to "des_dbg_log", asking no result; the
+  // record keeps its own.
+  void PrintLog() const;
+
+ private:
+  friend class _LoggerBase;
+  // Hands every value over to the caller and leaves null in its place.
+  void ReleaseValues(std::vector<hvArray*>& values);
+  void DestroyData();
+
+  Pairs pairs;
+};
