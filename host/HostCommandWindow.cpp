@@ -89,6 +89,8 @@ void setInputLines(const std::vector<std::string>& lines) {
   s.offset = 0;
 }
 
+intptr_t inputRequester() { return reinterpret_cast<intptr_t>(state().requester); }
+
 namespace detail {
 
 void resetCommandWindow() { state() = CommandWindowState(); }

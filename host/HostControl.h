@@ -49,6 +49,8 @@ void clearConsole();
 // ---------------------------------------------------------------- interrupts
 
 void setInterruptPending(bool pending);
+// True while a HostInterruptMode asks for deferred interrupts.
+bool interruptsDeferred();
 
 // The exception hostRaiseIfInterruptPending throws (declared with the host
 // interface, so that the engine's prompt can catch it).
@@ -110,11 +112,16 @@ int errorMode();
 void releaseTemporaries();
 // Installs "get_param", "set_param", "bdroot" and "mat2str" (done at load).
 void installStandardFunctions();
+// HostStackWatermark guards alive now.
+int stackWatermarks();
 
 // ---------------------------------------------------------------- command window
 
 // Lines that hostReadLine hands out, in order; end of input after the last.
 void setInputLines(const std::vector<std::string>& lines);
+// The requester setting in force (as last set by hostSetInputRequester),
+// read as the plain value callers pass in it.
+intptr_t inputRequester();
 
 // ---------------------------------------------------------------- whole host
 

@@ -308,6 +308,8 @@ bool hasFunction(const std::string& name) { return state().functions.count(name)
 
 int errorMode() { return state().errorMode; }
 
+int stackWatermarks() { return state().stackMarks; }
+
 void releaseTemporaries() { detail::releaseTemporariesExcept(nullptr, 0); }
 
 namespace detail {

@@ -36,6 +36,8 @@ namespace host {
 
 void setInterruptPending(bool pending) { interrupts().pending = pending; }
 
+bool interruptsDeferred() { return interrupts().deferred; }
+
 namespace detail {
 
 void resetInterrupts() { interrupts() = InterruptState(); }

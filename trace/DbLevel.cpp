@@ -49,6 +49,7 @@ class BoundedLine {
   void Append(const char* s) { Append(s, std::strlen(s)); }
   void Append(char c) { Append(&c, 1); }
   const char* Text() const { return text; }
+  bool Full() const { return used == kLineBytes - 1; }
 
  private:
   char text[kLineBytes];
@@ -72,11 +73,10 @@ void AppendConversion(BoundedLine& out, char conversion, va_list& args) {
       out.Append(number);
       break;
     case 'h': {
-      // "%.15f" of a large number is longer than any fixed buffer: ask for
-      // the length first and cut what does not fit the line.
-      const double v = va_arg(args, double);
+      // "%.15f" of a large number runs to hundreds of digits; what does not
+      // fit the line is cut.
       char wide[kLineBytes];
-      std::snprintf(wide, sizeof wide, "%.15f", v);
+      std::snprintf(wide, sizeof wide, "%.15f", va_arg(args, double));
       out.Append(wide);
       break;
     }
@@ -117,7 +117,9 @@ void printDbMessage(int level, const char* format, ...) {
     if (format != nullptr) composed.Append(format, strnlen(format, kFormatChars));
     BoundedLine out;
     const char* in = composed.Text();
-    for (std::size_t i = 0; in[i] != '\0'; ++i) {
+    // Expansion stops when the line is full: no argument is read for a
+    // conversion that could not be shown.
+    for (std::size_t i = 0; in[i] != '\0' && !out.Full(); ++i) {
       if (in[i] != '%') {
         out.Append(in[i]);
       } else if (in[i + 1] == '\0') {

@@ -41,6 +41,6 @@ enumDbLevel getDbLevel(char* name);
 // (double), %h (double, 15 decimals), %p (32-bit value, upper-case hex),
 // %s (text; 64 characters or more are cut to 63 inside "[trunc.]...[snip]");
 // '%' followed by anything else prints one '%' and consumes no argument.
-// Lines are limited to 1024 bytes; whatever does not fit is dropped. Never
-// throws.
+// Lines are limited to 1024 bytes: expansion stops when the line is full
+// (later conversions read no argument). Never throws.
 void printDbMessage(int level, const char* format, ...);
