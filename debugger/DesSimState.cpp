@@ -86,7 +86,14 @@ std::string DesSimState::IdOfBlockNamed(const std::string& name) const {
 
 std::string DesSimState::GetCurrentBlockId() const { return IdOfBlockNamed(GetCurrentBlock()); }
 
-std::string DesSimState::GetCurrentEntDestBlockId() const { return IdOfBlockNamed(currentDestBlock); }
+// The destination is named by the block's host name, like the current
+// block: a block registered under a display name, or as the child of
+// another, is found through the same map. A text the map does not know is
+// taken as a display name itself.
+std::string DesSimState::GetCurrentEntDestBlockId() const {
+  auto it = blockNames.find(currentDestBlock);
+  return IdOfBlockNamed(it != blockNames.end() ? it->second : currentDestBlock);
+}
 
 bool DesSimState::IsCurrentBlock(const std::string& id) const {
   return id == GetCurrentBlockId() || id == GetCurrentEntDestBlockId();
