@@ -27,9 +27,9 @@ class CommandLineShell {
   bool GetContinueSim() const { return continueSim; }
 
   // Input-requester settings of the host's command window.
-  static const int kRequesterAtConstruction = -1;
-  static const int kRequesterPrompt = 10;
-  static const int kRequesterContinuation = 7;
+  static constexpr int kRequesterAtConstruction = -1;
+  static constexpr int kRequesterPrompt = 10;
+  static constexpr int kRequesterContinuation = 7;
 
  private:
   // One complete input; empty text for an empty line, and empty with

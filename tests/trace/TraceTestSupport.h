@@ -129,7 +129,10 @@ class DebugFixture : public entity_test::EngineFixture {
                std::function<void(const std::vector<std::string>&)> body) {
     host::registerFunction("twdb." + name, [this, name, body](int, hvArray*[], int nIn, hvArray* in[]) {
       std::vector<std::string> args;
-      for (int i = 0; i < nIn; ++i) args.push_back(HvArrayText(in[i]));
+      for (int i = 0; i < nIn; ++i) {
+        args.emplace_back();
+        pmArrayToString(in[i], args.back());
+      }
       if (name != "help") commands.push_back(name);
       body(args);
     });
