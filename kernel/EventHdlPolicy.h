@@ -463,12 +463,15 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
     while (!currentEvents->empty()) {
       DesEvent* e = *currentEvents->begin();
       currentEvents->erase(currentEvents->begin());
-      e->SetInTq(false);
-      if (auto* td = dynamic_cast<TimeoutData*>(e->GetDstObj()))
-        if (td->GetTimeoutEventPtr() == e) td->SetTimeoutEventPtr(nullptr);
-      if (engine != nullptr) engine->ForgetDroppedEvent(e);
-      delete e;
+      DropEvent(e);
     }
+  }
+  void DropEvent(DesEvent* e) {
+    e->SetInTq(false);
+    if (auto* td = dynamic_cast<TimeoutData*>(e->GetDstObj()))
+      if (td->GetTimeoutEventPtr() == e) td->SetTimeoutEventPtr(nullptr);
+    if (engine != nullptr) engine->ForgetDroppedEvent(e);
+    delete e;
   }
 
   [[noreturn]] void ThrowLimitExceeded() const {
@@ -478,7 +481,23 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   }
 
   void LogSchedule(DesEvent* e) { EventHdlSupport::Log(scheduleLogger, e); }
-  void LogExecution(DesEvent* e) { EventHdlSupport::Log(executionLogger, e); }
+  // The user may quit at the prompt of the execution record, before the
+  // event runs: the event is then off the calendar and in nobody's hands,
+  // so it is dropped with the rest of the step, as a quit after an event
+  // drops them, instead of being lost.
+  void LogExecution(DesEvent* e) {
+    try {
+      EventHdlSupport::Log(executionLogger, e);
+    } catch (...) {
+      if (EventHdlPolicy::IsStopRequested()) {
+        delete eventBeingExecuted;
+        eventBeingExecuted = nullptr;
+        DropCurrentEvents();
+        DropEvent(e);
+      }
+      throw;
+    }
+  }
   void LogCancel(DesEvent* e) { EventHdlSupport::Log(cancelLogger, e); }
 
  protected:
