@@ -62,13 +62,21 @@ const DesEvent* _Logger<2>::ReleaseDebuggableComponent() {
 
 // ------------------------------------------------------------- scheduling
 
-void _EventLogger<0>::AddData(const DesEvent* ev, LoggerData& record) {
+void _Logger<2>::AddWaitingEventData(const DesEvent* ev, LoggerData& record, bool withNow) {
   SetDebuggableComponent(ev);
   record.AddNameValuePair("EventId", ev->GetId());
   record.AddNameValuePair("Time", ev->GetTime());
-  record.AddNameValuePair("Now", ev->GetTime() == GetTimeNow() ? " (Now)" : "");
+  if (withNow) record.AddNameValuePair("Now", ev->GetTime() == GetTimeNow() ? " (Now)" : "");
   record.AddNameValuePair("Priority", ev->GetPriorityAsString());
   if (ev->GetEntityId() != kNoEntity) record.AddNameValuePair("EntityId", ev->GetEntityId());
+}
+
+void _Logger<2>::UnRegisterComponent() {
+  if (const DesEvent* ev = ReleaseDebuggableComponent()) GetSimState()->UnRegisterEvent(ev);
+}
+
+void _EventLogger<0>::AddData(const DesEvent* ev, LoggerData& record) {
+  AddWaitingEventData(ev, record, true);
 }
 
 std::string _EventLogger<0>::GetFormatStr(const std::string& action) {
@@ -91,24 +99,16 @@ void _EventLogger<1>::AddData(const DesEvent* ev, LoggerData& record) {
 
 std::string _EventLogger<1>::GetFormatStr(const std::string&) { return formatStr; }
 
-void _EventLogger<1>::DoUnRegisterDebuggableComponent() {
-  if (const DesEvent* ev = ReleaseDebuggableComponent()) GetSimState()->UnRegisterEvent(ev);
-}
+void _EventLogger<1>::DoUnRegisterDebuggableComponent() { UnRegisterComponent(); }
 
 // ------------------------------------------------------------- cancellation
 
 void _EventLogger<2>::AddData(const DesEvent* ev, LoggerData& record) {
-  SetDebuggableComponent(ev);
-  record.AddNameValuePair("EventId", ev->GetId());
-  record.AddNameValuePair("Time", ev->GetTime());
-  record.AddNameValuePair("Priority", ev->GetPriorityAsString());
-  if (ev->GetEntityId() != kNoEntity) record.AddNameValuePair("EntityId", ev->GetEntityId());
+  AddWaitingEventData(ev, record, false);
 }
 
 std::string _EventLogger<2>::GetFormatStr(const std::string& action) {
   return action == GetPolicy() ? formatWithEntity : formatWithoutEntity;
 }
 
-void _EventLogger<2>::DoUnRegisterDebuggableComponent() {
-  if (const DesEvent* ev = ReleaseDebuggableComponent()) GetSimState()->UnRegisterEvent(ev);
-}
+void _EventLogger<2>::DoUnRegisterDebuggableComponent() { UnRegisterComponent(); }

@@ -24,6 +24,13 @@ class _Logger<2> : public _LoggerBase {
   void SetDebuggableComponent(const DesEvent* ev) { component = ev; }
   const DesEvent* ReleaseDebuggableComponent();
 
+ protected:
+  // Pairs of a waiting event (scheduled or cancelled): id, time, optionally
+  // the " (Now)" mark, priority, and the entity when there is one. The
+  // event becomes the pending component.
+  void AddWaitingEventData(const DesEvent* ev, LoggerData& record, bool withNow);
+  void UnRegisterComponent();
+
  private:
   const DesEvent* component;
 };

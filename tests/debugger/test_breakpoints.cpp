@@ -18,10 +18,6 @@ class BreakPointTest : public DebugFixture {
     state->RegisterDebuggableBlock(s, "Server\nOne");
     host::clearConsole();
   }
-  void TearDown() override {
-    for (DesEvent* e : events) delete e;
-    DebugFixture::TearDown();
-  }
   DesEvent* Add(double t) {
     events.push_back(new DesEvent(t, 0, q, nullptr));
     engine->AddEvt(events.back());
@@ -49,7 +45,6 @@ class BreakPointTest : public DebugFixture {
 
   NamedBlock* q = nullptr;
   NamedBlock* s = nullptr;
-  std::vector<DesEvent*> events;
 };
 
 TEST_F(BreakPointTest, IdsDisplaysAndTheListing) {

@@ -120,6 +120,11 @@ class DebugFixture : public entity_test::EngineFixture {
     });
   }
   void TearDown() override {
+    // Events of the test go, waiting or not: off the calendar first.
+    for (DesEvent* e : events) {
+      engine->DeleteEvtWithoutLogging(e);
+      delete e;
+    }
     for (NamedBlock* b : blocks) delete b;
     EngineFixture::TearDown();
   }
@@ -165,6 +170,7 @@ class DebugFixture : public entity_test::EngineFixture {
   int banners = 0;
   int activations = 0;
   std::vector<NamedBlock*> blocks;
+  std::vector<DesEvent*> events;  // destroyed after the test
 };
 
 }  // namespace trace_test

@@ -11,12 +11,9 @@ class CalendarLoggingTest : public DebugFixture {
     DebugFixture::SetUp();
     q = Block("model/Q");
   }
-  void TearDown() override {
-    for (DesEvent* e : events) delete e;
-    DebugFixture::TearDown();
-  }
-  DesEvent* Add(double t, int priority) {
-    events.push_back(new DesEvent(t, priority, q, nullptr));
+  DesEvent* Add(double t, int priority, bool temporary = false) {
+    events.push_back(temporary ? DesEvent::NewTemporaryEvent(t, priority, q, nullptr)
+                               : new DesEvent(t, priority, q, nullptr));
     engine->AddEvt(events.back());
     return events.back();
   }
@@ -37,7 +34,6 @@ class CalendarLoggingTest : public DebugFixture {
   }
 
   NamedBlock* q = nullptr;
-  std::vector<DesEvent*> events;
 };
 
 TEST_F(CalendarLoggingTest, LiveEventsFollowTheCalendar) {
@@ -45,9 +41,7 @@ TEST_F(CalendarLoggingTest, LiveEventsFollowTheCalendar) {
   DesEvent* a = Add(1.0, 0);
   DesEvent* b = Add(2.0, 0);
   DesEvent* c = Add(3.0, 0);
-  DesEvent* temp = DesEvent::NewTemporaryEvent(1.0, 1, q, nullptr);
-  events.push_back(temp);
-  engine->AddEvt(temp);
+  DesEvent* temp = Add(1.0, 1, true);
   auto live = [&] {
     std::string ids;
     for (DesEvent* e : {a, b, c, temp}) ids += state->GetEventById(e->GetId()) == e ? "1" : "0";
@@ -73,9 +67,7 @@ TEST_F(CalendarLoggingTest, TheQueryListsTheCalendarInExecutionOrder) {
   DesEvent* late = Add(3.0, 0);
   DesEvent* early = Add(1.0, 2);
   DesEvent* first = Add(1.0, 1);
-  DesEvent* temp = DesEvent::NewTemporaryEvent(2.0, 0, q, nullptr);
-  events.push_back(temp);
-  engine->AddEvt(temp);
+  Add(2.0, 0, true);
   std::vector<std::vector<std::string>> inside;
   q->onEvent = [&](DesEvent* e) {
     if (e == first) inside = QueryCalendar();

@@ -15,10 +15,6 @@ class LoggerFormatTest : public DebugFixture {
     q = Block("model/Q");
     s = Block("model/S");
   }
-  void TearDown() override {
-    for (DesEvent* e : events) delete e;
-    DebugFixture::TearDown();
-  }
   // An event at t to q carrying a new Part, or nothing.
   DesEvent* Event(double t, int priority, bool withEntity) {
     DesEntity* part = nullptr;
@@ -32,7 +28,6 @@ class LoggerFormatTest : public DebugFixture {
 
   NamedBlock* q = nullptr;
   NamedBlock* s = nullptr;
-  std::vector<DesEvent*> events;
 };
 
 TEST_F(LoggerFormatTest, OperationAndSignalRecords) {
