@@ -43,26 +43,35 @@ DesSimState::~DesSimState() {
   for (DebugBlock* b : blocks) delete b;
 }
 
+// The copy is made before anything changes, so a failed copy leaves the
+// previous state whole.
 void DesSimState::SetCurrentState(const LoggerData& record, int level) {
+  Keep(new LoggerData(record), level);
+}
+
+void DesSimState::KeepCurrentState(LoggerData& record, int level) {
+  std::unique_ptr<LoggerData> kept(new LoggerData());
+  record.LendValuesTo(*kept);
+  Keep(kept.release(), level);
+}
+
+void DesSimState::Keep(LoggerData* kept, int level) {
   level = level < 0 ? 0 : (level > 1 ? 1 : level);
-  // The copy is made before anything changes, so a failed copy leaves the
-  // previous state whole.
-  std::unique_ptr<LoggerData> copy(new LoggerData(record));
   currentExecLevel = level;
   if (level == 0) {
     delete rootLog;
-    rootLog = copy.release();
+    rootLog = kept;
     delete nestedLog;
     nestedLog = nullptr;
   } else {
     delete nestedLog;
-    nestedLog = copy.release();
+    nestedLog = kept;
   }
   ClearCurrentIds();
-  SetCurrentEvent(record.GetValueAsText("EventId"));
-  SetCurrentEntity(record.GetValueAsText("EntityId"));
-  SetCurrentBlock(record.GetValueAsText("Block"));
-  currentDestBlock = record.GetValueAsText("To");
+  SetCurrentEvent(kept->GetValueAsText("EventId"));
+  SetCurrentEntity(kept->GetValueAsText("EntityId"));
+  SetCurrentBlock(kept->GetValueAsText("Block"));
+  currentDestBlock = kept->GetValueAsText("To");
 }
 
 void DesSimState::ClearCurrentIds() {

@@ -36,6 +36,10 @@ class DesSimState {
   // the nested one; a nested record replaces the nested copy. The current
   // ids are cleared, then read from "EventId", "EntityId", "Block", "To".
   void SetCurrentState(const LoggerData& record, int level);
+  // The same, keeping the values the record lends instead of copies (the
+  // logger framework's way; the record must not outlive the next change
+  // of the current state while it reads its values).
+  void KeepCurrentState(LoggerData& record, int level);
   int GetCurrentExecLevel() const { return currentExecLevel; }
   const LoggerData* GetCurrentRootLog() const { return rootLog; }
   const LoggerData* GetCurrentNestedLog() const { return nestedLog; }
@@ -88,6 +92,9 @@ class DesSimState {
   hvArray* TestFcn_DumpMRSignalBlockCollectionContents() const;
 
  private:
+  // Stores the kept record (owned from here on) at the clamped level and
+  // reads the current ids from it.
+  void Keep(LoggerData* kept, int level);
   void ClearCurrentIds();
   void SetCurrentEvent(const std::string& id) { currentEventId = id; }
   void SetCurrentEntity(const std::string& id) { currentEntityId = id; }

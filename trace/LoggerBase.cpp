@@ -28,8 +28,10 @@ bool _LoggerBase::GetLoggingEnabled() { return logControl->GetEntityLoggingEnabl
 
 bool _LoggerBase::GetSingleStepNow() { return breakPointManager->GetSingleStepNow(); }
 
+// The state view keeps the record's own values instead of copies: the
+// record lends them (see LoggerData).
 void _LoggerBase::SetCurrentState(LoggerData& record, ExecutionLevel level) {
-  simState->SetCurrentState(record, level);
+  simState->KeepCurrentState(record, level);
 }
 
 void _LoggerBase::DoRegisterDebuggableComponent() {}
@@ -82,24 +84,24 @@ void _LoggerBase::DoProcessLog(LoggerData& record, ExecutionLevel level, bool st
   DoUnRegisterDebuggableComponent();
 }
 
+// A record nobody sees goes without being laid out in a cell. Values the
+// record does not own (lent to the state view) are sent as duplicates.
 bool _LoggerBase::DoPrintLog(LoggerData& record, LogConditionManager* condition) {
-  std::vector<hvArray*> values;
-  record.ReleaseValues(values);
-  HvCleaner guard;
   const bool send = condition->printNow || simState->IsBreakPointHitPending();
   if (!send) {
-    // Nobody sees the pairs: they go without being laid out in a cell.
-    for (hvArray* v : values) hvDestroyArray(v);
+    record.DropValues();
     return false;
   }
-  hvArray* cell = hvCreateCellMatrix(2, values.size());
-  if (cell == nullptr)
-    for (hvArray* v : values) hvDestroyArray(v);
-  guard.addHvArray(CheckedHvArray(cell));
+  HvCleaner guard;
   const LoggerData::Pairs& pairs = record.GetData();
-  for (std::size_t k = 0; k < values.size(); ++k) hvSetCell(cell, 2 * k + 1, values[k]);
-  for (std::size_t k = 0; k < values.size(); ++k)
+  hvArray* cell = hvCreateCellMatrix(2, pairs.size());
+  if (cell == nullptr) record.DropValues();
+  guard.addHvArray(CheckedHvArray(cell));
+  for (std::size_t k = 0; k < pairs.size(); ++k) {
+    hvSetCell(cell, 2 * k + 1, record.TakeValue(k));
     hvSetCell(cell, 2 * k, CheckedHvArray(hvCreateString(pairs[k].first.c_str())));
+  }
+  record.DropValues();
   hvArray* in[1] = {cell};
   hvArray* out[1] = {nullptr};
   pmCallCorvane(1, out, 1, in, "des_dbg_log");

@@ -18,7 +18,7 @@ std::string HvArrayText(const hvArray* a) {
   return buffer;
 }
 
-LoggerData::LoggerData(const LoggerData& other) {
+LoggerData::LoggerData(const LoggerData& other) : ownsValues(true) {
   pairs.reserve(other.pairs.size());
   try {
     for (const Pair& p : other.pairs)
@@ -32,7 +32,7 @@ LoggerData::LoggerData(const LoggerData& other) {
 LoggerData& LoggerData::operator=(const LoggerData& other) {
   if (this == &other) return *this;
   LoggerData copy(other);
-  pairs.swap(copy.pairs);
+  Swap(copy);
   return *this;
 }
 
@@ -64,6 +64,7 @@ void LoggerData::AddNameValuePair(const std::string& name, const DesData& value)
 
 void LoggerData::AddNameValuePair(const std::string& name, hvArray* value) {
   try {
+    if (pairs.empty()) pairs.reserve(8);  // a typical record, grown once
     pairs.emplace_back(name, value);
   } catch (...) {
     hvDestroyArray(value);
@@ -93,15 +94,29 @@ void LoggerData::PrintLog() const {
   pmCallCorvane(0, nullptr, 1, in, "des_dbg_log");
 }
 
-void LoggerData::ReleaseValues(std::vector<hvArray*>& values) {
-  values.reserve(values.size() + pairs.size());
-  for (Pair& p : pairs) {
-    values.push_back(p.second);
-    p.second = nullptr;
-  }
+void LoggerData::LendValuesTo(LoggerData& keeper) const {
+  LoggerData made;
+  made.pairs = pairs;
+  keeper.Swap(made);
+  const_cast<LoggerData*>(this)->ownsValues = false;
+}
+
+hvArray* LoggerData::TakeValue(std::size_t k) {
+  hvArray*& value = pairs[k].second;
+  if (!ownsValues) return value != nullptr ? CheckedHvArray(hvDuplicateArray(value)) : nullptr;
+  hvArray* taken = value;
+  value = nullptr;
+  return taken;
+}
+
+void LoggerData::DropValues() {
+  DestroyData();
+  for (Pair& p : pairs) p.second = nullptr;
+  ownsValues = true;
 }
 
 void LoggerData::DestroyData() {
+  if (!ownsValues) return;
   for (Pair& p : pairs) {
     hvDestroyArray(p.second);
     p.second = nullptr;

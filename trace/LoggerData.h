@@ -8,6 +8,11 @@
 // records never share an array. DoPrintLog takes the values out (and
 // destroys them); what a record still holds when it is destroyed is
 // destroyed with it.
+//
+// One exception, inside the logger framework: a record being processed
+// lends its values to the debugger's state view, which keeps the record
+// as the current one. The lender then only reads them (until DoPrintLog,
+// which duplicates what it sends) and never destroys them.
 #pragma once
 
 #include <cstdint>
@@ -31,12 +36,12 @@ class LoggerData {
   typedef std::pair<std::string, hvArray*> Pair;
   typedef std::vector<Pair> Pairs;
 
-  LoggerData() {}
+  LoggerData() : ownsValues(true) {}
   LoggerData(const LoggerData& other);
   LoggerData& operator=(const LoggerData& other);
-  LoggerData(LoggerData&& other) noexcept { pairs.swap(other.pairs); }
+  LoggerData(LoggerData&& other) noexcept : ownsValues(true) { Swap(other); }
   LoggerData& operator=(LoggerData&& other) noexcept {
-    pairs.swap(other.pairs);
+    Swap(other);
     return *this;
   }
   ~LoggerData();
@@ -66,9 +71,21 @@ class LoggerData {
 
  private:
   friend class _LoggerBase;
-  // Hands every value over to the caller and leaves null in its place.
-  void ReleaseValues(std::vector<hvArray*>& values);
+  friend class DesSimState;
+  void Swap(LoggerData& other) noexcept {
+    pairs.swap(other.pairs);
+    std::swap(ownsValues, other.ownsValues);
+  }
+  // The keeper gets the pairs and owns their values; this record goes on
+  // reading them.
+  void LendValuesTo(LoggerData& keeper) const;
+  // The k-th value for the caller to own: taken when this record owns it
+  // (null left behind), else duplicated.
+  hvArray* TakeValue(std::size_t k);
+  // Destroys what this record owns; every value reads null afterwards.
+  void DropValues();
   void DestroyData();
 
   Pairs pairs;
+  bool ownsValues;
 };
