@@ -67,11 +67,26 @@ void DesSimState::Keep(LoggerData* kept, int level) {
     delete nestedLog;
     nestedLog = kept;
   }
+  // One pass over the pairs; the first pair of each name counts.
   ClearCurrentIds();
-  SetCurrentEvent(kept->GetValueAsText("EventId"));
-  SetCurrentEntity(kept->GetValueAsText("EntityId"));
-  SetCurrentBlock(kept->GetValueAsText("Block"));
-  currentDestBlock = kept->GetValueAsText("To");
+  static const std::string kIdNames[4] = {"EventId", "EntityId", "Block", "To"};
+  bool seen[4] = {false, false, false, false};
+  for (std::size_t k = 0; k < kept->Size(); ++k) {
+    const std::string& name = kept->Name(k);
+    int which = 0;
+    while (which < 4 && name != kIdNames[which]) ++which;
+    if (which == 4 || seen[which]) continue;
+    seen[which] = true;
+    const std::string text = kept->TextAt(k);
+    if (which == 0)
+      SetCurrentEvent(text);
+    else if (which == 1)
+      SetCurrentEntity(text);
+    else if (which == 2)
+      SetCurrentBlock(text);
+    else
+      currentDestBlock = text;
+  }
 }
 
 void DesSimState::ClearCurrentIds() {

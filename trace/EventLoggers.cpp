@@ -35,9 +35,10 @@ void _Logger<2>::operator()(const DesEvent* ev) {
   EventTypeAndBlock(ev, type, block);
   std::string action = GetPolicy();
   if (ev->GetEntityId() == kNoEntity) action += "NoEnt";
+  std::string format = GetFormatStr(action);
   LoggerData record;
-  record.AddNameValuePair("Action", action);
-  record.AddNameValuePair("FormatStr", GetFormatStr(action));
+  record.AddNameValuePair("Action", std::move(action));
+  record.AddNameValuePair("FormatStr", std::move(format));
   record.AddNameValuePair("EventType", type);
   AddData(ev, record);
   record.AddNameValuePair("Block", BlockText(block));

@@ -93,13 +93,12 @@ bool _LoggerBase::DoPrintLog(LoggerData& record, LogConditionManager* condition)
     return false;
   }
   HvCleaner guard;
-  const LoggerData::Pairs& pairs = record.GetData();
-  hvArray* cell = hvCreateCellMatrix(2, pairs.size());
+  hvArray* cell = hvCreateCellMatrix(2, record.Size());
   if (cell == nullptr) record.DropValues();
   guard.addHvArray(CheckedHvArray(cell));
-  for (std::size_t k = 0; k < pairs.size(); ++k) {
+  for (std::size_t k = 0; k < record.Size(); ++k) {
     hvSetCell(cell, 2 * k + 1, record.TakeValue(k));
-    hvSetCell(cell, 2 * k, CheckedHvArray(hvCreateString(pairs[k].first.c_str())));
+    hvSetCell(cell, 2 * k, CheckedHvArray(hvCreateString(record.Name(k).c_str())));
   }
   record.DropValues();
   hvArray* in[1] = {cell};

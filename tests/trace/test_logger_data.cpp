@@ -85,7 +85,7 @@ TEST_F(LoggerDataTest, AValueTheHostCannotMakeIsRefused) {
   host::failArrayCreationsFrom(1);
   uint32_t code = 0;
   try {
-    record.AddNameValuePair("Text", "b");
+    record.AddNameValuePair("Data", DesData(1.0));
   } catch (ErrExcept* e) {
     code = e->getErrCode();
     delete e;
