@@ -1,5 +1,6 @@
 #include "kernel/EventHdlPolicy.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -41,10 +42,15 @@ void EventHdlSupport::Log(_EventLogger<2>* logger, DesEvent* e) { (*logger)(e); 
 
 bool EventHdlSupport::WantsPrintedDump(_Logger<3>* logger) { return logger->IsPrintedDumpWanted(); }
 
-bool EventHdlSupport::HasDumpRow(const DesEvent* e) { return _Logger<3>::RowWanted(e); }
-
-void EventHdlSupport::DumpHeader(_Logger<3>* logger, uint64_t count, bool print) {
-  logger->AddHeader(count, print);
+void EventHdlSupport::SortFrom(std::vector<DesEvent*>& events, std::size_t first) {
+  std::sort(events.begin() + static_cast<std::ptrdiff_t>(first), events.end(), EventPrecedes());
 }
 
-void EventHdlSupport::DumpRow(_Logger<3>* logger, const DesEvent* e) { (*logger)(e); }
+// The header counts the events that get a row, so that the table completes.
+void EventHdlSupport::Dump(_Logger<3>* logger, const std::vector<DesEvent*>& events, bool print) {
+  uint64_t count = 0;
+  for (const DesEvent* e : events)
+    if (_Logger<3>::RowWanted(e)) ++count;
+  logger->AddHeader(count, print);
+  for (const DesEvent* e : events) (*logger)(e);
+}

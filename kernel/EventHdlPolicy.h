@@ -67,9 +67,10 @@ class EventHdlSupport {
   // or a break waits to be shown with the next record. The dump is built
   // only then, since it visits every waiting event.
   static bool WantsPrintedDump(_Logger<3>* logger);
-  static bool HasDumpRow(const DesEvent* e);
-  static void DumpHeader(_Logger<3>* logger, uint64_t count, bool print);
-  static void DumpRow(_Logger<3>* logger, const DesEvent* e);
+  // Puts events[first...] in execution order.
+  static void SortFrom(std::vector<DesEvent*>& events, std::size_t first);
+  // Header and one row per event (those that have one).
+  static void Dump(_Logger<3>* logger, const std::vector<DesEvent*>& events, bool print);
 };
 
 template <EventHdlPolicyType H, EventStoragePolicyType S>
@@ -201,32 +202,14 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   // ------------------------------------------------------------- slots 15-19
 
   // The event being executed, the current set, then the future store, each
-  // in execution order. The future store is emptied into a list and filled
-  // again before anything is logged, so whatever the logging does (the
-  // prompt may run) finds the calendar as it was.
+  // in execution order. The events are listed before anything is logged,
+  // so whatever the logging does (the prompt may run) finds the calendar as
+  // it was. The indexed heap is read in place and its list sorted; the
+  // other stores are emptied in order and filled again. What can live out
+  // of line does, to keep this template (and the run loop's inlining)
+  // small.
   void LogCalendar(bool print) override {
-    if (calendarLogger == nullptr) return;
-    if (print && !EventHdlSupport::WantsPrintedDump(calendarLogger)) return;
-    std::vector<DesEvent*> future;
-    if (this->futureEvents != nullptr) {
-      future.reserve(static_cast<std::size_t>(this->futureEvents->Size()));
-      while (DesEvent* e = this->futureEvents->Earliest()) {
-        future.push_back(e);
-        this->futureEvents->RemoveEarliest();
-      }
-      for (DesEvent* e : future) this->futureEvents->Insert(e);
-    }
-    std::vector<DesEvent*> rows;
-    rows.reserve(future.size() + (currentEvents != nullptr ? currentEvents->size() : 0) + 1);
-    if (eventBeingExecuted != nullptr) rows.push_back(eventBeingExecuted);
-    if (currentEvents != nullptr)
-      for (DesEvent* e : *currentEvents) rows.push_back(e);
-    rows.insert(rows.end(), future.begin(), future.end());
-    uint64_t count = 0;
-    for (DesEvent* e : rows)
-      if (EventHdlSupport::HasDumpRow(e)) ++count;
-    EventHdlSupport::DumpHeader(calendarLogger, count, print);
-    for (DesEvent* e : rows) EventHdlSupport::DumpRow(calendarLogger, e);
+    if (calendarLogger != nullptr) DumpCalendar(print);
   }
 
   bool IsStopRequested() override {
@@ -480,12 +463,37 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
     EventCalendarBase::ThrowMaxEventsAtTimeStep(limit, this->timeNow);
   }
 
-  void LogSchedule(DesEvent* e) { EventHdlSupport::Log(scheduleLogger, e); }
+  __attribute__((noinline)) void DumpCalendar(bool print) {
+    if (print && !EventHdlSupport::WantsPrintedDump(calendarLogger)) return;
+    std::vector<DesEvent*> rows;
+    if (eventBeingExecuted != nullptr) rows.push_back(eventBeingExecuted);
+    if (currentEvents != nullptr)
+      for (DesEvent* e : *currentEvents) rows.push_back(e);
+    if (this->futureEvents != nullptr) {
+      typename Storage::Store& store = *this->futureEvents;
+      const std::size_t firstFuture = rows.size();
+      if constexpr (S == EVENT_STORAGE_INDEXED_HEAP) {
+        for (int i = 0; i < store.Size(); ++i) rows.push_back(store.At(i));
+        EventHdlSupport::SortFrom(rows, firstFuture);
+      } else {
+        while (DesEvent* e = store.Earliest()) {
+          rows.push_back(e);
+          store.RemoveEarliest();
+        }
+        for (std::size_t i = firstFuture; i < rows.size(); ++i) store.Insert(rows[i]);
+      }
+    }
+    EventHdlSupport::Dump(calendarLogger, rows, print);
+  }
+
+  // The loggers' calls stay out of line: the run loop and scheduling are
+  // the hot path, and are inlined as if tracing did not exist.
+  __attribute__((noinline)) void LogSchedule(DesEvent* e) { EventHdlSupport::Log(scheduleLogger, e); }
   // The user may quit at the prompt of the execution record, before the
   // event runs: the event is then off the calendar and in nobody's hands,
   // so it is dropped with the rest of the step, as a quit after an event
   // drops them, instead of being lost.
-  void LogExecution(DesEvent* e) {
+  __attribute__((noinline)) void LogExecution(DesEvent* e) {
     try {
       EventHdlSupport::Log(executionLogger, e);
     } catch (...) {
@@ -498,7 +506,7 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
       throw;
     }
   }
-  void LogCancel(DesEvent* e) { EventHdlSupport::Log(cancelLogger, e); }
+  __attribute__((noinline)) void LogCancel(DesEvent* e) { EventHdlSupport::Log(cancelLogger, e); }
 
  protected:
   CurrentSet* currentEvents;
