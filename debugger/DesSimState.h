@@ -32,6 +32,8 @@ class DesSimState {
   DesSimState& operator=(const DesSimState&) = delete;
   ~DesSimState();
 
+  TWDebugger* GetDebugger() const { return debugger; }
+
   // Level clamped to 0..1. A root record replaces the root copy and drops
   // the nested one; a nested record replaces the nested copy. The current
   // ids are cleared, then read from "EventId", "EntityId", "Block", "To".
