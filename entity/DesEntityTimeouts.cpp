@@ -58,13 +58,14 @@ TimeoutData* DesEntity::CreateTimeout(const char* tag, const double& time, const
     // A second timeout of the tag could not be filed, so nobody would own
     // it. The entity's own one is reused once it is no longer scheduled.
     if (!existing->IsCancelled()) TimeoutData::ProcessTimeoutAlreadyScheduledError(blk, key);
-    existing->Rearm(time, priority, blk, parentEvent, noDestinationOpt,
-                    DesEvent::ReserveNewEventId());
+    NumberedId eventId;
+    DesEvent::ReserveNewEventId(eventId);
+    existing->Rearm(time, priority, blk, parentEvent, noDestinationOpt, eventId);
     return existing;
   }
   TimeoutData* made = new TimeoutData(key, time, priority, parentEvent, blk, noDestinationOpt);
   try {
-    made->SetEventId(DesEvent::ReserveNewEventId());
+    DesEvent::ReserveNewEventId(made->eventId);
     timeouts.insert(made);
   } catch (...) {
     delete made;

@@ -10,7 +10,7 @@
 
 TW_POOLED_CLASS_DEFINE(DesEvent)
 
-std::string DesEvent::id_prefix = "ev";
+std::string DesEvent::id_prefix = kIdPrefix;
 uint32_t DesEvent::next_id = 1;
 uint32_t DesEvent::next_instanceCount = 1;
 
@@ -57,7 +57,7 @@ DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carri
   TakeEngineOf(destination);
   instanceCount = next_instanceCount++;
   AttachEntity(carried);
-  if (!temporary) id = ReserveNewEventId();
+  if (!temporary) ReserveNewEventId(id);
 }
 
 DesEvent::DesEvent(const DesEvent& other) : DesEvent(other, false) {}
@@ -157,17 +157,29 @@ DesEvent& DesEvent::operator=(const DesEvent& other) {
 
 std::string DesEvent::ReserveNewEventId() { return PrefixedNumber(id_prefix, next_id++); }
 
+void DesEvent::ReserveNewEventId(NumberedId& into) {
+  if (id_prefix.size() == 2 && id_prefix[0] == kIdPrefix[0] && id_prefix[1] == kIdPrefix[1])
+    into.SetNumber(next_id++);
+  else
+    into.SetText(ReserveNewEventId(), kIdPrefix);
+}
+
 void DesEvent::InitIds() {
   next_id = 1;
-  id_prefix = "ev";
+  id_prefix = kIdPrefix;
 }
 
 void DesEvent::AssignId() {
-  id = ReserveNewEventId();
+  ReserveNewEventId(id);
   tempEvent = false;
 }
 
 void DesEvent::AssignId(const std::string& newId) {
+  id.SetText(newId, kIdPrefix);
+  tempEvent = false;
+}
+
+void DesEvent::AssignId(const NumberedId& newId) {
   id = newId;
   tempEvent = false;
 }

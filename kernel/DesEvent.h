@@ -17,6 +17,7 @@
 #include "kernel/EventOrder.h"
 #include "kernel/MSGRespEvent.h"
 #include "kernel/NodeInterface.h"
+#include "support/NumberedId.h"
 
 class Des;
 class DesEntity;
@@ -53,9 +54,13 @@ class DesEvent {
   DesEvent& operator=(const DesEvent& other);
 
   static std::string ReserveNewEventId();
+  // The same reservation, kept as a number where the prefix is the usual
+  // one: no text is made.
+  static void ReserveNewEventId(NumberedId& into);
   static void InitIds();
   void AssignId();
   void AssignId(const std::string& newId);
+  void AssignId(const NumberedId& newId);
 
   // Moves the event on: restarts the carried entity's local timer, then
   // time = current time + delay, new priority, destination and functor, a
@@ -82,7 +87,8 @@ class DesEvent {
   void SetPriority(int p) { priority = p; }
   std::string GetPriorityAsString() const;
   uint32_t GetInstanceCount() const { return instanceCount; }
-  const std::string& GetId() const { return id; }
+  // Made from the stored number on every call (see NumberedId).
+  std::string GetId() const { return id.Text(kIdPrefix); }
   NodeInterface* GetDstObj() const { return dst; }
   void SetDstObj(NodeInterface* node) { dst = node; }
   DesEntity* GetEntity() const { return entity; }
@@ -112,6 +118,9 @@ class DesEvent {
   // while the event is anywhere else.
   uint32_t heapIndex;
 
+  // The prefix ids are numbered under; one that `id_prefix` no longer
+  // matches is kept as text.
+  static constexpr const char* kIdPrefix = "ev";
   static std::string id_prefix;
   static uint32_t next_id;
   static uint32_t next_instanceCount;
@@ -152,7 +161,7 @@ class DesEvent {
   // (DesData::NoValue) until then.
   DesData dataUponSchedule;
   uint32_t instanceCount;
-  std::string id;
+  NumberedId id;
   NodeInterface* dst;
   DesEntity* entity;
   DesEventFunctor* functor;

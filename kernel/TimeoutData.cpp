@@ -83,7 +83,7 @@ TimeoutData& TimeoutData::operator=(const TimeoutData& other) {
 
 TimeoutData::~TimeoutData() {
   tag.clear();
-  eventId.clear();
+  eventId.Clear();
   timeOfTimeoutEvent = 0.0;
   priorityOfTimeoutEvent = -1;
   eventWithParentEntity = nullptr;
@@ -147,7 +147,7 @@ TimeoutData* TimeoutData::clone() const {
 
 void TimeoutData::Rearm(const double& time, const int& priority, NodeInterface* scheduleBlk,
                         DesEvent* parentEvent, int noDestinationOpt,
-                        const std::string& newEventId) {
+                        const NumberedId& newEventId) {
   if (scheduleBlk != nullptr) TakeEngineOf(scheduleBlk);
   timeOfTimeoutEvent = time;
   priorityOfTimeoutEvent = priority;
@@ -187,13 +187,17 @@ void TimeoutData::SetupCurrentTimeoutEventFromTimeoutData(DesEvent* event) {
   timeoutEvent = event;
 }
 
+std::string TimeoutData::GetEventId() const { return eventId.Text(DesEvent::kIdPrefix); }
+
+void TimeoutData::SetEventId(const std::string& id) { eventId.SetText(id, DesEvent::kIdPrefix); }
+
 void TimeoutData::ResetTimeoutData() {
   priorityOfTimeoutEvent = kResetPriority;
   timeOfTimeoutEvent = 0.0;
   timeoutEvent = nullptr;
   scheduleTimeoutBlk = nullptr;
   executing = false;
-  eventId.clear();
+  eventId.Clear();
 }
 
 // ---------------------------------------------------------------- firing

@@ -24,6 +24,7 @@
 #include "entity/Pool.h"
 #include "kernel/MSGRespEvent.h"
 #include "kernel/NodeInterface.h"
+#include "support/NumberedId.h"
 #include "support/PMMemMgr.h"
 
 class Des;
@@ -113,8 +114,9 @@ class TimeoutData : public NodeInterface, public PMMemMgr {
   int GetTimedOutEntityHasNoDestinationOpt() const { return timedOutEntityHasNoDestinationOpt; }
   void SetTimedOutEntityHasNoDestinationOpt(int opt) { timedOutEntityHasNoDestinationOpt = opt; }
   bool IsExecuting() const { return executing; }
-  const std::string& GetEventId() const { return eventId; }
-  void SetEventId(const std::string& id) { eventId = id; }
+  // Made from the stored number on every call (see NumberedId).
+  std::string GetEventId() const;
+  void SetEventId(const std::string& id);
 
   // Deadline order, reversed: a < b when a fires after b (later deadline,
   // then larger priority number, then younger instance, then the address
@@ -133,7 +135,7 @@ class TimeoutData : public NodeInterface, public PMMemMgr {
   // with these values: what a new timeout of the same tag would have been.
   // Its entity keeps owning it (see DesEntity::CreateTimeout).
   void Rearm(const double& time, const int& priority, NodeInterface* scheduleBlk,
-             DesEvent* parentEvent, int noDestinationOpt, const std::string& newEventId);
+             DesEvent* parentEvent, int noDestinationOpt, const NumberedId& newEventId);
   void TakeEngineOf(NodeInterface* blk);
   Des* RequireEngine() const;
   DesEvent* RequireParentEvent() const;
@@ -149,7 +151,7 @@ class TimeoutData : public NodeInterface, public PMMemMgr {
   uint32_t instanceCount;
   int timedOutEntityHasNoDestinationOpt;
   bool executing;
-  std::string eventId;
+  NumberedId eventId;
 };
 
 // Same deadline and same priority.
