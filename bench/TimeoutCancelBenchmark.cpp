@@ -1,10 +1,10 @@
 // Cost of cancelling one scheduled timeout among n, through the engine.
 //
-// The engine keeps its timeouts in timeout storage 0, a heap that carries
-// no positions: cancelling a timeout rebuilds the heap (every element popped
-// and all but the cancelled one pushed onto a new heap), so one
-// cancellation costs about n log n comparisons plus a fresh vector of n
-// pointers, wherever the timeout sits. This program measures that.
+// The engine keeps its timeouts in timeout storage 0, a heap in which every
+// timeout records its place: cancelling one sifts from that place, about
+// log n comparisons and no memory. (It used to rebuild the whole heap, n log
+// n comparisons and a fresh vector per cancellation.) This program measures
+// that.
 //
 // Set-up per size n: an engine with separate event and timeout calendars
 // (deterministic handling), n entities each held on an event of a holding
@@ -104,18 +104,18 @@ Result Measure(std::size_t n, double seconds) {
 int main(int argc, char** argv) {
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   const std::vector<std::size_t> sizes =
-      quick ? std::vector<std::size_t>{100, 1000} : std::vector<std::size_t>{100, 1000, 10000};
+      quick ? std::vector<std::size_t>{100, 1000} : std::vector<std::size_t>{100, 1000, 10000, 100000};
   const double seconds = quick ? 0.05 : 0.5;
-  std::printf("Cancelling one of n scheduled timeouts (timeout storage 0, rebuild per removal)\n");
+  std::printf("Cancelling one of n scheduled timeouts (timeout storage 0, indexed heap)\n");
   std::printf("%8s %10s %14s %12s %18s\n", "n", "cancels", "ns/cancel", "x n=100",
-              "ns/(n log2 n)");
+              "ns/log2 n");
   double first = 0.0;
   for (std::size_t n : sizes) {
     const Result r = Measure(n, seconds);
     if (first == 0.0) first = r.nsPerCancel;
-    const double nlogn = static_cast<double>(n) * std::log2(static_cast<double>(n));
+    const double logn = std::log2(static_cast<double>(n));
     std::printf("%8zu %10zu %14.0f %12.1f %18.3f\n", r.n, r.cancels, r.nsPerCancel,
-                r.nsPerCancel / first, r.nsPerCancel / nlogn);
+                r.nsPerCancel / first, r.nsPerCancel / logn);
   }
   return 0;
 }

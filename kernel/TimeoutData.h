@@ -130,6 +130,7 @@ class TimeoutData : public NodeInterface, public PMMemMgr {
 
  private:
   friend class DesEntity;
+  friend class TimeoutHeapStore;
 
   // Makes a timeout that is not scheduled into a freshly scheduled one
   // with these values: what a new timeout of the same tag would have been.
@@ -152,6 +153,13 @@ class TimeoutData : public NodeInterface, public PMMemMgr {
   int timedOutEntityHasNoDestinationOpt;
   bool executing;
   NumberedId eventId;
+  // Bookkeeping of the timeout heap that holds this timeout, so that it can
+  // take it out without a search: its place there (kNotInHeap in none), and
+  // how many times it was added beyond the first. It belongs to that heap:
+  // copies and assignments leave it alone.
+  static constexpr uint32_t kNotInHeap = UINT32_MAX;
+  uint32_t heapIndex = kNotInHeap;
+  uint32_t heapCopies = 0;
 };
 
 // Same deadline and same priority.

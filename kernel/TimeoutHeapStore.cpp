@@ -10,55 +10,89 @@ bool Less(const TimeoutData* a, const TimeoutData* b) { return *a < *b; }
 
 }  // namespace
 
-void TimeoutHeapStore::Push(Heap& h, TimeoutData* td) {
-  h.push_back(td);
-  std::size_t i = h.size() - 1;
-  while (i > 0) {
-    const std::size_t parent = (i - 1) / 2;
-    if (!Less(h[parent], td)) break;
-    h[i] = h[parent];
-    i = parent;
+TimeoutHeapStore::~TimeoutHeapStore() {
+  for (TimeoutData* td : heap) {
+    td->heapIndex = TimeoutData::kNotInHeap;
+    td->heapCopies = 0;
   }
-  h[i] = td;
 }
 
-TimeoutData* TimeoutHeapStore::Pop(Heap& h) {
-  TimeoutData* top = h.front();
-  TimeoutData* moving = h.back();
-  h.pop_back();
-  const std::size_t n = h.size();
-  if (n == 0) return top;
-  std::size_t i = 0;
+bool TimeoutHeapStore::Holds(const TimeoutData* td) const {
+  return td->heapIndex < heap.size() && heap[td->heapIndex] == td;
+}
+
+void TimeoutHeapStore::Place(TimeoutData* td, std::size_t i) {
+  heap[i] = td;
+  td->heapIndex = static_cast<uint32_t>(i);
+}
+
+void TimeoutHeapStore::SiftUp(TimeoutData* td, std::size_t i) {
+  while (i > 0) {
+    const std::size_t parent = (i - 1) / 2;
+    if (!Less(heap[parent], td)) break;
+    Place(heap[parent], i);
+    i = parent;
+  }
+  Place(td, i);
+}
+
+void TimeoutHeapStore::SiftDown(TimeoutData* td, std::size_t i) {
+  const std::size_t n = heap.size();
   for (;;) {
     std::size_t child = 2 * i + 1;
     if (child >= n) break;
-    if (child + 1 < n && Less(h[child], h[child + 1])) ++child;
-    if (!Less(moving, h[child])) break;
-    h[i] = h[child];
+    if (child + 1 < n && Less(heap[child], heap[child + 1])) ++child;
+    if (!Less(td, heap[child])) break;
+    Place(heap[child], i);
     i = child;
   }
-  h[i] = moving;
-  return top;
+  Place(td, i);
 }
 
-void TimeoutHeapStore::Insert(TimeoutData* td) { Push(heap, td); }
-
-void TimeoutHeapStore::RemoveTop() {
-  if (!heap.empty()) Pop(heap);
-}
-
-void TimeoutHeapStore::Remove(TimeoutData* td) {
-  Heap rebuilt;
-  rebuilt.reserve(heap.size());
-  while (!heap.empty()) {
-    TimeoutData* next = Pop(heap);
-    if (next != td) Push(rebuilt, next);
+void TimeoutHeapStore::Insert(TimeoutData* td) {
+  if (Holds(td)) {
+    ++td->heapCopies;
+    ++extraCopies;
+    return;
   }
-  heap.swap(rebuilt);
+  heap.push_back(td);
+  td->heapCopies = 0;
+  SiftUp(td, heap.size() - 1);
+}
+
+void TimeoutHeapStore::RemoveAt(std::size_t i) noexcept {
+  TimeoutData* gone = heap[i];
+  extraCopies -= gone->heapCopies;
+  gone->heapCopies = 0;
+  gone->heapIndex = TimeoutData::kNotInHeap;
+  TimeoutData* moving = heap.back();
+  heap.pop_back();
+  if (i == heap.size()) return;
+  if (i > 0 && Less(heap[(i - 1) / 2], moving))
+    SiftUp(moving, i);
+  else
+    SiftDown(moving, i);
+}
+
+void TimeoutHeapStore::RemoveTop() noexcept {
+  if (heap.empty()) return;
+  TimeoutData* top = heap.front();
+  if (top->heapCopies > 0) {
+    --top->heapCopies;
+    --extraCopies;
+    return;
+  }
+  RemoveAt(0);
+}
+
+void TimeoutHeapStore::Remove(TimeoutData* td) noexcept {
+  if (td != nullptr && Holds(td)) RemoveAt(td->heapIndex);
 }
 
 bool TimeoutHeapStore::IsConsistent() const {
-  for (std::size_t i = 1; i < heap.size(); ++i)
-    if (heap[(i - 1) / 2] != heap[i] && Less(heap[(i - 1) / 2], heap[i])) return false;
+  for (std::size_t i = 0; i < heap.size(); ++i) {
+    if (heap[i]->heapIndex != i) return false;
+    if (i > 0 && Less(heap[(i - 1) / 2], heap[i])) return false;
+  }
   return true;
 }
