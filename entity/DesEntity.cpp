@@ -453,17 +453,8 @@ bool DesEntity::operator<(const DesEntity& other) const {
 RCPtr<Attribute> DesEntity::FindAttrClass(NodeInterface*, const char* name, bool) const {
   LookupDepth depth;
   const char* key = name != nullptr ? name : "";
-  const RCPtr<Attribute>* probe =
-      entityList != nullptr && entityList->GetDummyAttribute() ? &entityList->GetDummyAttribute()
-                                                               : nullptr;
-  if (probe == nullptr) {
-    for (const RCPtr<Attribute>& a : attributes)
-      if (a->GetName() == key) return a;
-    return RCPtr<Attribute>();
-  }
-  (*probe)->SetName(key);
-  AttributeSet::const_iterator it = attributes.lower_bound(*probe);
-  if (it != attributes.end() && (*it)->GetName() == (*probe)->GetName()) return *it;
+  AttributeSet::const_iterator it = attributes.find(std::string_view(key));
+  if (it != attributes.end()) return *it;
   return RCPtr<Attribute>();
 }
 
@@ -731,15 +722,7 @@ RCPtr<TimerData> DesEntity::CreateTimer(const char* tag) const {
 
 RCPtr<TimerData> DesEntity::FindTimer(NodeInterface* blk, const char* tag, bool mustExist) const {
   const char* key = tag != nullptr ? tag : "";
-  TimerSet::const_iterator it = timers.end();
-  if (entityList != nullptr && entityList->GetDummyTimerData()) {
-    const RCPtr<TimerData>& probe = entityList->GetDummyTimerData();
-    probe->SetName(key);
-    it = timers.find(probe);
-  } else {
-    for (it = timers.begin(); it != timers.end(); ++it)
-      if ((*it)->GetName() == key) break;
-  }
+  TimerSet::const_iterator it = timers.find(std::string_view(key));
   if (it != timers.end()) return *it;
   if (mustExist) throw new DesExcept(DES_TimerTagNotFound, "Error", BlockName(blk), key);
   return RCPtr<TimerData>();

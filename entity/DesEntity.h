@@ -39,17 +39,22 @@ class NodeInterface;
 class TimeoutData;
 
 // Order of an entity's timeouts: by tag. Defined together with TimeoutData.
+// Also compares with a bare tag, so the set is searched without a key
+// object.
 struct TimeoutTagLess {
+  typedef void is_transparent;
   bool operator()(const TimeoutData* a, const TimeoutData* b) const;
+  bool operator()(const TimeoutData* a, std::string_view tag) const;
+  bool operator()(std::string_view tag, const TimeoutData* b) const;
 };
 
 class DesEntity : public BlockData {
   TW_POOLED_CLASS(DesEntity)
 
  public:
-  typedef pmset<RCPtr<Attribute>, less_ptr<RCPtr<Attribute>>> AttributeSet;
+  typedef pmset<RCPtr<Attribute>, less_name_ptr<RCPtr<Attribute>>> AttributeSet;
   typedef pmset<DesEntity*, less_ptr<DesEntity*>> EntitySet;
-  typedef pmset<RCPtr<TimerData>, less_ptr<RCPtr<TimerData>>> TimerSet;
+  typedef pmset<RCPtr<TimerData>, less_name_ptr<RCPtr<TimerData>>> TimerSet;
   typedef pmset<TimeoutData*, TimeoutTagLess> TimeoutSet;
 
   // Reads the initial attribute values from `initVals` (an entity

@@ -23,6 +23,14 @@ bool TimeoutTagLess::operator()(const TimeoutData* a, const TimeoutData* b) cons
   return TimeoutData::compareTag(a, b);
 }
 
+bool TimeoutTagLess::operator()(const TimeoutData* a, std::string_view tag) const {
+  return a->GetTag().compare(tag) < 0;
+}
+
+bool TimeoutTagLess::operator()(std::string_view tag, const TimeoutData* b) const {
+  return b->GetTag().compare(tag) > 0;
+}
+
 namespace {
 
 const char* NameOf(NodeInterface* blk) {
@@ -77,19 +85,8 @@ TimeoutData* DesEntity::CreateTimeout(const char* tag, const double& time, const
 TimeoutData* DesEntity::FindTimeout(NodeInterface* blk, const char* tag, bool mustExist) const {
   const char* key = tag != nullptr ? tag : "";
   TimeoutData* found = nullptr;
-  TimeoutData* probe = entityList != nullptr ? entityList->GetDummyTimeoutData() : nullptr;
-  if (probe != nullptr) {
-    probe->SetTag(key);
-    TimeoutSet::const_iterator it = timeouts.find(probe);
-    if (it != timeouts.end()) found = *it;
-  } else {
-    for (TimeoutData* td : timeouts) {
-      if (td->GetTag() == key) {
-        found = td;
-        break;
-      }
-    }
-  }
+  TimeoutSet::const_iterator it = timeouts.find(std::string_view(key));
+  if (it != timeouts.end()) found = *it;
   if (found == nullptr && mustExist)
     throw new DesExcept(blk != nullptr ? blk->getObjProxy() : nullptr, DES_TimeoutTagNotFound,
                         "Error", NameOf(blk), key);

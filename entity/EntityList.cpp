@@ -120,18 +120,22 @@ bool EntityList::AddToList(DesEntity* entity) {
   return templateSet.insert(entity).second;
 }
 
+bool TemplateLess::operator()(const DesEntity* a, const DesEntity* b) const { return *a < *b; }
+
+bool TemplateLess::operator()(const DesEntity* a, const Key& k) const {
+  const int byName = a->GetName().compare(k.name);
+  return byName != 0 ? byName < 0 : a->GetSequence() < k.sequence;
+}
+
+bool TemplateLess::operator()(const Key& k, const DesEntity* b) const {
+  const int byName = b->GetName().compare(k.name);
+  return byName != 0 ? byName > 0 : k.sequence < b->GetSequence();
+}
+
 DesEntity* EntityList::FindEntity(const char* typeName) const {
   const char* key = typeName != nullptr ? typeName : "";
-  if (dummyDesEntity != nullptr) {
-    dummyEntityDef->SetName(key);
-    dummyDesEntity->SetSequence(0);
-    TemplateSet::const_iterator it = templateSet.lower_bound(dummyDesEntity);
-    if (it != templateSet.end() && (*it)->GetName() == key && (*it)->GetSequence() == 0)
-      return *it;
-  } else {
-    for (DesEntity* t : templateSet)
-      if (t->GetName() == key && t->GetSequence() == 0) return t;
-  }
+  TemplateSet::const_iterator it = templateSet.find(TemplateLess::Key{key, 0});
+  if (it != templateSet.end()) return *it;
   for (DesEntity* t : templateSet) {
     DesEntity* member = t->FindEntity(key);
     if (member != nullptr) return member;

@@ -9,6 +9,9 @@
 // than once; the second call finds nothing left to release.
 #pragma once
 
+#include <cstdint>
+#include <string_view>
+
 #include "entity/Attribute.h"
 #include "entity/RCPtr.h"
 #include "entity/pmallocator.h"
@@ -20,9 +23,23 @@ class EntityDef;
 class TimerData;
 class TimeoutData;
 
+// The order of DesEntity::operator< (type name, then sequence), also
+// against a bare (name, sequence) key, so that the templates are searched
+// without a key entity.
+struct TemplateLess {
+  typedef void is_transparent;
+  struct Key {
+    std::string_view name;
+    uint32_t sequence;
+  };
+  bool operator()(const DesEntity* a, const DesEntity* b) const;
+  bool operator()(const DesEntity* a, const Key& k) const;
+  bool operator()(const Key& k, const DesEntity* b) const;
+};
+
 class EntityList : public PMMemMgr {
  public:
-  typedef pmset<DesEntity*, less_ptr<DesEntity*>> TemplateSet;
+  typedef pmset<DesEntity*, TemplateLess> TemplateSet;
   typedef pmlist<DesEntity*> RecycleList;
   typedef pmvector<RecycleList*> PartialEntityList;
 

@@ -7,6 +7,7 @@
 #include <list>
 #include <map>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "support/HostInterface.h"
@@ -50,6 +51,17 @@ class pmallocator {
 template <class P>
 struct less_ptr {
   bool operator()(const P& a, const P& b) const { return *a < *b; }
+};
+
+// less_ptr for objects ordered by their name alone (GetName(), compared as
+// std::string compares): such a set is also searched by a bare name, without
+// a key object to write the name into.
+template <class P>
+struct less_name_ptr {
+  typedef void is_transparent;
+  bool operator()(const P& a, const P& b) const { return *a < *b; }
+  bool operator()(const P& a, std::string_view name) const { return a->GetName().compare(name) < 0; }
+  bool operator()(std::string_view name, const P& b) const { return b->GetName().compare(name) > 0; }
 };
 
 template <class K, class C = std::less<K>>
