@@ -13,7 +13,7 @@
 
 TW_POOLED_CLASS_DEFINE(DesEntity)
 
-std::string DesEntity::id_prefix = "en";
+std::string DesEntity::id_prefix = kIdPrefix;
 unsigned long DesEntity::next_id = 1;
 pmmap<std::string, eAttrType> DesEntity::typeMap;
 uint32_t DesEntity::lookupLevel = 0;
@@ -125,8 +125,8 @@ DesEntity::DesEntity(EntityList* registry, const RCPtr<EntityDef>& def, hvArray*
       sequence(0),
       subEntityLevel(level),
       localTimer(nullptr),
-      id(kNoId),
       carrierEvent(nullptr) {
+  id.SetStaticText(kNoId);
   try {
     InitFromMask(initVals);
     localTimer = new TimerData(localTimerName);
@@ -206,14 +206,23 @@ void DesEntity::InitFromMask() {
 // ---------------------------------------------------------------- ids
 
 void DesEntity::InitIds() {
-  id_prefix = "en";
+  id_prefix = kIdPrefix;
   next_id = 1;
 }
 
 std::string DesEntity::ReserveNewEntityId() { return PrefixedNumber(id_prefix, next_id++); }
 
+void DesEntity::ReserveNewEntityId(NumberedId& into) {
+  if (id_prefix.size() == 2 && id_prefix[0] == kIdPrefix[0] && id_prefix[1] == kIdPrefix[1])
+    into.SetNumber(next_id++);
+  else
+    into.SetText(ReserveNewEntityId(), kIdPrefix);
+}
+
 void DesEntity::AssignId() {
-  AssignId(ReserveNewEntityId());
+  NumberedId fresh;
+  ReserveNewEntityId(fresh);
+  AssignNumberedId(fresh);
   // An event's entity id names the entity it carries; a member shares its
   // composite's carrier, whose id is the composite's.
   if (carrierEvent != nullptr && carrierEvent->GetEntity() == this)
@@ -221,10 +230,18 @@ void DesEntity::AssignId() {
 }
 
 void DesEntity::AssignId(const std::string& newId) {
+  NumberedId given;
+  given.SetText(newId, kIdPrefix);
+  AssignNumberedId(given);
+}
+
+void DesEntity::AssignNumberedId(const NumberedId& newId) {
   id = newId;
   if (subEntities.empty() || subEntityLevel == 0) return;
   for (DesEntity* member : subEntities) {
-    member->AssignId(ReserveNewEntityId());
+    NumberedId fresh;
+    ReserveNewEntityId(fresh);
+    member->AssignNumberedId(fresh);
     if (member->carrierEvent != nullptr && member->carrierEvent->GetEntity() == member)
       member->carrierEvent->SetEntityId(member->id);
   }

@@ -28,6 +28,7 @@
 #include "entity/EntityDef.h"
 #include "entity/Pool.h"
 #include "entity/RCPtr.h"
+#include "support/NumberedId.h"
 #include "entity/pmallocator.h"
 #include "kernel/TimerData.h"
 #include "support/HostInterface.h"
@@ -73,7 +74,12 @@ class DesEntity : public BlockData {
   // ---------------------------------------------------------------- ids
   static void InitIds();
   static std::string ReserveNewEntityId();
-  const std::string& GetId() const { return id; }
+  // The same reservation, kept as a number where the prefix is the usual
+  // one: no text is made.
+  static void ReserveNewEntityId(NumberedId& into);
+  // Made from the stored number on every call (see NumberedId).
+  std::string GetId() const { return id.Text(kIdPrefix); }
+  const NumberedId& GetNumberedId() const { return id; }
   // A fresh id, also written into the carrier event.
   void AssignId();
   // Sets the id; a composite gives each member a fresh id (recursively)
@@ -283,6 +289,9 @@ class DesEntity : public BlockData {
   // 3 x timeouts: tag, deadline, event id of the scheduled ones.
   hvArray* GetTimeoutDataAsHvArray() const;
 
+  // The prefix ids are numbered under; one that `id_prefix` no longer
+  // matches is kept as text.
+  static constexpr const char* kIdPrefix = "en";
   static std::string id_prefix;
   static unsigned long next_id;
   static pmmap<std::string, eAttrType> typeMap;
@@ -329,6 +338,8 @@ class DesEntity : public BlockData {
                                  bool readOnly) const;
 
  private:
+  // Sets the id, and a composite's members fresh ones (see AssignId).
+  void AssignNumberedId(const NumberedId& newId);
   DesEntity(const DesEntity&) = delete;
 
   // The attribute for a typed access: found and existing, else
@@ -368,6 +379,6 @@ class DesEntity : public BlockData {
   EntitySet subEntities;  // owned
   TimerSet timers;
   TimeoutSet timeouts;  // owned
-  std::string id;
+  NumberedId id;
   DesEvent* carrierEvent;  // not owned
 };

@@ -263,7 +263,7 @@ DesEntity* DesEntity::RemoveSeqSubEntity(uint32_t seq) {
 
 void DesEntity::PeekAllSeqSubEntityIds(std::vector<std::string>& ids) const {
   CompositeOps::RequireComposite(*this);
-  for (const DesEntity* member : subEntities) ids.push_back(member->id);
+  for (const DesEntity* member : subEntities) ids.push_back(member->GetId());
 }
 
 DesEntity* DesEntity::FindEntity(const char* typeName) const {

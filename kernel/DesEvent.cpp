@@ -31,9 +31,10 @@ DesEvent::DesEvent()
       entity(nullptr),
       functor(nullptr),
       tempEvent(false),
-      entityId(kNoEntityId),
       des(nullptr),
-      executing(false) {}
+      executing(false) {
+  entityId.SetStaticText(kNoEntityId);
+}
 
 DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carried)
     : DesEvent(t, p, destination, carried, false) {}
@@ -206,6 +207,12 @@ std::string DesEvent::GetEventType() const {
   return std::string();
 }
 
+std::string DesEvent::GetEntityId() const { return entityId.Text(DesEntity::kIdPrefix); }
+
+void DesEvent::SetEntityId(const std::string& newId) {
+  entityId.SetText(newId, DesEntity::kIdPrefix);
+}
+
 void DesEvent::SetEntity(DesEntity* newEntity) { AttachEntity(newEntity); }
 
 DesEntity* DesEvent::ReleaseEntity() {
@@ -227,16 +234,16 @@ void DesEvent::AttachEntity(DesEntity* newEntity) {
     entity->SetCarrierEvent(nullptr);
   entity = newEntity;
   if (newEntity == nullptr) {
-    entityId = kNoEntityId;
+    entityId.SetStaticText(kNoEntityId);
     return;
   }
-  entityId = newEntity->GetId();
+  entityId = newEntity->GetNumberedId();
   newEntity->SetCarrierEvent(this);
 }
 
 void DesEvent::CopyEntityFrom(const DesEvent& other, bool temporary) {
   entity = nullptr;
-  entityId = kNoEntityId;
+  entityId.SetStaticText(kNoEntityId);
   if (other.entity == nullptr) return;
   DesEntity* copy = temporary ? other.entity->cloneTemp(false) : other.entity->clone(false);
   AttachEntity(copy);

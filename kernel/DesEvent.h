@@ -101,8 +101,11 @@ class DesEvent {
   void SetFunctor(DesEventFunctor* f) { functor = f; }
   bool IsTempEvent() const { return tempEvent; }
   void SetIsTempEvent(bool flag) { tempEvent = flag; }
-  const std::string& GetEntityId() const { return entityId; }
-  void SetEntityId(const std::string& newId) { entityId = newId; }
+  // Made from the stored number on every call (see NumberedId).
+  std::string GetEntityId() const;
+  const NumberedId& GetNumberedEntityId() const { return entityId; }
+  void SetEntityId(const std::string& newId);
+  void SetEntityId(const NumberedId& newId) { entityId = newId; }
   const std::string& GetStatus() const { return status; }
   void SetStatus(const std::string& text) { status = text; }
   bool GetIsExecuting() const { return executing; }
@@ -166,7 +169,7 @@ class DesEvent {
   DesEntity* entity;
   DesEventFunctor* functor;
   bool tempEvent;
-  std::string entityId;
+  NumberedId entityId;
   Des* des;
   std::string status;
   bool executing;

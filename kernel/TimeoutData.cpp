@@ -112,12 +112,12 @@ DesEvent* TimeoutData::RequireParentEvent() const {
   return eventWithParentEntity;
 }
 
-std::string TimeoutData::ParentEntityId() const {
+NumberedId TimeoutData::ParentEntityId() const {
   // The entity's own id is the current one; the event's text is what it was
   // when the entity was attached.
   DesEvent* parent = RequireParentEvent();
-  if (parent->GetEntity() != nullptr) return parent->GetEntity()->GetId();
-  return parent->GetEntityId();
+  if (parent->GetEntity() != nullptr) return parent->GetEntity()->GetNumberedId();
+  return parent->GetNumberedEntityId();
 }
 
 // ---------------------------------------------------------------- copies
@@ -163,7 +163,7 @@ void TimeoutData::Rearm(const double& time, const int& priority, NodeInterface* 
 // ---------------------------------------------------------------- its event
 
 DesEvent* TimeoutData::CreateTimeoutDesEvent() {
-  const std::string entityId = ParentEntityId();
+  const NumberedId entityId = ParentEntityId();
   RequireEngine();
   DesEvent* made = DesEvent::NewTemporaryEvent(timeOfTimeoutEvent, priorityOfTimeoutEvent, this,
                                                nullptr);
@@ -176,7 +176,7 @@ DesEvent* TimeoutData::CreateTimeoutDesEvent() {
 void TimeoutData::SetupCurrentTimeoutEventFromTimeoutData(DesEvent* event) {
   // Everything that can fail comes first: the event is either retargeted
   // completely or left as it was.
-  const std::string entityId = ParentEntityId();
+  const NumberedId entityId = ParentEntityId();
   event->SetTime(timeOfTimeoutEvent);
   event->SetPriority(priorityOfTimeoutEvent);
   event->SetDstObj(this);

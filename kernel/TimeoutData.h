@@ -141,7 +141,7 @@ class TimeoutData : public NodeInterface, public PMMemMgr {
   Des* RequireEngine() const;
   DesEvent* RequireParentEvent() const;
   // Id of the entity that the event with parent entity carries.
-  std::string ParentEntityId() const;
+  NumberedId ParentEntityId() const;
 
   std::string tag;
   double timeOfTimeoutEvent;
