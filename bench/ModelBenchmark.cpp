@@ -1,8 +1,10 @@
-// Entities per second through the tarnwell command's default model (a
-// queue with impatient customers: generator, timer, queue with patience
-// timeouts, server, timer read, two sinks), and the calls the run makes to
-// the general-purpose allocator and to the host memory service per entity
-// once the model is warm.
+// Entities per second through the tarnwell command's two queue models, the
+// plain M/M/1 (no patience) and the default model (a queue with impatient
+// customers: generator, timer, queue with patience timeouts, server, timer
+// read, two sinks), the events each customer costs, and the calls the run
+// makes to the general-purpose allocator and to the host memory service
+// per entity once the model is warm. A last table puts both models beside
+// the hold model: one customer is so many hold-model events.
 //
 //   build/release/bench/bench_model [--end-time T] [--arrival-rate L] [--warm-up F]
 //
@@ -27,24 +29,19 @@
 #include "host/HostControl.h"
 #include "host/ModelDriver.h"
 
-int main(int argc, char** argv) {
-  RunOptions options;
-  options.endTime = 1000000.0;
-  double warmFraction = 0.5;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--end-time") == 0) options.endTime = std::atof(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--arrival-rate") == 0) options.arrivalRate = std::atof(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--warm-up") == 0) warmFraction = std::atof(argv[i + 1]);
-    else {
-      std::fprintf(stderr, "usage: bench_model [--end-time T] [--arrival-rate L] [--warm-up F]\n");
-      return 2;
-    }
-  }
-  if (!(options.endTime > 0) || !(options.arrivalRate > 0) || !(warmFraction > 0 && warmFraction < 1)) {
-    std::fprintf(stderr, "bench_model: end time and arrival rate must be positive, the warm-up in (0, 1)\n");
-    return 2;
-  }
+namespace {
 
+struct Measured {
+  uint64_t entities = 0;        // generated after the warm-up
+  uint64_t entitiesWholeRun = 0;
+  uint64_t eventsWholeRun = 0;  // the driver counts events for the whole run only
+  double seconds = 0.0;         // wall time after the warm-up
+  alloc_counter::Counts alloc;  // general-allocator calls after the warm-up
+  std::size_t hostCalls = 0;    // host memory calls after the warm-up
+};
+
+// One run of the model in `options`; false when it did not complete.
+bool RunModel(const RunOptions& options, double warmFraction, Measured& out) {
   DriverConfig config;
   config.modelName = options.model;
   config.endTime = options.endTime;
@@ -77,27 +74,80 @@ int main(int argc, char** argv) {
   });
   if (report.failed || !closed) {
     std::fprintf(stderr, "bench_model: the run did not complete\n%s", report.diagnostic.c_str());
-    return 1;
+    return false;
+  }
+  out.entities = entitiesEnd - entitiesWarm;
+  out.entitiesWholeRun = model.Generated();
+  out.eventsWholeRun = report.eventsExecuted;
+  out.seconds = std::chrono::duration<double>(wallEnd - wallWarm).count();
+  out.alloc = alloc_counter::Difference(allocEnd, allocWarm);
+  out.hostCalls = hostEnd - hostWarm;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RunOptions options;
+  options.endTime = 1000000.0;
+  double warmFraction = 0.5;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--end-time") == 0) options.endTime = std::atof(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--arrival-rate") == 0) options.arrivalRate = std::atof(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--warm-up") == 0) warmFraction = std::atof(argv[i + 1]);
+    else {
+      std::fprintf(stderr, "usage: bench_model [--end-time T] [--arrival-rate L] [--warm-up F]\n");
+      return 2;
+    }
+  }
+  if (argc % 2 == 0 || !(options.endTime > 0) || !(options.arrivalRate > 0) ||
+      !(warmFraction > 0 && warmFraction < 1)) {
+    std::fprintf(stderr, "bench_model: end time and arrival rate must be positive, the warm-up in (0, 1)\n");
+    return 2;
   }
 
-  const alloc_counter::Counts d = alloc_counter::Difference(allocEnd, allocWarm);
-  const double entities = static_cast<double>(entitiesEnd - entitiesWarm);
-  const double seconds = std::chrono::duration<double>(wallEnd - wallWarm).count();
-  std::printf("bench_model: default model, end time %g, arrival rate %g, seed %d\n", options.endTime,
-              options.arrivalRate, options.seed);
-  std::printf("  entities through the model     %llu (%llu after warm-up at t = %g)\n",
-              static_cast<unsigned long long>(model.Generated()),
-              static_cast<unsigned long long>(entitiesEnd - entitiesWarm), warmTime);
-  std::printf("  whole run                      %llu events in %.3f s\n",
-              static_cast<unsigned long long>(report.eventsExecuted), report.wallSeconds);
-  std::printf("  entities per second (warm)     %.0f\n", entities / seconds);
-  std::printf("  events per second (whole run)  %.0f\n",
-              static_cast<double>(report.eventsExecuted) / report.wallSeconds);
-  std::printf("  general-allocator calls per entity, warm  %.6f  (%zu in total: malloc %zu, calloc %zu, "
-              "realloc %zu, new %zu%s)\n",
-              static_cast<double>(d.total()) / entities, d.total(), d.mallocCalls, d.callocCalls,
-              d.reallocCalls, d.newCalls, alloc_counter::CountsCAllocator() ? "" : "; C allocator not counted");
-  std::printf("  host-memory calls per entity, warm        %.6f  (%zu in total)\n",
-              static_cast<double>(hostEnd - hostWarm) / entities, hostEnd - hostWarm);
+  RunOptions plain = options;
+  plain.patience = 0.0;
+  struct Row {
+    const char* name;
+    RunOptions options;
+    Measured m;
+  } rows[] = {{"plain M/M/1 (--patience none)", plain, {}}, {"default model", options, {}}};
+  std::printf("bench_model: end time %g, arrival rate %g, seed %d, warm-up %g of the time\n",
+              options.endTime, options.arrivalRate, options.seed, warmFraction);
+  for (Row& row : rows) {
+    if (!RunModel(row.options, warmFraction, row.m)) return 1;
+    const Measured& m = row.m;
+    const double entities = static_cast<double>(m.entities);
+    std::printf("\n%s\n", row.name);
+    std::printf("  entities after warm-up          %llu\n", static_cast<unsigned long long>(m.entities));
+    std::printf("  whole run                      %llu events\n",
+                static_cast<unsigned long long>(m.eventsWholeRun));
+    std::printf("  entities per second (warm)     %.0f\n", entities / m.seconds);
+    std::printf("  general-allocator calls per entity, warm  %.6f  (%zu in total: malloc %zu, calloc %zu, "
+                "realloc %zu, new %zu%s)\n",
+                static_cast<double>(m.alloc.total()) / entities, m.alloc.total(), m.alloc.mallocCalls,
+                m.alloc.callocCalls, m.alloc.reallocCalls, m.alloc.newCalls,
+                alloc_counter::CountsCAllocator() ? "" : "; C allocator not counted");
+    std::printf("  host-memory calls per entity, warm        %.6f  (%zu in total)\n",
+                static_cast<double>(m.hostCalls) / entities, m.hostCalls);
+  }
+
+  // A hold-model event is one calendar step: take the earliest event, run
+  // its handler, add it again. A customer needs several, plus the blocks'
+  // and entities' work; instructions per customer come from callgrind
+  // (bench/README.md gives the command). Events per customer are those of
+  // the whole run (the driver counts no other way), time per customer that
+  // of the warm stretch.
+  std::printf("\nper customer, beside the hold model (one event per customer)\n");
+  std::printf("  %-32s %18s %16s %14s\n", "model", "events/customer", "ns/customer", "ns/event");
+  for (const Row& row : rows) {
+    const double entities = static_cast<double>(row.m.entities);
+    const double perCustomer = static_cast<double>(row.m.eventsWholeRun) /
+                               static_cast<double>(row.m.entitiesWholeRun);
+    const double ns = row.m.seconds * 1e9 / entities;
+    std::printf("  %-32s %18.3f %16.0f %14.1f\n", row.name, perCustomer, ns, ns / perCustomer);
+  }
+  std::printf("  %-32s %18.3f %16s %14s\n", "hold model (bench_hold)", 1.0, "-", "-");
   return 0;
 }
