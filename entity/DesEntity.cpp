@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "entity/EntityList.h"
 #include "kernel/Des.h"
@@ -346,15 +347,21 @@ void MatchSets(Set& target, const Set& source, Overwrite overwrite, CopyIn copyI
 // MatchSets over a set of reference-counted clones (attributes, timers): an
 // element of a key both have is replaced by a clone of the source's, and a
 // key only the source has is added as one.
-template <class Set>
-void MatchSetsByClones(Set& target, const Set& source) {
+// An element only the target has goes to `drop` (erased by default).
+template <class Set, class Drop>
+void MatchSetsByClones(Set& target, const Set& source, Drop drop) {
   typedef typename Set::value_type Ptr;
   MatchSets(
       target, source, [](Ptr& mine, const Ptr& theirs) { mine = Ptr(theirs->clone()); },
       [](Set& set, typename Set::iterator hint, const Ptr& theirs) {
         set.insert(hint, Ptr(theirs->clone()));
       },
-      [](Set& set, typename Set::iterator gone) { set.erase(gone); });
+      drop);
+}
+
+template <class Set>
+void MatchSetsByClones(Set& target, const Set& source) {
+  MatchSetsByClones(target, source, [](Set& set, typename Set::iterator gone) { set.erase(gone); });
 }
 
 // Adds to `target` a clone of each element of `source` whose key it lacks.
@@ -390,7 +397,14 @@ void DesEntity::CopyAttributes(const DesEntity* source, bool) {
 
 void DesEntity::CopyTimerData(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
-  MatchSetsByClones(timers, source->timers);
+  MatchSetsByClones(timers, source->timers, [this](TimerSet& set, TimerSet::iterator gone) {
+    if (!spareTimerNode.empty()) {
+      set.erase(gone);
+      return;
+    }
+    spareTimerNode = set.extract(gone);
+    spareTimerNode.value() = RCPtr<TimerData>();  // the timer goes now, as with erase
+  });
 }
 
 void DesEntity::InsertCopiedEntities(const DesEntity* source, bool) {
@@ -749,6 +763,11 @@ RCPtr<TimerData> DesEntity::FindOrCreateTimer(NodeInterface* blk, const char* ta
   RCPtr<TimerData> timer = FindTimer(blk, tag, false);
   if (timer) return timer;
   timer = CreateTimer(tag);
-  timers.insert(timer);
+  if (spareTimerNode.empty()) {
+    timers.insert(timer);
+  } else {
+    spareTimerNode.value() = timer;
+    timers.insert(std::move(spareTimerNode));  // the tag is not there: the node goes in
+  }
   return timer;
 }

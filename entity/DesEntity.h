@@ -381,4 +381,10 @@ class DesEntity : public BlockData {
   TimeoutSet timeouts;  // owned
   NumberedId id;
   DesEvent* carrierEvent;  // not owned
+  // One set node each, kept from a timer or timeout this entity dropped
+  // when it was overwritten for reuse (operator=) and handed to the next
+  // one it files, so that a recycled entity refiles its timer and timeout
+  // without asking the host for memory. Empty, or holding a null value.
+  TimerSet::node_type spareTimerNode;
+  TimeoutSet::node_type spareTimeoutNode;
 };

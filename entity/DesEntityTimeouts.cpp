@@ -8,6 +8,7 @@
 //   without taking it out of the collection first.
 
 #include <string>
+#include <utility>
 
 #include "entity/DesEntity.h"
 #include "entity/EntityList.h"
@@ -74,7 +75,12 @@ TimeoutData* DesEntity::CreateTimeout(const char* tag, const double& time, const
   TimeoutData* made = new TimeoutData(key, time, priority, parentEvent, blk, noDestinationOpt);
   try {
     DesEvent::ReserveNewEventId(made->eventId);
-    timeouts.insert(made);
+    if (spareTimeoutNode.empty()) {
+      timeouts.insert(made);
+    } else {
+      spareTimeoutNode.value() = made;
+      timeouts.insert(std::move(spareTimeoutNode));  // the tag is not there: the node goes in
+    }
   } catch (...) {
     delete made;
     throw;
@@ -167,7 +173,12 @@ void DesEntity::CopyTimeoutData(const DesEntity* source, bool) {
         (t != timeouts.end() && TimeoutData::compareTag(*t, *s))) {
       TimeoutData* gone = *t;
       if (!gone->IsCancelled()) EngineOf(gone)->ProcessTimeoutDataRemoval(gone);
-      t = timeouts.erase(t);
+      if (spareTimeoutNode.empty()) {
+        spareTimeoutNode = timeouts.extract(t++);
+        spareTimeoutNode.value() = nullptr;
+      } else {
+        t = timeouts.erase(t);
+      }
       delete gone;
     } else if (t == timeouts.end() || TimeoutData::compareTag(*s, *t)) {
       TimeoutData* copy = (*s)->clone();

@@ -191,14 +191,19 @@ TEST_F(EntityLifecycleTest, TimersAreStartedReadResetAndCopied) {
   EXPECT_EQ(copied->GetLapsedTime(), 2.5);
 }
 
-// Immutable entities cloned, carried on an event and destroyed with it: once
-// warm, no call reaches the host allocator or the global operator new.
+// Immutable entities cloned, given a timer and a timeout, carried on an event
+// and destroyed with it: once warm, no call reaches the host allocator or the
+// global operator new.
 TEST_F(EntityLifecycleTest, ASteadyStreamOfImmutableEntitiesAllocatesNothing) {
   auto cycle = [&](int i) {
     DesEntity* e = registry->CloneEntity("Job", false);
     e->WriteToAttribute(block, "n", i);
     e->WriteNumberToAttribute(block, "Priority", i * 0.5);
     DesEvent* ev = new DesEvent(i, 0, block, e);
+    // A timer and a timeout, dropped when the entity is overwritten for reuse:
+    // their set nodes are kept for the next ones.
+    e->FindOrCreateTimer(block, "wait");
+    e->CreateTimeout("patience", i + 5.0, 0, block, ev, 1);
     ev->ReuseAndReinitialize(1.0, 0, block, nullptr);
     delete ev;
   };
