@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "entity/AttribDef.h"
@@ -28,10 +29,10 @@
 #include "entity/EntityDef.h"
 #include "entity/Pool.h"
 #include "entity/RCPtr.h"
-#include "support/NumberedId.h"
 #include "entity/pmallocator.h"
 #include "kernel/TimerData.h"
 #include "support/HostInterface.h"
+#include "support/NumberedId.h"
 
 class DesEvent;
 class EntityEditorBlock;
