@@ -46,9 +46,11 @@ void _Logger<3>::operator()(const DesEvent* ev) {
   const std::string time = GetEventTime(ev);
   const std::string priority = ev->GetPriorityAsString();
   const std::string blockText = BlockText(block);
-  const char* const row[7] = {ev->GetIsExecuting() ? "=>" : "", ev->GetId().c_str(), time.c_str(),
-                              type.c_str(), priority.c_str(), ev->GetEntityId().c_str(),
-                              blockText.c_str()};
+  // The ids are made when read: they must outlive the row.
+  const std::string id = ev->GetId();
+  const std::string entityId = ev->GetEntityId();
+  const char* const row[7] = {ev->GetIsExecuting() ? "=>" : "", id.c_str(), time.c_str(),
+                              type.c_str(), priority.c_str(), entityId.c_str(), blockText.c_str()};
   AddCalendarRow(row);
   PrintIfAllEventsReceived();
 }
