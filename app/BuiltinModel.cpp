@@ -12,7 +12,7 @@
 #include "blocks/Server.h"
 #include "blocks/Splitter.h"
 #include "blocks/StartTimer.h"
-#include "host/ModelDriver.h"
+#include "model/ModelDriver.h"
 
 namespace {
 

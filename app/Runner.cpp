@@ -7,7 +7,7 @@
 #include "app/CsvWriter.h"
 #include "app/ProgressBar.h"
 #include "app/RunOptions.h"
-#include "host/ModelDriver.h"
+#include "model/ModelDriver.h"
 #include "support/HostBridge.h"
 
 namespace {

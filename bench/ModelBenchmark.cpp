@@ -27,7 +27,7 @@
 #include "app/RunOptions.h"
 #include "bench/AllocCounter.h"
 #include "host/HostControl.h"
-#include "host/ModelDriver.h"
+#include "model/ModelDriver.h"
 
 namespace {
 

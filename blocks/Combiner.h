@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "blocks/EntityTypeDescription.h"
-#include "host/ModelBlock.h"
+#include "model/ModelBlock.h"
 
 class Combiner : public ModelBlock {
  public:

@@ -11,7 +11,7 @@
 
 #include "blocks/EntityTypeDescription.h"
 #include "blocks/RandomStream.h"
-#include "host/ModelBlock.h"
+#include "model/ModelBlock.h"
 
 class EntityGenerator : public ModelBlock {
  public:

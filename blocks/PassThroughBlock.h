@@ -3,7 +3,7 @@
 // the one the next block could not take yet.
 #pragma once
 
-#include "host/ModelBlock.h"
+#include "model/ModelBlock.h"
 
 class PassThroughBlock : public ModelBlock {
  public:

@@ -9,7 +9,7 @@
 
 #include "blocks/RandomStream.h"
 #include "blocks/TimeAverage.h"
-#include "host/ModelBlock.h"
+#include "model/ModelBlock.h"
 
 class Server : public ModelBlock {
  public:

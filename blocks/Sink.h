@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "host/ModelBlock.h"
+#include "model/ModelBlock.h"
 
 class Sink : public ModelBlock {
  public:

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/ModelBlock.h"
+#include "model/ModelBlock.h"
 
 class Splitter : public ModelBlock {
  public:

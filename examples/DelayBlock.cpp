@@ -6,8 +6,8 @@
 
 #include "blocks/EntityGenerator.h"
 #include "blocks/Sink.h"
-#include "host/ModelBlock.h"
-#include "host/ModelDriver.h"
+#include "model/ModelBlock.h"
+#include "model/ModelDriver.h"
 #include "tarnwell.h"
 
 class Delay : public ModelBlock {

@@ -14,7 +14,7 @@
 #include "blocks/Sink.h"
 #include "blocks/Splitter.h"
 #include "host/HostControl.h"
-#include "host/ModelDriver.h"
+#include "model/ModelDriver.h"
 #include "tarnwell.h"
 
 namespace {

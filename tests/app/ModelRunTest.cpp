@@ -12,7 +12,7 @@
 #include "app/BuiltinModel.h"
 #include "app/RunOptions.h"
 #include "app/Runner.h"
-#include "host/ModelDriver.h"
+#include "model/ModelDriver.h"
 #include "tarnwell.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "host/ModelDriver.h"
+#include "model/ModelDriver.h"
 
 #include <chrono>
 #include <limits>
 #include <stdexcept>
 
 #include "host/HostControl.h"
-#include "host/ModelBlock.h"
+#include "model/ModelBlock.h"
 #include "entity/DesEntity.h"
 #include "kernel/Des.h"
 #include "support/ErrExcept.h"

@@ -1,4 +1,4 @@
-#include "host/ModelBlock.h"
+#include "model/ModelBlock.h"
 
 #include <algorithm>
 
