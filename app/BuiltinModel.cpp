@@ -39,6 +39,12 @@ void Line(std::ostream& out, const std::string& label, const std::string& value,
   out << "\n";
 }
 
+// The command line gives a rate, or a distribution of the service time.
+Distribution ServiceTime(const RunOptions& options) {
+  return options.serviceTime.empty() ? Distribution::ExponentialRate(options.serviceRate)
+                                     : Distribution::Parse(options.serviceTime, true);
+}
+
 std::string Count(uint64_t n) { return std::to_string(n); }
 std::string Real(double v) { return Format("%.4f", v); }
 
@@ -67,17 +73,17 @@ void BuiltinModel::BuildQueue(ModelDriver& driver) {
   customer.With("Serial", "int", 0).With("Priority", "double", 0).With("TimeInSystem", "double", 0);
   attributeNames = {"Serial", "Priority", "TimeInSystem"};
 
-  arrivals = driver.Add("Arrivals", Make<EntityGenerator>(customer, Distribution::Exp(1.0 / options.arrivalRate)));
+  arrivals = driver.Add("Arrivals", Make<EntityGenerator>(customer, Distribution::ExponentialRate(options.arrivalRate)));
   arrivals->SetSerialAttribute("Serial");
-  arrivals->AddAttributeRule("Priority", Distribution::Between(0.0, 1.0));
+  arrivals->AddAttributeRule("Priority", Distribution::Uniform(0.0, 1.0));
   arrivals->SetLimit(options.limit);
   auto* start = driver.Add("Start Timer", Make<StartTimer>("System"));
   queue = driver.Add("Queue", Make<Queue>(options.capacity == 0 ? Queue::kInfinite : options.capacity));
   if (!options.priorityAttribute.empty()) queue->SetPriorityAttribute(options.priorityAttribute);
   if (options.patience > 0.0)
     queue->SetPatience(options.patienceFixed ? Distribution::Fixed(options.patience)
-                                             : Distribution::Exp(options.patience));
-  server = driver.Add("Server", Make<Server>(options.servers, Distribution::Exp(1.0 / options.serviceRate)));
+                                             : Distribution::ExponentialMean(options.patience));
+  server = driver.Add("Server", Make<Server>(options.servers, ServiceTime(options)));
   servedTime = driver.Add("Time In System", Make<ReadTimer>("System"));
   servedTime->WriteTo("TimeInSystem");
   served = driver.Add("Served", Make<Sink>());
@@ -108,13 +114,13 @@ void BuiltinModel::BuildAssembly(ModelDriver& driver) {
   attributeNames = {"FrameSerial", "Length", "Inspected", "FrameTime", "PanelSerial", "Width", "PanelTime"};
 
   const double panelRate = options.partBRate > 0.0 ? options.partBRate : options.arrivalRate;
-  arrivals = driver.Add("Frames", Make<EntityGenerator>(frame, Distribution::Exp(1.0 / options.arrivalRate)));
+  arrivals = driver.Add("Frames", Make<EntityGenerator>(frame, Distribution::ExponentialRate(options.arrivalRate)));
   arrivals->SetSerialAttribute("FrameSerial");
-  arrivals->AddAttributeRule("Length", Distribution::Between(1.9, 2.1));
+  arrivals->AddAttributeRule("Length", Distribution::Uniform(1.9, 2.1));
   arrivals->SetLimit(options.limit);
-  panels = driver.Add("Panels", Make<EntityGenerator>(panel, Distribution::Exp(1.0 / panelRate)));
+  panels = driver.Add("Panels", Make<EntityGenerator>(panel, Distribution::ExponentialRate(panelRate)));
   panels->SetSerialAttribute("PanelSerial");
-  panels->AddAttributeRule("Width", Distribution::Between(0.9, 1.1));
+  panels->AddAttributeRule("Width", Distribution::Uniform(0.9, 1.1));
   panels->SetLimit(options.limitB != 0 ? options.limitB : options.limit);
   auto* frameTimer = driver.Add("Frame Timer", Make<StartTimer>("Frame"));
   auto* panelTimer = driver.Add("Panel Timer", Make<StartTimer>("Panel"));
@@ -122,7 +128,7 @@ void BuiltinModel::BuildAssembly(ModelDriver& driver) {
   queue = driver.Add("Frame Queue", Make<Queue>(capacity));
   panelQueue = driver.Add("Panel Queue", Make<Queue>(capacity));
   combiner = driver.Add("Assemble", Make<Combiner>(2, "Assembly"));
-  server = driver.Add("Station", Make<Server>(options.servers, Distribution::Exp(1.0 / options.serviceRate)));
+  server = driver.Add("Station", Make<Server>(options.servers, ServiceTime(options)));
   auto* inspect = driver.Add("Inspect", Make<AttributeSetter>());
   inspect->SetToClock("Inspected");
   splitter = driver.Add("Split", Make<Splitter>(2));

@@ -1,5 +1,7 @@
 #include "app/RunOptions.h"
 
+#include "model/Distribution.h"
+
 #include <boost/program_options.hpp>
 #include <cerrno>
 #include <cmath>
@@ -74,6 +76,9 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
        "arrivals per time unit, exponential intervals (default 0.9)")
       ("service-rate", po::value<std::string>()->value_name("M"),
        "services per time unit per server, exponential (default 1)")
+      ("service-time", po::value<std::string>()->value_name("DIST"),
+       "service time per server instead of --service-rate, e.g. lognormal(mean=1, sd=0.5), "
+       "erlang(k=3, mean=1), exponential(rate=2) or a number (see README.md)")
       ("panel-rate", po::value<std::string>()->value_name("L"),
        "assembly: panels per time unit (default: the arrival rate)")
       ("servers", po::value<std::string>()->value_name("K"), "number of servers (default 1)")
@@ -126,6 +131,16 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
     if (vm.count("seed")) o.seed = static_cast<int>(Count("seed", text("seed"), 0, 2147483647));
     if (vm.count("arrival-rate")) o.arrivalRate = Positive("arrival-rate", text("arrival-rate"));
     if (vm.count("service-rate")) o.serviceRate = Positive("service-rate", text("service-rate"));
+    if (vm.count("service-time")) {
+      o.serviceTime = text("service-time");
+      try {
+        Distribution::Parse(o.serviceTime, true);
+      } catch (const std::invalid_argument& e) {
+        throw BadValue("service-time", e.what());
+      }
+      if (vm.count("service-rate"))
+        throw BadValue("service-time", "give --service-time or --service-rate, not both");
+    }
     if (vm.count("panel-rate")) o.partBRate = Positive("panel-rate", text("panel-rate"));
     if (vm.count("servers")) o.servers = static_cast<int>(Count("servers", text("servers"), 1, 100000));
     if (vm.count("capacity")) {

@@ -15,6 +15,7 @@ struct RunOptions {
   int seed = 1;
   double arrivalRate = 0.9;
   double serviceRate = 1.0;
+  std::string serviceTime;  // a distribution's text form; empty: exponential at serviceRate
   double partBRate = 0.0;  // assembly: panels per time unit; 0 = the arrival rate
   int servers = 1;
   std::size_t capacity = 0;  // 0: infinite
@@ -31,7 +32,7 @@ struct RunOptions {
 
   // One server, infinite capacity, no patience, FIFO: the textbook M/M/1.
   bool IsPlainMM1() const {
-    return model == "queue" && servers == 1 && capacity == 0 && patience == 0.0 &&
+    return model == "queue" && serviceTime.empty() && servers == 1 && capacity == 0 && patience == 0.0 &&
            priorityAttribute.empty() && limit == 0;
   }
 };

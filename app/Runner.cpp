@@ -7,6 +7,7 @@
 #include "app/CsvWriter.h"
 #include "app/ProgressBar.h"
 #include "app/RunOptions.h"
+#include "model/Distribution.h"
 #include "model/ModelDriver.h"
 #include "support/HostBridge.h"
 
@@ -20,20 +21,23 @@ std::string Number(double v) {
 
 std::string Describe(const RunOptions& o) {
   char text[512];
+  const std::string service =
+      o.serviceTime.empty() ? "at rate " + Number(o.serviceRate)
+                            : "serving " + Distribution::Parse(o.serviceTime, true).Describe();
   const std::string capacity = o.capacity == 0 ? "inf" : std::to_string(o.capacity);
   if (o.model == "assembly") {
     std::snprintf(text, sizeof text,
                   "model assembly: frames at rate %g and panels at rate %g paired, %d station server%s "
-                  "at rate %g, queue capacity %s",
+                  "%s, queue capacity %s",
                   o.arrivalRate, o.partBRate > 0 ? o.partBRate : o.arrivalRate, o.servers,
-                  o.servers == 1 ? "" : "s", o.serviceRate, capacity.c_str());
+                  o.servers == 1 ? "" : "s", service.c_str(), capacity.c_str());
   } else {
     const std::string patience =
         o.patience > 0 ? (o.patienceFixed ? "fixed " : "exponential, mean ") + Number(o.patience)
                        : std::string("none");
     std::snprintf(text, sizeof text,
-                  "model queue: arrival rate %g, %d server%s at rate %g, capacity %s, patience %s%s%s",
-                  o.arrivalRate, o.servers, o.servers == 1 ? "" : "s", o.serviceRate, capacity.c_str(),
+                  "model queue: arrival rate %g, %d server%s %s, capacity %s, patience %s%s%s",
+                  o.arrivalRate, o.servers, o.servers == 1 ? "" : "s", service.c_str(), capacity.c_str(),
                   patience.c_str(), o.priorityAttribute.empty() ? "" : ", ordered by ",
                   o.priorityAttribute.c_str());
   }

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "blocks/PassThroughBlock.h"
-#include "blocks/RandomStream.h"
+#include "model/Distribution.h"
+#include "model/RandomStream.h"
 
 class AttributeSetter : public PassThroughBlock {
  public:

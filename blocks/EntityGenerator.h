@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "blocks/EntityTypeDescription.h"
-#include "blocks/RandomStream.h"
+#include "model/Distribution.h"
+#include "model/RandomStream.h"
 #include "model/ModelBlock.h"
 
 class EntityGenerator : public ModelBlock {

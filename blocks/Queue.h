@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "blocks/RandomStream.h"
+#include "model/Distribution.h"
+#include "model/RandomStream.h"
 #include "blocks/TimeAverage.h"
 #include "model/ModelBlock.h"
 

@@ -48,7 +48,7 @@ TEST(Blocks, APriorityQueueServesTheSmallestAttributeFirst) {
   const Line line =
       AddLine(driver, 0.1, Queue::kInfinite, std::make_unique<Server>(1, Distribution::Fixed(5)));
   line.gen->SetSerialAttribute("Serial");
-  line.gen->AddAttributeRule("Priority", Distribution::Between(0, 100));
+  line.gen->AddAttributeRule("Priority", Distribution::Uniform(0, 100));
   line.gen->SetLimit(8);
   line.queue->SetPriorityAttribute("Priority");
   std::vector<double> priorities;

@@ -44,6 +44,9 @@ TEST(CommandLine, BadValuesExitWithStatusTwoAndOneLineNamingTheOption) {
       {"--calendars both", "--calendars"},     {"--max-events-per-step 0", "--max-events-per-step"},
       {"--no-such-option", "--no-such-option"}, {"--seed", "--seed"},
       {"--csv /nonexistent-dir/out.csv", "--csv"},
+      {"--service-time 'normal(mean=1)'", "--service-time"},
+      {"--service-time 'uniform(low=-1, high=1)'", "--service-time"},
+      {"--service-time 2 --service-rate 3", "--service-time"},
   };
   for (const auto& c : cases) {
     const Result r = Tarnwell(c.args);
@@ -58,7 +61,8 @@ TEST(CommandLine, HelpExplainsEveryOption) {
   EXPECT_EQ(r.status, 0);
   for (const char* option : {"--model", "--end-time", "--seed", "--arrival-rate", "--service-rate",
                              "--servers", "--capacity", "--patience", "--handling", "--calendars",
-                             "--max-events-per-step", "--csv", "--progress", "--priority-attribute"})
+                             "--max-events-per-step", "--csv", "--progress", "--priority-attribute",
+                             "--service-time"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
@@ -73,6 +77,14 @@ TEST(CommandLine, TheDefaultModelPrintsItsSummary) {
   EXPECT_EQ(r.out.find("M/M/1 theory"), std::string::npos);
   // Standard error is not a terminal here: no progress bar.
   EXPECT_EQ(Tarnwell("--end-time 2000", true).out, "");
+}
+
+TEST(CommandLine, AServiceTimeDistributionReplacesTheRate) {
+  const Result r = Tarnwell("--end-time 2000 --patience none --service-time 'erlang(k=4, mean=0.5)'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("1 server serving gamma (shape 4, mean 0.5)"), std::string::npos) << r.out;
+  // Not exponential service, so no M/M/1 theory beside the figures.
+  EXPECT_EQ(r.out.find("M/M/1 theory"), std::string::npos);
 }
 
 TEST(CommandLine, ACatalogueErrorExitsWithStatusOneAndLeavesOnlyWholeCsvRows) {

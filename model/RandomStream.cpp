@@ -1,6 +1,4 @@
-#include "blocks/RandomStream.h"
-
-#include <cmath>
+#include "model/RandomStream.h"
 
 namespace {
 uint64_t Rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
@@ -30,15 +28,3 @@ uint64_t RandomStream::Next() {
 }
 
 double RandomStream::Uniform() { return static_cast<double>((Next() >> 11) + 1) * 0x1.0p-53; }
-
-double Distribution::Draw(RandomStream& random) const {
-  switch (kind) {
-    case Exponential:
-      return -a * std::log(random.Uniform());
-    case Uniform:
-      return a + (b - a) * random.Uniform();
-    case Constant:
-    default:
-      return a;
-  }
-}

@@ -1,0 +1,4 @@
+#include "model/ModelError.h"
+
+ModelError::ModelError(ModelMessage messageId, std::initializer_list<std::string> args)
+    : id(messageId), text(FormatModelMessage(messageId, args)) {}
