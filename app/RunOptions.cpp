@@ -116,7 +116,8 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
     if (vm.count("help")) {
       std::ostringstream help;
       help << desc << "\nExit status: 0 done (also when the model stalled), 1 the simulation failed\n"
-                      "with a catalogue error, 2 invalid options.\n";
+                      "(a catalogue error, or a block refused by the block framework), 2 invalid\n"
+                      "options or a model with mistakes (nothing ran).\n";
       outcome.kind = ParseOutcome::Help;
       outcome.text = help.str();
       return outcome;

@@ -61,6 +61,7 @@ void PrintStall(std::ostream& out, const RunReport& report, double endTime) {
     std::snprintf(text, sizeof text, "  %-40s %zu entit%s\n", h.path.c_str(), h.entities,
                   h.entities == 1 ? "y" : "ies");
     out << text;
+    if (!h.reason.empty()) out << "    " << h.reason << "\n";
   }
 }
 
@@ -110,6 +111,12 @@ int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostre
     }
   }
   const bool csvWritten = csv.Close();
+  if (!report.mistakes.empty()) {
+    err << "tarnwell: the model was not run, it has " << report.mistakes.size() << " mistake"
+        << (report.mistakes.size() == 1 ? "" : "s") << ":\n";
+    for (const std::string& m : report.mistakes) err << "  " << m << "\n";
+    return 2;
+  }
   if (report.failed) {
     char when[96];
     std::snprintf(when, sizeof when, "tarnwell: the simulation failed at t = %g:\n", report.timeReached);

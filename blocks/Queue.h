@@ -37,6 +37,10 @@ class Queue : public ModelBlock {
   // Waiting entities give up after a time drawn from `patience`.
   void SetPatience(Distribution patience, const std::string& timeoutTag = "Patience");
 
+  // The timeout port may stay unconnected: an entity that times out then
+  // meets the library's rule for a timeout without a destination.
+  bool OutputRequired(int outPort) const override { return outPort == kOut; }
+
   std::size_t Length() const { return entries.size() - head; }
   uint64_t TimedOut() const { return timedOutCount; }
   double AverageLength() const { return averageLength; }

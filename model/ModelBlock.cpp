@@ -1,10 +1,32 @@
 #include "model/ModelBlock.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 
 #include "entity/DesEntity.h"
+#include "host/HostControl.h"
 #include "kernel/Des.h"
 #include "kernel/DesEvent.h"
+#include "model/ModelError.h"
+#include "support/PMException.h"
+
+namespace {
+
+// The ports a block has, for messages: "none", "0" or "0 to 3".
+std::string PortRange(int count) {
+  if (count == 0) return "none";
+  if (count == 1) return "0";
+  return "0 to " + std::to_string(count - 1);
+}
+
+std::string Time(double t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", t);
+  return text;
+}
+
+}  // namespace
 
 ModelBlock::ModelBlock(int inputPorts, int outputPorts)
     : hostObject(nullptr),
@@ -25,20 +47,67 @@ void ModelBlock::Attach(Des* engine, void* object, const std::string& blockPath,
 }
 
 void ModelBlock::Connect(int outPort, ModelBlock* to, int inPort) {
-  outputs.at(outPort) = Link{to, inPort};
-  to->upstream.at(inPort).push_back(Link{this, outPort});
+  if (outPort < 0 || outPort >= OutputPorts() || to == nullptr || inPort < 0 || inPort >= to->InputPorts()) {
+    badConnections.push_back(BadConnection{outPort, to, inPort});
+    return;
+  }
+  // Connecting an output again replaces its link, also upstream.
+  Link& out = outputs[static_cast<std::size_t>(outPort)];
+  if (out.block != nullptr) {
+    auto& from = out.block->upstream[static_cast<std::size_t>(out.port)];
+    from.erase(std::remove_if(from.begin(), from.end(),
+                              [&](const Link& l) { return l.block == this && l.port == outPort; }),
+               from.end());
+  }
+  out = Link{to, inPort};
+  to->upstream[static_cast<std::size_t>(inPort)].push_back(Link{this, outPort});
+}
+
+bool ModelBlock::OutputRequired(int) const { return true; }
+
+void ModelBlock::CheckConnections(const std::function<bool(const ModelBlock*)>& added,
+                                  std::vector<ModelError>& mistakes) const {
+  auto mistake = [&mistakes](ModelMessage id, std::initializer_list<std::string> args) {
+    mistakes.emplace_back(id, args);
+  };
+  std::vector<bool> reported(outputs.size(), false);
+  for (const BadConnection& b : badConnections) {
+    const std::string out = std::to_string(b.outPort);
+    if (b.outPort < 0 || b.outPort >= OutputPorts()) {
+      mistake(ModelMessage::NoSuchOutput, {path, out, PortRange(OutputPorts())});
+      continue;
+    }
+    reported[static_cast<std::size_t>(b.outPort)] = true;
+    if (b.to == nullptr || !added(b.to))
+      mistake(ModelMessage::BlockNotAdded, {path, out});
+    else
+      mistake(ModelMessage::NoSuchInput,
+              {path, out, std::to_string(b.inPort), b.to->Path(), PortRange(b.to->InputPorts())});
+  }
+  for (int port = 0; port < OutputPorts(); ++port) {
+    const Link& link = outputs[static_cast<std::size_t>(port)];
+    if (reported[static_cast<std::size_t>(port)]) continue;
+    if (link.block == nullptr && OutputRequired(port))
+      mistake(ModelMessage::OutputNotConnected, {path, std::to_string(port)});
+    else if (link.block != nullptr && !added(link.block))
+      mistake(ModelMessage::BlockNotAdded, {path, std::to_string(port)});
+  }
 }
 
 bool ModelBlock::Stop() {
   ReleaseHeld();
   for (DesEvent* e : incoming) Release(e);
   incoming.clear();
+  for (DesEvent* e : refused) Release(e);
+  refused.clear();
   std::fill(pending.begin(), pending.end(), 0);
   return true;
 }
 
 void ModelBlock::ForEachHeld(const std::function<void(const DesEntity*)>& visit) const {
   for (DesEvent* e : incoming)
+    if (e->GetEntity() != nullptr) visit(e->GetEntity());
+  for (DesEvent* e : refused)
     if (e->GetEntity() != nullptr) visit(e->GetEntity());
 }
 
@@ -52,22 +121,72 @@ void ModelBlock::CloseStatistics(double) {}
 void ModelBlock::OnRoomDownstream(int) {}
 void ModelBlock::ReleaseHeld() {}
 
-bool ModelBlock::IsConnected(int outPort) const { return outputs[outPort].block != nullptr; }
+bool ModelBlock::IsConnected(int outPort) const {
+  return outPort >= 0 && outPort < OutputPorts() && outputs[static_cast<std::size_t>(outPort)].block != nullptr;
+}
 
 bool ModelBlock::CanSend(int outPort) const {
-  const Link& to = outputs[outPort];
-  return to.block != nullptr && to.block->CanAccept(to.port);
+  if (!IsConnected(outPort)) return false;
+  const Link& to = outputs[static_cast<std::size_t>(outPort)];
+  return to.block->CanAccept(to.port);
 }
 
 void ModelBlock::Send(int outPort, DesEvent* carrier) {
-  const Link& to = outputs[outPort];
+  if (!CanSend(outPort)) {
+    // The carrier stays ours, so Stop releases it with the rest.
+    refused.push_back(carrier);
+    RefuseOutput(outPort);
+  }
+  const Link& to = outputs[static_cast<std::size_t>(outPort)];
   // Ownership moves first: if scheduling fails, the receiver still holds
   // the event and releases it at Stop.
   to.block->incoming.push_back(carrier);
   ++to.block->pending[to.port];
   carrier->SetTime(Now());
-  carrier->ReuseAndReinitialize(0.0, 0, to.block, to.block->ArrivalHandler(to.port));
+  carrier->ReuseAndReinitialize(0.0, 0, to.block, to.block->Guarded(to.block->ArrivalHandler(to.port)));
   Engine()->AddEvt(carrier);
+}
+
+void ModelBlock::RefuseOutput(int outPort) const {
+  const std::string out = std::to_string(outPort);
+  if (outPort < 0 || outPort >= OutputPorts())
+    throw new ModelError(ModelMessage::NoSuchOutput, {path, out, PortRange(OutputPorts())});
+  const Link& to = outputs[static_cast<std::size_t>(outPort)];
+  if (to.block == nullptr) throw new ModelError(ModelMessage::OutputNotConnected, {path, out});
+  throw new ModelError(ModelMessage::NoRoom, {path, out, to.block->Path(), std::to_string(to.port)});
+}
+
+DesEventFunctor* ModelBlock::Guarded(DesEventFunctor* handler) {
+  if (handler == nullptr) return nullptr;
+  for (const auto& g : guards)
+    if (g->handler == handler) return &g->entry;
+  guards.push_back(std::make_unique<Guard>());
+  Guard& g = *guards.back();
+  g.handler = handler;
+  g.entry.BindTo(this, &ModelBlock::RunGuarded, handler->GetName());
+  return &g.entry;
+}
+
+MSGRespEvent ModelBlock::RunGuarded(DesEvent* e) {
+  const DesEventFunctor* entry = e->GetFunctor();
+  DesEventFunctor* handler = nullptr;
+  for (const auto& g : guards)
+    if (&g->entry == entry) handler = g->handler;
+  const char* owner = handler->GetBlock()->GetBlkParentName();
+  try {
+    (*handler)(e);
+  } catch (PMException*) {
+    throw;  // the library's errors name their blocks themselves
+  } catch (ModelError*) {
+    throw;
+  } catch (const host::HostInterrupt&) {
+    throw;  // the user's break key is nobody's mistake
+  } catch (const std::exception& x) {
+    throw new ModelError(ModelMessage::HandlerFailed, {owner, handler->GetName(), Time(Now()), x.what()});
+  } catch (...) {
+    throw new ModelError(ModelMessage::HandlerFailedUnknown, {owner, handler->GetName(), Time(Now())});
+  }
+  return MSGRespEvent();
 }
 
 void ModelBlock::TakeArrival(DesEvent* carrier, int inPort) {
@@ -86,7 +205,7 @@ void ModelBlock::NotifyUpstream(int inPort) {
 
 void ModelBlock::Schedule(DesEvent* e, double delay, DesEventFunctor* handler) {
   e->SetTime(Now());
-  e->ReuseAndReinitialize(delay, 0, this, handler);
+  e->ReuseAndReinitialize(delay, 0, this, Guarded(handler));
   Engine()->AddEvt(e);
 }
 

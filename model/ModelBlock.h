@@ -19,6 +19,13 @@
 // and destroy everything the model still holds, also after a failure in the
 // middle of a time step.
 //
+// Mistakes. Connect never throws: a connection to a port that does not
+// exist is kept aside and reported by the driver's check before the run,
+// with every other mistake of the model. During the run, Send refuses an
+// entity that the receiver has no room for (ModelError, in every build
+// type), and every handler runs inside a guard that turns an exception of
+// any kind into a ModelError naming the block, the handler and the time.
+//
 // Life of a block, driven by the host: Attach (joins an engine), Init
 // (defines entity types, from the BlockData hooks), Start (schedules the
 // first events), the run, CloseStatistics, Stop (releases every held
@@ -28,6 +35,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +46,7 @@
 class Des;
 class DesEntity;
 class DesEvent;
+class ModelError;
 
 class ModelBlock : public NodeInterface, public BlockData {
  public:
@@ -50,8 +59,16 @@ class ModelBlock : public NodeInterface, public BlockData {
   // diagnostics name) and its path, e.g. "mm1/Queue".
   void Attach(Des* engine, void* hostObject, const std::string& blockPath, uint64_t blockSeed);
 
-  // Output `outPort` of this block feeds input `inPort` of `to`.
+  // Output `outPort` of this block feeds input `inPort` of `to`. A port
+  // that does not exist is a mistake the driver reports before the run.
   void Connect(int outPort, ModelBlock* to, int inPort = 0);
+
+  int InputPorts() const { return static_cast<int>(upstream.size()); }
+  int OutputPorts() const { return static_cast<int>(outputs.size()); }
+  // False for an output that may stay unconnected (the block then never
+  // sends through it, or the library's own rules apply, as for a queue's
+  // timeout port).
+  virtual bool OutputRequired(int outPort) const;
 
   const char* GetBlkParentName() const override { return path.c_str(); }
   void* getObjProxy() override { return hostObject; }
@@ -73,6 +90,11 @@ class ModelBlock : public NodeInterface, public BlockData {
   // Why an entity is on its way to this block, for the stall report.
   std::size_t IncomingCount() const { return incoming.size(); }
 
+  // The mistakes of this block's connections, one message each; `added`
+  // tells whether a block was added to the same driver.
+  void CheckConnections(const std::function<bool(const ModelBlock*)>& added,
+                        std::vector<ModelError>& mistakes) const;
+
  protected:
   // Free room on an input port; entities already on their way count as
   // taken (PendingArrivals).
@@ -87,7 +109,9 @@ class ModelBlock : public NodeInterface, public BlockData {
   bool CanSend(int outPort) const;
   bool IsConnected(int outPort) const;
   // Hands the carrier over; the caller has already taken it out of its own
-  // lists. CanSend(outPort) must be true.
+  // lists. When CanSend(outPort) is false the block keeps the carrier (it
+  // is released at Stop) and the run ends with a ModelError naming both
+  // blocks.
   void Send(int outPort, DesEvent* carrier);
   // The arrival on `inPort` is now the block's own.
   void TakeArrival(DesEvent* carrier, int inPort);
@@ -111,6 +135,22 @@ class ModelBlock : public NodeInterface, public BlockData {
     ModelBlock* block;
     int port;
   };
+  struct BadConnection {
+    int outPort;
+    const ModelBlock* to;
+    int inPort;
+  };
+  // A handler wrapped so that its exceptions name the block: events are
+  // scheduled to `entry`, which runs `handler`. Owned here, so the entry's
+  // address is stable while events point at it.
+  struct Guard {
+    DesEventFunctor entry;
+    DesEventFunctor* handler;
+  };
+
+  DesEventFunctor* Guarded(DesEventFunctor* handler);
+  MSGRespEvent RunGuarded(DesEvent* e);
+  void RefuseOutput(int outPort) const;
 
   std::string path;
   void* hostObject;
@@ -120,4 +160,7 @@ class ModelBlock : public NodeInterface, public BlockData {
   std::vector<std::vector<Link>> upstream;
   std::vector<std::size_t> pending;
   std::vector<DesEvent*> incoming;
+  std::vector<DesEvent*> refused;  // carriers Send could not hand over
+  std::vector<BadConnection> badConnections;
+  std::vector<std::unique_ptr<Guard>> guards;
 };

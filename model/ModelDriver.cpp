@@ -1,8 +1,11 @@
 #include "model/ModelDriver.h"
 
 #include <chrono>
+#include <cstdio>
+#include <exception>
 #include <limits>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "host/HostControl.h"
 #include "model/ModelBlock.h"
@@ -27,6 +30,13 @@ std::size_t Parts(const DesEntity* e) {
   std::size_t n = 0;
   for (const DesEntity* member : *e->GetEntitySet()) n += Parts(member);
   return n;
+}
+
+void Describe(ModelError* e, RunReport& report) {
+  report.failed = true;
+  report.identifier = e->Identifier();
+  report.diagnostic = e->Text() + "\nIdentifier: " + report.identifier + "\n";
+  delete e;
 }
 
 void Describe(PMException* e, RunReport& report) {
@@ -59,16 +69,40 @@ ModelDriver::~ModelDriver() {
 void ModelDriver::AddBlock(const std::string& name, std::unique_ptr<ModelBlock> block) {
   if (ran) throw std::logic_error("blocks are added before the model runs");
   const std::string path = config.modelName + "/" + name;
+  for (const auto& b : blocks)
+    if (b->Path() == path) duplicateNames.push_back(path);
   host::HostObject* object = host::addObject(path);
   const uint64_t blockSeed = SplitMix(static_cast<uint64_t>(config.seed) * 1000003u + blocks.size());
   block->Attach(engine.get(), object, path, blockSeed);
   blocks.push_back(std::move(block));
 }
 
+std::vector<ModelError> ModelDriver::Check() const {
+  std::vector<ModelError> mistakes;
+  for (const std::string& path : duplicateNames)
+    mistakes.emplace_back(ModelMessage::DuplicateBlockName, std::initializer_list<std::string>{path});
+  std::unordered_set<const ModelBlock*> added;
+  for (const auto& b : blocks) added.insert(b.get());
+  for (const auto& b : blocks)
+    b->CheckConnections([&added](const ModelBlock* x) { return added.count(x) > 0; }, mistakes);
+  return mistakes;
+}
+
 RunReport ModelDriver::Run(const Progress& progress) {
   if (ran) throw std::logic_error("a model runs once");
-  ran = true;
   RunReport report;
+  const std::vector<ModelError> mistakes = Check();
+  if (!mistakes.empty()) {
+    // Nothing started: the engine ends as a driver that never ran.
+    report.failed = true;
+    report.identifier = mistakes.front().Identifier();
+    for (const ModelError& m : mistakes) {
+      report.mistakes.push_back(m.Text());
+      report.diagnostic += m.Text() + "\n";
+    }
+    return report;
+  }
+  ran = true;
   const auto wallStart = std::chrono::steady_clock::now();
   try {
     for (auto& b : blocks) b->DoInit();
@@ -80,6 +114,16 @@ RunReport ModelDriver::Run(const Progress& progress) {
     Advance(report, progress);
   } catch (PMException* e) {
     Describe(e, report);
+  } catch (ModelError* e) {
+    Describe(e, report);
+  } catch (const host::HostInterrupt&) {
+    Finish(report);
+    throw;
+  } catch (const std::exception& x) {
+    // Thrown outside a handler (a timeout's, a block's Init or Start).
+    char time[32];
+    std::snprintf(time, sizeof time, "%g", report.timeReached);
+    Describe(new ModelError(ModelMessage::RunFailed, {time, x.what()}), report);
   } catch (...) {
     // Not a catalogue error (the host's interrupt, for one): the engine
     // still terminates before it travels on.
@@ -105,9 +149,15 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
   if (progress) progress(next == std::numeric_limits<double>::infinity() ? report.timeReached : end);
   if (next == std::numeric_limits<double>::infinity()) {
     // The calendar ran dry. Entities still waiting in blocks can never move
-    // again: the model stalled rather than finished.
-    for (auto& b : blocks)
+    // again: the model stalled rather than finished. An arrival still on
+    // its way with nothing left on the calendar was delivered and never
+    // taken.
+    for (auto& b : blocks) {
       if (b->EntitiesHeld() > 0) report.stalled = true;
+      if (b->IncomingCount() > 0)
+        stallReasons.emplace_back(b.get(), FormatModelMessage(ModelMessage::ArrivalNotTaken,
+                                                              {b->Path(), std::to_string(b->IncomingCount())}));
+    }
   } else {
     report.timeReached = end;
   }
@@ -119,7 +169,11 @@ void ModelDriver::Finish(RunReport& report) {
     report.eventsExecuted += b->EventsHandled();
     report.entitiesInModel += held;
     b->ForEachHeld([&report](const DesEntity* e) { report.partsInModel += Parts(e); });
-    if (held > 0) report.holdings.push_back(BlockHolding{b->Path(), held});
+    if (held == 0) continue;
+    std::string reason;
+    for (const auto& r : stallReasons)
+      if (r.first == b.get()) reason = r.second;
+    report.holdings.push_back(BlockHolding{b->Path(), held, reason});
   }
   engine->DisableOutputForEndOfSim();
   // The blocks' entities go before the engine: their pools and registry

@@ -4,12 +4,20 @@
 // advances time from event to event until the end time, then disables
 // output and terminates the engine.
 //
+// Before anything runs the model is checked: every required output
+// connected, every port number in range, every connected block added,
+// names unique. A model with mistakes does not run; the report lists each
+// mistake, naming the block by its path and the port.
+//
 // A catalogue error anywhere in the run ends it: the driver renders the
 // diagnostic as the host shows it (message, identifier, the paths of the
 // blocks it names), releases every entity the blocks still hold and
-// terminates the engine cleanly. When the calendar runs dry before the end
-// time while blocks still hold entities, the run is reported as stalled,
-// with each block that holds entities.
+// terminates the engine cleanly. A refusal of the block framework (a block
+// sending where there is no room, a handler that threw) ends it the same
+// way with its message from the model catalogue. When the calendar runs dry
+// before the end time while blocks still hold entities, the run is reported
+// as stalled, with each block that holds entities and, where it is known,
+// why.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +25,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "model/ModelError.h"
 
 class Des;
 class ModelBlock;
@@ -34,12 +45,14 @@ struct DriverConfig {
 struct BlockHolding {
   std::string path;
   std::size_t entities;
+  std::string reason;  // why they are stuck, when the driver can tell
 };
 
 struct RunReport {
   bool failed = false;
+  std::vector<std::string> mistakes;  // the model check's; when any, nothing ran
   std::string diagnostic;   // as the host renders it; empty unless failed
-  std::string identifier;   // e.g. "VORTANE:DES_AttrNotFound"
+  std::string identifier;   // e.g. "VORTANE:DES_AttrNotFound" or "model:NoRoom"
   double timeReached = 0.0;  // simulation time of the last step executed
   bool stalled = false;
   std::vector<BlockHolding> holdings;  // blocks holding entities at the end
@@ -70,7 +83,10 @@ class ModelDriver {
     return raw;
   }
 
-  // Runs the model once, start to termination.
+  // The model's mistakes, one message each; empty when it can run.
+  std::vector<ModelError> Check() const;
+
+  // Checks the model, then runs it once, start to termination.
   RunReport Run(const Progress& progress = Progress());
 
   const DriverConfig& Config() const { return config; }
@@ -85,5 +101,7 @@ class ModelDriver {
   DriverConfig config;
   std::unique_ptr<Des> engine;
   std::vector<std::unique_ptr<ModelBlock>> blocks;
+  std::vector<std::string> duplicateNames;
+  std::vector<std::pair<const ModelBlock*, std::string>> stallReasons;
   bool ran;
 };

@@ -14,10 +14,9 @@ struct Row {
 // Rows in the order of the enumeration.
 constexpr Row kRows[] = {
     {ModelMessage::NoSuchOutput, "NoSuchOutput",
-     "'%1' has no output %2: its outputs are numbered from 0 to %3."},
+     "'%1' has no output %2 (its outputs: %3)."},
     {ModelMessage::NoSuchInput, "NoSuchInput",
-     "Output %2 of '%1' is connected to input %3 of '%4', which has no such input: its inputs are "
-     "numbered from 0 to %5."},
+     "Output %2 of '%1' is connected to input %3 of '%4', which has no such input (its inputs: %5)."},
     {ModelMessage::OutputNotConnected, "OutputNotConnected",
      "Output %2 of '%1' is not connected: an entity leaving through it would wait there for ever."},
     {ModelMessage::DuplicateBlockName, "DuplicateBlockName",
