@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/SummaryTable.h"
 #include "blocks/AttributeSetter.h"
 #include "blocks/Combiner.h"
 #include "blocks/EntityGenerator.h"
@@ -21,23 +22,10 @@ std::unique_ptr<B> Make(Args&&... args) {
   return std::unique_ptr<B>(new B(std::forward<Args>(args)...));
 }
 
-std::string Format(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
-void Line(std::ostream& out, const std::string& label, const std::string& value,
-          const std::string& theory = std::string()) {
-  char text[160];
-  std::snprintf(text, sizeof text, "  %-30s %14s", label.c_str(), value.c_str());
-  out << text;
-  if (!theory.empty()) {
-    std::snprintf(text, sizeof text, " %14s", theory.c_str());
-    out << text;
-  }
-  out << "\n";
-}
+using summary::Count;
+using summary::Format;
+using summary::Line;
+using summary::Real;
 
 // The command line gives a rate, or a distribution of the service time.
 Distribution ServiceTime(const RunOptions& options) {
@@ -45,8 +33,7 @@ Distribution ServiceTime(const RunOptions& options) {
                                      : Distribution::Parse(options.serviceTime, true);
 }
 
-std::string Count(uint64_t n) { return std::to_string(n); }
-std::string Real(double v) { return Format("%.4f", v); }
+std::string Number(double v) { return Format("%g", v); }
 
 }  // namespace
 
@@ -177,18 +164,37 @@ uint64_t BuiltinModel::Departed() const {
 uint64_t BuiltinModel::Served() const { return served->Count(); }
 uint64_t BuiltinModel::TimedOut() const { return timedOut != nullptr ? timedOut->Count() : 0; }
 
+std::string BuiltinModel::Describe() const {
+  const RunOptions& o = options;
+  char text[512];
+  const std::string capacity = o.capacity == 0 ? "inf" : std::to_string(o.capacity);
+  const std::string service =
+      o.serviceTime.empty() ? "at rate " + Number(o.serviceRate) : "serving " + ServiceTime(o).Describe();
+  if (o.model == "assembly") {
+    std::snprintf(text, sizeof text,
+                  "model assembly: frames at rate %g and panels at rate %g paired, %d station server%s "
+                  "%s, queue capacity %s",
+                  o.arrivalRate, o.partBRate > 0 ? o.partBRate : o.arrivalRate, o.servers,
+                  o.servers == 1 ? "" : "s", service.c_str(), capacity.c_str());
+  } else {
+    const std::string patience =
+        o.patience > 0 ? (o.patienceFixed ? "fixed " : "exponential, mean ") + Number(o.patience)
+                       : std::string("none");
+    std::snprintf(text, sizeof text,
+                  "model queue: arrival rate %g, %d server%s %s, capacity %s, patience %s%s%s",
+                  o.arrivalRate, o.servers, o.servers == 1 ? "" : "s", service.c_str(), capacity.c_str(),
+                  patience.c_str(), o.priorityAttribute.empty() ? "" : ", ordered by ",
+                  o.priorityAttribute.c_str());
+  }
+  return text;
+}
+
 void BuiltinModel::PrintSummary(std::ostream& out, const RunReport& report) const {
   if (options.model == "assembly")
     PrintAssemblySummary(out, report);
   else
     PrintQueueSummary(out, report);
-  out << "\nengine\n";
-  Line(out, "events executed", Count(report.eventsExecuted));
-  Line(out, "time steps", Count(report.timeSteps));
-  Line(out, "wall time (s)", Format("%.3f", report.wallSeconds));
-  Line(out, "events per second",
-       report.wallSeconds > 0 ? Format("%.0f", static_cast<double>(report.eventsExecuted) / report.wallSeconds)
-                              : std::string("-"));
+  summary::PrintEngine(out, report);
 }
 
 void BuiltinModel::PrintQueueSummary(std::ostream& out, const RunReport& report) const {

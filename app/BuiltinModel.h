@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/RunOptions.h"
+#include "app/RunnableModel.h"
 #include "blocks/Sink.h"
 
 class Combiner;
@@ -26,15 +27,14 @@ class Splitter;
 struct DriverConfig;
 struct RunReport;
 
-class BuiltinModel {
+class BuiltinModel : public RunnableModel {
  public:
   // Adds the blocks of the model that `options` names to `driver`.
   BuiltinModel(const RunOptions& options, ModelDriver& driver);
 
-  // Every sink tells `observer` about the entities leaving through it.
-  void ObserveDepartures(const Sink::Observer& observer);
-  // The attribute names of the model's entity types, for CSV columns.
-  const std::vector<std::string>& AttributeNames() const { return attributeNames; }
+  void ObserveDepartures(const Sink::Observer& observer) override;
+  std::vector<std::string> AttributeNames() const override { return attributeNames; }
+  std::string Describe() const override;
   // Room for this many observations in every tally, so that a run of that
   // size collects its statistics without allocating.
   void ReserveObservations(std::size_t n);
@@ -45,7 +45,7 @@ class BuiltinModel {
   uint64_t Served() const;
   uint64_t TimedOut() const;
 
-  void PrintSummary(std::ostream& out, const RunReport& report) const;
+  void PrintSummary(std::ostream& out, const RunReport& report) const override;
 
  private:
   void BuildQueue(ModelDriver& driver);

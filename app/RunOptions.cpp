@@ -52,12 +52,24 @@ bool IsNone(const std::string& text) { return text == "none" || text == "inf" ||
 
 }  // namespace
 
+bool SetsBuiltinModel(const std::string& option) {
+  for (const char* name : {"model", "arrival-rate", "service-rate", "service-time", "panel-rate", "servers",
+                           "capacity", "patience", "patience-fixed", "priority-attribute", "limit",
+                           "panel-limit"})
+    if (option == name) return true;
+  return false;
+}
+
 ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
   po::options_description desc(
-      "Usage: tarnwell [options]\n\n"
+      "Usage: tarnwell [options]               run a built-in model\n"
+      "       tarnwell run MODEL.yaml [options] run the model a file describes\n\n"
       "Runs a discrete-event model on the Tarnwell engine and prints a summary.\n"
       "Without options: a single-server queue whose customers arrive and are\n"
-      "served at exponential intervals and give up after an exponential patience.\n\n"
+      "served at exponential intervals and give up after an exponential patience.\n"
+      "With a model file, the options below override the file's run settings;\n"
+      "the options that shape the built-in models (--model, and --arrival-rate to\n"
+      "--panel-limit) do not apply.\n\n"
       "Options",
       100, 50);
   // Values are read as text and checked below, so every message names the
@@ -122,6 +134,7 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       outcome.text = help.str();
       return outcome;
     }
+    for (const auto& option : vm) outcome.given.push_back(option.first);
     auto text = [&vm](const char* name) { return vm[name].as<std::string>(); };
     if (vm.count("model")) {
       o.model = text("model");

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct RunOptions {
   enum Progress { ProgressAuto, ProgressAlways, ProgressNever };
@@ -41,8 +42,14 @@ struct ParseOutcome {
   enum Kind { Run, Help, Invalid };
   Kind kind = Run;
   std::string text;  // the help text, or the one-line error
+  std::vector<std::string> given;  // the options on the command line, without "--"
 };
 
-// Reads argv into `options`. On Invalid, `text` is one line naming the
-// option at fault.
+// The options that set parameters of the built-in models; a model file
+// sets its blocks' parameters itself.
+bool SetsBuiltinModel(const std::string& option);
+
+// Reads argv into `options`; what the command line leaves out keeps its
+// value in `options`. On Invalid, `text` is one line naming the option at
+// fault.
 ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& options);

@@ -1,53 +1,31 @@
 #include "app/Runner.h"
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "app/BuiltinModel.h"
 #include "app/CsvWriter.h"
+#include "app/FileModel.h"
 #include "app/ProgressBar.h"
 #include "app/RunOptions.h"
-#include "model/Distribution.h"
+#include "blocks/StandardBlocks.h"
 #include "model/ModelDriver.h"
+#include "model/ModelError.h"
+#include "model/ModelFile.h"
 #include "support/HostBridge.h"
 
 namespace {
 
-std::string Number(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", v);
-  return text;
-}
-
-std::string Describe(const RunOptions& o) {
-  char text[512];
-  const std::string service =
-      o.serviceTime.empty() ? "at rate " + Number(o.serviceRate)
-                            : "serving " + Distribution::Parse(o.serviceTime, true).Describe();
-  const std::string capacity = o.capacity == 0 ? "inf" : std::to_string(o.capacity);
-  if (o.model == "assembly") {
-    std::snprintf(text, sizeof text,
-                  "model assembly: frames at rate %g and panels at rate %g paired, %d station server%s "
-                  "%s, queue capacity %s",
-                  o.arrivalRate, o.partBRate > 0 ? o.partBRate : o.arrivalRate, o.servers,
-                  o.servers == 1 ? "" : "s", service.c_str(), capacity.c_str());
-  } else {
-    const std::string patience =
-        o.patience > 0 ? (o.patienceFixed ? "fixed " : "exponential, mean ") + Number(o.patience)
-                       : std::string("none");
-    std::snprintf(text, sizeof text,
-                  "model queue: arrival rate %g, %d server%s %s, capacity %s, patience %s%s%s",
-                  o.arrivalRate, o.servers, o.servers == 1 ? "" : "s", service.c_str(), capacity.c_str(),
-                  patience.c_str(), o.priorityAttribute.empty() ? "" : ", ordered by ",
-                  o.priorityAttribute.c_str());
-  }
-  std::string line = text;
+std::string DescribeRun(const RunOptions& o) {
+  char text[256];
   std::snprintf(text, sizeof text,
                 "end time %g, seed %d, %s handling, %s calendars, at most %llu events per step",
                 o.endTime, o.seed, o.handling == 0 ? "deterministic" : "randomised",
                 o.combinedCalendars ? "combined" : "separate",
                 static_cast<unsigned long long>(o.maxEventsAtTimeStep));
-  return line + "\n" + text + "\n";
+  return text;
 }
 
 void PrintStall(std::ostream& out, const RunReport& report, double endTime) {
@@ -65,20 +43,17 @@ void PrintStall(std::ostream& out, const RunReport& report, double endTime) {
   }
 }
 
-}  // namespace
+int Invalid(std::ostream& err, const std::string& text) {
+  err << "tarnwell: " << text << " (tarnwell --help lists the options)\n";
+  return 2;
+}
 
-int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                bool errIsTerminal) {
-  RunOptions options;
-  const ParseOutcome parsed = ParseRunOptions(argc, argv, options);
-  if (parsed.kind == ParseOutcome::Help) {
-    out << parsed.text;
-    return 0;
-  }
-  if (parsed.kind == ParseOutcome::Invalid) {
-    err << "tarnwell: " << parsed.text << " (tarnwell --help lists the options)\n";
-    return 2;
-  }
+using ModelMaker = std::function<std::unique_ptr<RunnableModel>(ModelDriver&)>;
+
+// Builds the model into a driver, runs it and prints its summary; what is
+// common to built-in models and model files.
+int Execute(const RunOptions& options, const DriverConfig& config, const ModelMaker& make, std::ostream& out,
+            std::ostream& err, bool errIsTerminal) {
   CsvWriter csv;
   if (!options.csvPath.empty()) {
     std::string problem;
@@ -88,14 +63,20 @@ int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostre
     }
   }
 
-  const DriverConfig config = DriverConfigFor(options);
   RunReport report;
   {
     ModelDriver driver(config);
-    BuiltinModel model(options, driver);
+    std::unique_ptr<RunnableModel> model;
+    try {
+      model = make(driver);
+    } catch (ModelError* e) {
+      err << "tarnwell: " << e->Message() << "\n";
+      delete e;
+      return 2;
+    }
     if (!options.csvPath.empty()) {
-      csv.Header(model.AttributeNames());
-      model.ObserveDepartures(
+      csv.Header(model->AttributeNames());
+      model->ObserveDepartures(
           [&csv](const Sink& sink, DesEntity& entity, double time) { csv.Row(sink, entity, time); });
     }
     const bool showProgress = options.progress == RunOptions::ProgressAlways ||
@@ -105,8 +86,9 @@ int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostre
     bar.Finish();
 
     if (!report.failed) {
-      out << GetProductName() << " " << GetLibraryVersion() << "\n" << Describe(options) << "\n";
-      model.PrintSummary(out, report);
+      out << GetProductName() << " " << GetLibraryVersion() << "\n"
+          << model->Describe() << "\n" << DescribeRun(options) << "\n\n";
+      model->PrintSummary(out, report);
       if (report.stalled) PrintStall(out, report, options.endTime);
     }
   }
@@ -128,4 +110,63 @@ int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostre
     return 1;
   }
   return 0;
+}
+
+// tarnwell run MODEL.yaml [options]: the file's run settings first, then
+// the options given.
+int RunFile(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  if (argc < 3 || argv[2][0] == '-') return Invalid(err, "run: needs a model file: tarnwell run MODEL.yaml");
+  RegisterStandardBlocks();
+  std::unique_ptr<ModelFile> file;
+  try {
+    file = std::make_unique<ModelFile>(argv[2]);
+  } catch (ModelError* e) {
+    err << "tarnwell: " << e->Message() << "\n";
+    delete e;
+    return 2;
+  }
+  RunOptions options;
+  const ModelFile::RunSettings& s = file->Settings();
+  options.endTime = s.endTime.value_or(options.endTime);
+  options.seed = s.seed.value_or(options.seed);
+  options.handling = s.handling.value_or(options.handling);
+  options.combinedCalendars = s.combinedCalendars.value_or(options.combinedCalendars);
+  options.maxEventsAtTimeStep = s.maxEventsAtTimeStep.value_or(options.maxEventsAtTimeStep);
+  options.csvPath = s.csvPath.value_or(options.csvPath);
+
+  std::vector<const char*> rest = {argv[0]};
+  for (int i = 3; i < argc; ++i) rest.push_back(argv[i]);
+  const ParseOutcome parsed = ParseRunOptions(static_cast<int>(rest.size()), rest.data(), options);
+  if (parsed.kind == ParseOutcome::Help) {
+    out << parsed.text;
+    return 0;
+  }
+  if (parsed.kind == ParseOutcome::Invalid) return Invalid(err, parsed.text);
+  for (const std::string& option : parsed.given)
+    if (SetsBuiltinModel(option))
+      return Invalid(err, "--" + option + ": shapes the built-in models only; the model file sets its blocks");
+
+  DriverConfig config = DriverConfigFor(options);
+  config.modelName = file->Name();
+  ModelFile& model = *file;
+  return Execute(options, config,
+                 [&model](ModelDriver& driver) { return std::make_unique<FileModel>(model, driver); }, out, err,
+                 errIsTerminal);
+}
+
+}  // namespace
+
+int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                bool errIsTerminal) {
+  if (argc >= 2 && std::string(argv[1]) == "run") return RunFile(argc, argv, out, err, errIsTerminal);
+  RunOptions options;
+  const ParseOutcome parsed = ParseRunOptions(argc, argv, options);
+  if (parsed.kind == ParseOutcome::Help) {
+    out << parsed.text;
+    return 0;
+  }
+  if (parsed.kind == ParseOutcome::Invalid) return Invalid(err, parsed.text);
+  return Execute(options, DriverConfigFor(options),
+                 [&options](ModelDriver& driver) { return std::make_unique<BuiltinModel>(options, driver); }, out,
+                 err, errIsTerminal);
 }

@@ -1,7 +1,8 @@
 // The tarnwell command as a function, so that tests can run it in process:
-// parses the options, builds the model, runs it through the driver and
-// prints the summary. Returns the exit status: 0 done, 1 a catalogue error
-// ended the simulation, 2 invalid options (nothing ran).
+// parses the options (and reads the model file, for `tarnwell run FILE`),
+// builds the model, runs it through the driver and prints the summary.
+// Returns the exit status: 0 done, 1 an error ended the simulation, 2
+// invalid options or a mistake in the model (nothing ran).
 #pragma once
 
 #include <ostream>

@@ -87,3 +87,8 @@ void Combiner::ReleaseHeld() {
   if (building != nullptr) Release(building);
   building = nullptr;
 }
+
+void Combiner::Statistics(const StatisticVisitor& visit) const {
+  ModelBlock::Statistics(visit);
+  visit("combined", static_cast<double>(combined), true);
+}

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "blocks/EntityTypeDescription.h"
+#include "model/EntityTypeDescription.h"
 #include "model/ModelBlock.h"
 
 class Combiner : public ModelBlock {
@@ -17,6 +17,7 @@ class Combiner : public ModelBlock {
   ~Combiner() override;
 
   uint64_t Combined() const { return combined; }
+  void Statistics(const StatisticVisitor& visit) const override;
   void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const override;
 
  protected:

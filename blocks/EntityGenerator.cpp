@@ -67,3 +67,8 @@ void EntityGenerator::ReleaseHeld() {
   if (timerEvent != nullptr) Release(timerEvent);
   timerEvent = nullptr;
 }
+
+void EntityGenerator::Statistics(const StatisticVisitor& visit) const {
+  ModelBlock::Statistics(visit);
+  visit("generated", static_cast<double>(generated), true);
+}

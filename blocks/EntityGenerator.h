@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "blocks/EntityTypeDescription.h"
+#include "model/EntityTypeDescription.h"
 #include "model/Distribution.h"
 #include "model/RandomStream.h"
 #include "model/ModelBlock.h"
@@ -27,6 +27,7 @@ class EntityGenerator : public ModelBlock {
   void SetLimit(uint64_t count) { limit = count; }
 
   uint64_t Generated() const { return generated; }
+  void Statistics(const StatisticVisitor& visit) const override;
   void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const override;
 
  protected:

@@ -161,3 +161,10 @@ void Queue::ReleaseHeld() {
   for (DesEvent* e : leaving) Release(e);
   leaving.clear();
 }
+
+void Queue::Statistics(const StatisticVisitor& visit) const {
+  ModelBlock::Statistics(visit);
+  visit("length", static_cast<double>(Length()), true);
+  visit("average-length", averageLength, false);
+  visit("timed-out", static_cast<double>(timedOutCount), true);
+}

@@ -44,6 +44,7 @@ class Queue : public ModelBlock {
   std::size_t Length() const { return entries.size() - head; }
   uint64_t TimedOut() const { return timedOutCount; }
   double AverageLength() const { return averageLength; }
+  void Statistics(const StatisticVisitor& visit) const override;
   void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const override;
   void CloseStatistics(double endTime) override;
 

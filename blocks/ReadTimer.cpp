@@ -11,3 +11,11 @@ void ReadTimer::Process(DesEntity* entity) {
   if (!targetAttribute.empty()) entity->WriteNumberToAttribute(this, targetAttribute.c_str(), value);
   elapsed.Add(value);
 }
+
+void ReadTimer::Statistics(const StatisticVisitor& visit) const {
+  ModelBlock::Statistics(visit);
+  visit("count", static_cast<double>(elapsed.Count()), true);
+  visit("mean", elapsed.Mean(), false);
+  visit("median", elapsed.Quantile(0.5), false);
+  visit("p95", elapsed.Quantile(0.95), false);
+}

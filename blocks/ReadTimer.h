@@ -16,6 +16,7 @@ class ReadTimer : public PassThroughBlock {
   void WriteTo(const std::string& attribute) { targetAttribute = attribute; }
   const Tally& Elapsed() const { return elapsed; }
   Tally& Elapsed() { return elapsed; }
+  void Statistics(const StatisticVisitor& visit) const override;
 
  protected:
   void Process(DesEntity* entity) override;

@@ -80,3 +80,9 @@ void Server::ReleaseHeld() {
   for (DesEvent* e : done) Release(e);
   done.clear();
 }
+
+void Server::Statistics(const StatisticVisitor& visit) const {
+  ModelBlock::Statistics(visit);
+  visit("completed", static_cast<double>(completed), true);
+  visit("utilisation", utilisation, false);
+}

@@ -23,6 +23,7 @@ class Server : public ModelBlock {
   uint64_t Completed() const { return completed; }
   // Time-average fraction of servers occupied (serving or blocked).
   double Utilisation() const { return utilisation; }
+  void Statistics(const StatisticVisitor& visit) const override;
   void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const override;
   void CloseStatistics(double endTime) override;
 

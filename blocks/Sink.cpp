@@ -20,3 +20,9 @@ MSGRespEvent Sink::Arrive(DesEvent* e) {
   delete e;
   return MSGRespEvent();
 }
+
+void Sink::Statistics(const StatisticVisitor& visit) const {
+  ModelBlock::Statistics(visit);
+  visit("count", static_cast<double>(count), true);
+  visit("last-departure", last, false);
+}

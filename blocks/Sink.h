@@ -19,6 +19,7 @@ class Sink : public ModelBlock {
   uint64_t Count() const { return count; }
   // Time of the last departure (0 before the first).
   double LastDeparture() const { return last; }
+  void Statistics(const StatisticVisitor& visit) const override;
 
  protected:
   bool CanAccept(int) const override { return true; }

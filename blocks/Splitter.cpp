@@ -51,3 +51,8 @@ void Splitter::ReleaseHeld() {
   for (const Member& m : leaving) Release(m.carrier);
   leaving.clear();
 }
+
+void Splitter::Statistics(const StatisticVisitor& visit) const {
+  ModelBlock::Statistics(visit);
+  visit("split", static_cast<double>(split), true);
+}

@@ -17,6 +17,7 @@ class Splitter : public ModelBlock {
   ~Splitter() override;
 
   uint64_t Split() const { return split; }
+  void Statistics(const StatisticVisitor& visit) const override;
   void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const override;
 
  protected:

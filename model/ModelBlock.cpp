@@ -13,13 +13,6 @@
 
 namespace {
 
-// The ports a block has, for messages: "none", "0" or "0 to 3".
-std::string PortRange(int count) {
-  if (count == 0) return "none";
-  if (count == 1) return "0";
-  return "0 to " + std::to_string(count - 1);
-}
-
 std::string Time(double t) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", t);
@@ -74,7 +67,7 @@ void ModelBlock::CheckConnections(const std::function<bool(const ModelBlock*)>& 
   for (const BadConnection& b : badConnections) {
     const std::string out = std::to_string(b.outPort);
     if (b.outPort < 0 || b.outPort >= OutputPorts()) {
-      mistake(ModelMessage::NoSuchOutput, {path, out, PortRange(OutputPorts())});
+      mistake(ModelMessage::NoSuchOutput, {path, out, DescribePorts(OutputPorts())});
       continue;
     }
     reported[static_cast<std::size_t>(b.outPort)] = true;
@@ -82,7 +75,7 @@ void ModelBlock::CheckConnections(const std::function<bool(const ModelBlock*)>& 
       mistake(ModelMessage::BlockNotAdded, {path, out});
     else
       mistake(ModelMessage::NoSuchInput,
-              {path, out, std::to_string(b.inPort), b.to->Path(), PortRange(b.to->InputPorts())});
+              {path, out, std::to_string(b.inPort), b.to->Path(), DescribePorts(b.to->InputPorts())});
   }
   for (int port = 0; port < OutputPorts(); ++port) {
     const Link& link = outputs[static_cast<std::size_t>(port)];
@@ -118,6 +111,11 @@ std::size_t ModelBlock::EntitiesHeld() const {
 }
 
 void ModelBlock::CloseStatistics(double) {}
+
+void ModelBlock::Statistics(const StatisticVisitor& visit) const {
+  visit("held", static_cast<double>(EntitiesHeld()), true);
+  visit("events", static_cast<double>(eventsHandled), true);
+}
 void ModelBlock::OnRoomDownstream(int) {}
 void ModelBlock::ReleaseHeld() {}
 
@@ -150,7 +148,7 @@ void ModelBlock::Send(int outPort, DesEvent* carrier) {
 void ModelBlock::RefuseOutput(int outPort) const {
   const std::string out = std::to_string(outPort);
   if (outPort < 0 || outPort >= OutputPorts())
-    throw new ModelError(ModelMessage::NoSuchOutput, {path, out, PortRange(OutputPorts())});
+    throw new ModelError(ModelMessage::NoSuchOutput, {path, out, DescribePorts(OutputPorts())});
   const Link& to = outputs[static_cast<std::size_t>(outPort)];
   if (to.block == nullptr) throw new ModelError(ModelMessage::OutputNotConnected, {path, out});
   throw new ModelError(ModelMessage::NoRoom, {path, out, to.block->Path(), std::to_string(to.port)});

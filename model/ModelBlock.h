@@ -84,6 +84,10 @@ class ModelBlock : public NodeInterface, public BlockData {
   std::size_t EntitiesHeld() const;
   // Events this block's handlers have executed.
   uint64_t EventsHandled() const { return eventsHandled; }
+  // The block's figures by name, for reports ("held", "events", and what
+  // the block adds: "count", "utilisation"...); `whole` marks counts.
+  using StatisticVisitor = std::function<void(const std::string& name, double value, bool whole)>;
+  virtual void Statistics(const StatisticVisitor& visit) const;
   // Closes time averages at the end of the run.
   virtual void CloseStatistics(double endTime);
 

@@ -33,9 +33,25 @@ constexpr Row kRows[] = {
      "'%1' never took %2 of its arrivals: its arrival handler returned without calling TakeArrival, "
      "so the senders wait for room that never comes."},
     {ModelMessage::RunFailed, "RunFailed", "The run failed at t = %1: %2"},
+    {ModelMessage::FileUnreadable, "FileUnreadable", "cannot read the model file: %1"},
+    {ModelMessage::FileSyntax, "FileSyntax", "YAML syntax error: %1"},
+    {ModelMessage::FileYaml, "FileYaml", "cannot read this YAML: %1"},
+    {ModelMessage::FileExpected, "FileExpected", "expected %1"},
+    {ModelMessage::FileUnknownKey, "FileUnknownKey", "unknown key '%1' in %2 (expected one of: %3)"},
+    {ModelMessage::FileUnknownBlockType, "FileUnknownBlockType",
+     "unknown block type '%1' (known types: %2)"},
+    {ModelMessage::FileUnknownParameter, "FileUnknownParameter",
+     "a block of type %1 has no parameter '%2' (its parameters: %3)"},
+    {ModelMessage::FileBadValue, "FileBadValue", "bad value for '%1': %2"},
+    {ModelMessage::FileUnknownBlock, "FileUnknownBlock", "no block named '%1' in this model (blocks: %2)"},
+    {ModelMessage::FileUnknownEntityType, "FileUnknownEntityType",
+     "no entity type named '%1' in this model (entity types: %2)"},
+    {ModelMessage::FileUnknownStatistic, "FileUnknownStatistic",
+     "'%1' has no statistic '%2' (its statistics: %3)"},
+    {ModelMessage::FileBlockRefused, "FileBlockRefused", "block '%1' of type %2 cannot be made: %3"},
 };
 
-static_assert(std::size(kRows) == static_cast<std::size_t>(ModelMessage::RunFailed) + 1,
+static_assert(std::size(kRows) == static_cast<std::size_t>(ModelMessage::FileBlockRefused) + 1,
               "one row per message");
 
 const Row& RowOf(ModelMessage id) { return kRows[static_cast<std::size_t>(id)]; }
@@ -43,6 +59,12 @@ const Row& RowOf(ModelMessage id) { return kRows[static_cast<std::size_t>(id)]; 
 }  // namespace
 
 std::string ModelMessageIdentifier(ModelMessage id) { return std::string("model:") + RowOf(id).name; }
+
+std::string DescribePorts(int count) {
+  if (count <= 0) return "none";
+  if (count == 1) return "0";
+  return "0 to " + std::to_string(count - 1);
+}
 
 std::string FormatModelMessage(ModelMessage id, std::initializer_list<std::string> args) {
   std::string out;

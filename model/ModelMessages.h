@@ -20,9 +20,24 @@ enum class ModelMessage {
   HandlerFailedUnknown,
   ArrivalNotTaken,
   RunFailed,
+  FileUnreadable,
+  FileSyntax,
+  FileYaml,
+  FileExpected,
+  FileUnknownKey,
+  FileUnknownBlockType,
+  FileUnknownParameter,
+  FileBadValue,
+  FileUnknownBlock,
+  FileUnknownEntityType,
+  FileUnknownStatistic,
+  FileBlockRefused,
 };
 
 // "model:" and the row's name, e.g. "model:OutputNotConnected".
 std::string ModelMessageIdentifier(ModelMessage id);
+// The ports of a block with `count` of them, for messages: "none", "0" or
+// "0 to 3".
+std::string DescribePorts(int count);
 // The row's text with %1, %2, ... replaced by `args` in order.
 std::string FormatModelMessage(ModelMessage id, std::initializer_list<std::string> args);

@@ -1,4 +1,4 @@
-#include "blocks/EntityTypeDescription.h"
+#include "model/EntityTypeDescription.h"
 
 #include <cstring>
 

@@ -1,0 +1,50 @@
+#include "app/FileModel.h"
+
+#include "app/SummaryTable.h"
+#include "model/ModelDriver.h"
+#include "model/ModelFile.h"
+
+FileModel::FileModel(ModelFile& modelFile, ModelDriver& modelDriver) : file(modelFile), driver(modelDriver) {
+  file.Build(driver);
+}
+
+std::vector<std::string> FileModel::AttributeNames() const { return file.AttributeNames(); }
+
+void FileModel::ObserveDepartures(const Sink::Observer& observer) {
+  for (const auto& block : driver.Blocks())
+    if (auto* sink = dynamic_cast<Sink*>(block.get())) sink->SetObserver(observer);
+}
+
+std::string FileModel::Describe() const {
+  const std::size_t n = driver.Blocks().size();
+  return "model " + file.Name() + " from " + file.Path() + ": " + std::to_string(n) + " block" +
+         (n == 1 ? "" : "s");
+}
+
+void FileModel::PrintSummary(std::ostream& out, const RunReport& report) const {
+  bool first = true;
+  for (const ModelFile::ReportSection& section : file.Report()) {
+    out << (first ? "" : "\n") << section.heading << "\n";
+    first = false;
+    for (const ModelFile::ReportLine& line : section.lines) {
+      double value = 0.0;
+      bool whole = true;
+      if (line.block == nullptr) {
+        const std::string& s = line.statistic;
+        value = static_cast<double>(s == "entities"     ? report.entitiesInModel
+                                    : s == "parts"      ? report.partsInModel
+                                    : s == "events"     ? report.eventsExecuted
+                                                        : report.timeSteps);
+      } else {
+        line.block->Statistics([&](const std::string& name, double v, bool isWhole) {
+          if (name != line.statistic) return;
+          value = v;
+          whole = isWhole;
+        });
+      }
+      summary::Line(out, line.label,
+                    whole ? summary::Count(static_cast<uint64_t>(value)) : summary::Real(value));
+    }
+  }
+  summary::PrintEngine(out, report);
+}

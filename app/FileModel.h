@@ -1,0 +1,28 @@
+// A model read from a file (model/ModelFile.h), run by the tarnwell
+// command: its blocks come from the file, its summary from the file's
+// report sections, printed like the built-in models' summaries.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/RunnableModel.h"
+
+class ModelDriver;
+class ModelFile;
+
+class FileModel : public RunnableModel {
+ public:
+  // Builds the file's blocks into `driver`; throws ModelError* for a
+  // mistake in the file.
+  FileModel(ModelFile& file, ModelDriver& driver);
+
+  std::vector<std::string> AttributeNames() const override;
+  void ObserveDepartures(const Sink::Observer& observer) override;
+  std::string Describe() const override;
+  void PrintSummary(std::ostream& out, const RunReport& report) const override;
+
+ private:
+  ModelFile& file;
+  ModelDriver& driver;
+};

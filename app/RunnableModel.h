@@ -1,0 +1,24 @@
+// What the runner needs of a model, built-in or read from a file, once its
+// blocks are in the driver: the attributes for the CSV columns, the sinks
+// to observe, one line that describes it and the summary of a run.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "blocks/Sink.h"
+
+struct RunReport;
+
+class RunnableModel {
+ public:
+  virtual ~RunnableModel() = default;
+
+  // The attribute names of the model's entity types, for CSV columns.
+  virtual std::vector<std::string> AttributeNames() const = 0;
+  // Every sink tells `observer` about the entities leaving through it.
+  virtual void ObserveDepartures(const Sink::Observer& observer) = 0;
+  virtual std::string Describe() const = 0;
+  virtual void PrintSummary(std::ostream& out, const RunReport& report) const = 0;
+};

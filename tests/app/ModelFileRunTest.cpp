@@ -1,0 +1,105 @@
+// `tarnwell run MODEL.yaml`: the shipped model files are the built-in
+// models, and the command line overrides a file's run settings.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Runner.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome Tarnwell(const std::vector<std::string>& args) {
+  std::vector<const char*> argv = {"tarnwell"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  const int status = RunTarnwell(static_cast<int>(argv.size()), argv.data(), out, err, false);
+  return Outcome{status, out.str(), err.str()};
+}
+
+// The summary from its first section on, without the wall-clock figures.
+std::string Figures(const std::string& summary) {
+  std::istringstream in(summary);
+  std::string kept, line;
+  for (int n = 0; std::getline(in, line); ++n)
+    if (n >= 4 && line.find("wall time") == std::string::npos && line.find("per second") == std::string::npos)
+      kept += line + "\n";
+  return kept;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ostringstream s;
+  s << std::ifstream(path, std::ios::binary).rdbuf();
+  return s.str();
+}
+
+TEST(ModelFiles, TheShippedFilesGiveTheBuiltInModelsSummariesAndCsv) {
+  for (const std::string model : {"queue", "assembly"})
+    for (const char* handling : {"deterministic", "randomised"}) {
+      SCOPED_TRACE(model + " " + handling);
+      const std::string compiledCsv = ::testing::TempDir() + "tw_compiled.csv";
+      const std::string fileCsv = ::testing::TempDir() + "tw_file.csv";
+      const Outcome compiled = Tarnwell({"--model", model, "--end-time", "4000", "--seed", "8", "--handling",
+                                         handling, "--csv", compiledCsv});
+      const Outcome file = Tarnwell({"run", std::string(TARNWELL_MODELS_DIR) + "/" + model + ".yaml", "--end-time",
+                                     "4000", "--seed", "8", "--handling", handling, "--csv", fileCsv});
+      ASSERT_EQ(compiled.status, 0) << compiled.err;
+      ASSERT_EQ(file.status, 0) << file.err;
+      EXPECT_GT(Figures(compiled.out).size(), 300u);
+      EXPECT_EQ(Figures(file.out), Figures(compiled.out));
+      const std::string rows = Slurp(compiledCsv);
+      EXPECT_GT(rows.size(), 10000u);
+      EXPECT_TRUE(rows == Slurp(fileCsv)) << "the CSV files differ";
+      std::remove(compiledCsv.c_str());
+      std::remove(fileCsv.c_str());
+    }
+}
+
+TEST(ModelFiles, TheCommandLineOverridesTheFilesRunSettings) {
+  const Outcome r = Tarnwell({"run", std::string(TARNWELL_MODELS_DIR) + "/queue.yaml", "--end-time", "300"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("model queue from "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("end time 300, seed 1,"), std::string::npos) << r.out;
+}
+
+TEST(ModelFiles, MistakesEndWithStatusTwoBeforeAnythingRuns) {
+  const std::string path = ::testing::TempDir() + "tw_open_output.yaml";
+  std::ofstream(path) << "name: m\n"
+                         "entities: {Job: {Serial: int}}\n"
+                         "blocks:\n"
+                         "  - {name: Gen, type: EntityGenerator, entity: Job, interval: 1}\n"
+                         "  - {name: Wait, type: Queue}\n"
+                         "connections:\n"
+                         "  - {from: Gen, to: Wait}\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"run", path},
+       "tarnwell: the model was not run, it has 1 mistake:\n"
+       "  Output 0 of 'm/Wait' is not connected: an entity leaving through it would wait there for ever.\n"},
+      {{"run", path, "--servers", "2"},
+       "tarnwell: --servers: shapes the built-in models only; the model file sets its blocks (tarnwell --help "
+       "lists the options)\n"},
+      {{"run"}, "tarnwell: run: needs a model file: tarnwell run MODEL.yaml (tarnwell --help lists the options)\n"},
+      {{"run", path + ".missing"},
+       "tarnwell: cannot read the model file: '" + path + ".missing': No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = Tarnwell(c.args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "");
+  }
+  std::remove(path.c_str());
+}
+
+}  // namespace
