@@ -1,6 +1,7 @@
 #include "blocks/StandardBlocks.h"
 
 #include <memory>
+#include <string>
 
 #include "blocks/AttributeSetter.h"
 #include "blocks/Combiner.h"
@@ -14,6 +15,13 @@
 #include "model/BlockRegistry.h"
 
 namespace {
+
+// A number of servers, inputs or outputs: each costs memory up front.
+int Ports(BlockParameters& p, const std::string& name, uint64_t fallback, uint64_t most) {
+  const uint64_t n = p.Count(name, 1, fallback);
+  if (n > most) p.Refuse(name, "at most " + std::to_string(most));
+  return static_cast<int>(n);
+}
 
 std::unique_ptr<ModelBlock> MakeGenerator(BlockParameters& p) {
   const EntityTypeDescription type = p.EntityType("entity");
@@ -33,7 +41,7 @@ std::unique_ptr<ModelBlock> MakeQueue(BlockParameters& p) {
 }
 
 std::unique_ptr<ModelBlock> MakeServer(BlockParameters& p) {
-  const int servers = static_cast<int>(p.Count("servers", 1, 1));
+  const int servers = Ports(p, "servers", 1, 100000);
   if (p.Has("service") == p.Has("service-attribute"))
     p.Refuse("service", "give the service time (service) or the attribute it is read from (service-attribute)");
   if (p.Has("service")) return std::make_unique<Server>(servers, p.Time("service"));
@@ -66,11 +74,11 @@ void RegisterStandardBlocks(BlockRegistry& r) {
   r.Register("ReadTimer", MakeReadTimer);
   r.Register("AttributeSetter", MakeSetter);
   r.Register("Combiner", [](BlockParameters& p) {
-    const int inputs = static_cast<int>(p.Count("inputs", 1, 2));
+    const int inputs = Ports(p, "inputs", 2, 4);
     return std::make_unique<Combiner>(inputs, p.Text("entity"));
   });
   r.Register("Splitter", [](BlockParameters& p) {
-    return std::make_unique<Splitter>(static_cast<int>(p.Count("outputs", 1, 2)));
+    return std::make_unique<Splitter>(Ports(p, "outputs", 2, 1000));
   });
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "blocks/EntityGenerator.h"
@@ -34,6 +35,9 @@ const char kHeader[] =
 // when it is accepted.
 std::string Mistake(const std::string& text) {
   RegisterStandardBlocks();
+  RegisterBlockType("Picky", [](BlockParameters&) -> std::unique_ptr<ModelBlock> {
+    throw std::invalid_argument("not today");
+  });
   const std::string path = Write("model.yaml", text);
   try {
     ModelFile file(path);
@@ -61,8 +65,8 @@ TEST(ModelFile, EveryKindOfMistakeNamesFileLineAndColumnAndWhatWasExpected) {
       {"YAML syntax", std::string(kHeader) + "blocks:\n  - {name: Out, type: Sink\n",
        "model.yaml:6:1: YAML syntax error: end of map flow not found"},
       {"unknown block type", std::string(kHeader) + "blocks:\n  - {name: Out, type: Snk}\n",
-       "model.yaml:5:23: unknown block type 'Snk' (known types: AttributeSetter, Combiner, EntityGenerator, Queue, "
-       "ReadTimer, Server, Sink, Splitter, StartTimer)"},
+       "model.yaml:5:23: unknown block type 'Snk' (known types: AttributeSetter, Combiner, EntityGenerator, Picky, "
+       "Queue, ReadTimer, Server, Sink, Splitter, StartTimer)"},
       {"unknown parameter", std::string(kHeader) + "blocks:\n  - {name: Out, type: Sink, colour: red}\n",
        "model.yaml:5:29: a block of type Sink has no parameter 'colour' (its parameters: none)"},
       {"unknown parameter beside known ones",
@@ -98,8 +102,10 @@ TEST(ModelFile, EveryKindOfMistakeNamesFileLineAndColumnAndWhatWasExpected) {
        "model.yaml:3:17: bad value for 'Serial': expected one of int, double, found 'integer'"},
       {"two blocks with one name", std::string(kHeader) + generator + "  - {name: Out, type: Sink}\n",
        "model.yaml:7:12: Two blocks are named 'm/Out': every block of a model needs a name of its own."},
-      {"a block's own refusal", std::string(kHeader) + "blocks:\n  - {name: C, type: Combiner, inputs: 9, entity: A}\n",
-       "model.yaml:5:5: block 'C' of type Combiner cannot be made: a combiner has 1 to 4 inputs"},
+      {"too many ports", std::string(kHeader) + "blocks:\n  - {name: C, type: Combiner, inputs: 9, entity: A}\n",
+       "model.yaml:5:39: bad value for 'inputs': at most 4"},
+      {"a block's own refusal", std::string(kHeader) + "blocks:\n  - {name: P, type: Picky}\n",
+       "model.yaml:5:5: block 'P' of type Picky cannot be made: not today"},
       {"not a model at all", "- just\n- a list\n",
        "model.yaml:1:1: expected a map with the model's name, blocks and connections"},
   };
