@@ -1,4 +1,4 @@
-// The README quotes examples/DelayBlock.cpp word for word, and it builds and runs.
+// The README quotes its examples word for word, and they build and run.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,26 +9,34 @@
 
 namespace {
 
-std::string Slurp(const char* path) {
+std::string Slurp(const std::string& path) {
   std::ostringstream s;
   s << std::ifstream(path).rdbuf();
   return s.str();
 }
 
-TEST(ReadmeExample, TheReadmeQuotesTheExampleThatIsBuiltAndRuns) {
-  const std::string example = Slurp(TARNWELL_EXAMPLE_SOURCE);
-  ASSERT_FALSE(example.empty());
-  EXPECT_NE(Slurp(TARNWELL_README_PATH).find("```cpp\n" + example + "```"), std::string::npos)
-      << "README.md must quote examples/DelayBlock.cpp in full";
-
-  FILE* pipe = popen(TARNWELL_EXAMPLE_PATH, "r");
-  ASSERT_NE(pipe, nullptr);
+std::string Output(const std::string& command) {
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return "popen failed";
   std::array<char, 256> buffer{};
   std::string out;
   while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) out += buffer.data();
-  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_EQ(pclose(pipe), 0) << command;
+  return out;
+}
+
+TEST(ReadmeExample, TheReadmeQuotesTheExamplesThatAreBuiltAndRun) {
+  const std::string readme = Slurp(TARNWELL_README_PATH);
+  for (const std::string file : {"DelayBlock.cpp", "RouteByAttribute.cpp", "route.yaml"}) {
+    const std::string example = Slurp(TARNWELL_EXAMPLES_DIR "/" + file);
+    ASSERT_FALSE(example.empty()) << file;
+    const std::string fence = file.find(".yaml") != std::string::npos ? "```yaml\n" : "```cpp\n";
+    EXPECT_NE(readme.find(fence + example + "```"), std::string::npos) << "README.md must quote examples/" << file;
+  }
   // One job a time unit from t = 1 to 100; each stays 2.5.
-  EXPECT_EQ(out, "generated 100, done 97, still delayed 3\n");
+  EXPECT_EQ(Output(TARNWELL_EXAMPLE_PATH), "generated 100, done 97, still delayed 3\n");
+  EXPECT_EQ(Output(std::string(TARNWELL_ROUTER_PATH) + " " TARNWELL_EXAMPLES_DIR "/route.yaml"),
+            "Small 573\nMedium 304\nLarge 182\n");
 }
 
 }  // namespace
