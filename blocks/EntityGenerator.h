@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "model/EntityTypeDescription.h"
 #include "model/Distribution.h"
-#include "model/RandomStream.h"
+#include "model/EntityTypeDescription.h"
 #include "model/ModelBlock.h"
+#include "model/RandomStream.h"
 
 class EntityGenerator : public ModelBlock {
  public:

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "model/Distribution.h"
-#include "model/RandomStream.h"
 #include "blocks/TimeAverage.h"
+#include "model/Distribution.h"
 #include "model/ModelBlock.h"
+#include "model/RandomStream.h"
 
 class Server : public ModelBlock {
  public:

@@ -170,6 +170,7 @@ MSGRespEvent ModelBlock::RunGuarded(DesEvent* e) {
   DesEventFunctor* handler = nullptr;
   for (const auto& g : guards)
     if (&g->entry == entry) handler = g->handler;
+  if (handler == nullptr) return DoProcessEvent(e);  // not scheduled through a guard
   const char* owner = handler->GetBlock()->GetBlkParentName();
   try {
     (*handler)(e);

@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <unordered_set>
 
-#include "host/HostControl.h"
-#include "model/ModelBlock.h"
 #include "entity/DesEntity.h"
+#include "host/HostControl.h"
 #include "kernel/Des.h"
+#include "model/ModelBlock.h"
 #include "support/ErrExcept.h"
 #include "support/PMException.h"
 
