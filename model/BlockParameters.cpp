@@ -18,8 +18,12 @@ struct BlockParameters::Impl {
 };
 
 BlockParameters::BlockParameters(const YAML::Node& node, std::string fileName, std::string blockType,
-                                 const EntityTypes& types)
-    : impl(new Impl{node}), file(std::move(fileName)), type(std::move(blockType)), entityTypes(types) {}
+                                 const EntityTypes& types, const NamedDistributions& distributions)
+    : impl(new Impl{node}),
+      file(std::move(fileName)),
+      type(std::move(blockType)),
+      entityTypes(types),
+      named(distributions) {}
 
 BlockParameters::~BlockParameters() = default;
 
@@ -88,28 +92,25 @@ std::vector<std::string> BlockParameters::Texts(const std::string& name) {
   return texts;
 }
 
-namespace {
-
-Distribution ParseAt(const YAML::Node& value, const std::string& file, const std::string& name,
-                     bool forTime) {
+Distribution BlockParameters::ParseAt(const YAML::Node& value, const std::string& name, bool forTime) const {
   const std::string text = yaml_support::Scalar(value, file, "a number or a distribution for '" + name + "'");
+  const auto it = named.find(text);
   try {
-    return Distribution::Parse(text, forTime);
+    return Distribution::Parse(it == named.end() ? text : it->second, forTime);
   } catch (const std::invalid_argument& e) {
-    throw ErrorAt(value, file, ModelMessage::FileBadValue, {name, e.what()});
+    const std::string why = it == named.end() ? e.what() : "the distribution '" + text + "': " + e.what();
+    throw ErrorAt(value, file, ModelMessage::FileBadValue, {name, why});
   }
 }
 
-}  // namespace
-
 Distribution BlockParameters::Time(const std::string& name) {
   asked.insert(name);
-  return ParseAt(Required(impl->node, name, file, type, "a time or a distribution of times"), file, name, true);
+  return ParseAt(Required(impl->node, name, file, type, "a time or a distribution of times"), name, true);
 }
 
 Distribution BlockParameters::Values(const std::string& name) {
   asked.insert(name);
-  return ParseAt(Required(impl->node, name, file, type, "a number or a distribution"), file, name, false);
+  return ParseAt(Required(impl->node, name, file, type, "a number or a distribution"), name, false);
 }
 
 std::vector<std::pair<std::string, Distribution>> BlockParameters::ValuesByName(const std::string& name) {
@@ -120,7 +121,7 @@ std::vector<std::pair<std::string, Distribution>> BlockParameters::ValuesByName(
   std::vector<std::pair<std::string, Distribution>> list;
   for (const auto& entry : value) {
     const std::string key = yaml_support::Scalar(entry.first, file, "a name in '" + name + "'");
-    list.emplace_back(key, ParseAt(entry.second, file, name + "." + key, false));
+    list.emplace_back(key, ParseAt(entry.second, name + "." + key, false));
   }
   return list;
 }

@@ -25,10 +25,13 @@ class Node;
 class BlockParameters {
  public:
   using EntityTypes = std::map<std::string, EntityTypeDescription>;
+  // The file's named distributions: name to text form.
+  using NamedDistributions = std::map<std::string, std::string>;
 
-  // `node` is the block's entry in the file; `entityTypes` are the file's.
+  // `node` is the block's entry in the file; `entityTypes` and
+  // `distributions` are the file's.
   BlockParameters(const YAML::Node& node, std::string file, std::string blockType,
-                  const EntityTypes& entityTypes);
+                  const EntityTypes& entityTypes, const NamedDistributions& distributions);
   BlockParameters(const BlockParameters&) = delete;
   BlockParameters& operator=(const BlockParameters&) = delete;
   ~BlockParameters();
@@ -46,7 +49,8 @@ class BlockParameters {
   // One text or a list of texts.
   std::vector<std::string> Texts(const std::string& name);
   // A distribution of times (a normal is truncated at zero, negative values
-  // are refused) or of other values; see Distribution::Parse.
+  // are refused) or of other values; see Distribution::Parse. The value may
+  // also name one of the file's distributions.
   Distribution Time(const std::string& name);
   Distribution Values(const std::string& name);
   // A map from names (attributes, say) to distributions of values.
@@ -68,5 +72,8 @@ class BlockParameters {
   std::string file;
   std::string type;
   const EntityTypes& entityTypes;
+  const NamedDistributions& named;
   std::set<std::string> asked;
+
+  Distribution ParseAt(const YAML::Node& value, const std::string& name, bool forTime) const;
 };

@@ -16,6 +16,7 @@ using yaml_support::ErrorAt;
 struct ModelFile::Impl {
   YAML::Node root;
   BlockParameters::EntityTypes entityTypes;
+  BlockParameters::NamedDistributions distributions;
   std::vector<std::string> entityOrder;  // type names as the file lists them
   std::vector<std::pair<std::string, ModelBlock*>> blocks;
 };
@@ -118,6 +119,24 @@ void ReadEntityTypes(const YAML::Node& entities, const std::string& file, BlockP
   }
 }
 
+// `name: "exponential(mean=2)"`; each is read once here so that its own
+// mistakes are shown where it is defined.
+void ReadDistributions(const YAML::Node& distributions, const std::string& file,
+                       BlockParameters::NamedDistributions& named) {
+  if (!distributions) return;
+  ExpectMap(distributions, file, "a map of names to distributions under 'distributions'");
+  for (const auto& entry : distributions) {
+    const std::string distributionName = yaml_support::Scalar(entry.first, file, "a distribution name");
+    const std::string text = yaml_support::Scalar(entry.second, file, "a distribution for '" + distributionName + "'");
+    try {
+      Distribution::Parse(text, false);
+    } catch (const std::invalid_argument& e) {
+      throw ErrorAt(entry.second, file, ModelMessage::FileBadValue, {distributionName, e.what()});
+    }
+    named[distributionName] = text;
+  }
+}
+
 }  // namespace
 
 ModelFile::ModelFile(const std::string& filePath) : impl(new Impl), path(filePath) {
@@ -136,10 +155,12 @@ ModelFile::ModelFile(const std::string& filePath) : impl(new Impl), path(filePat
 void ModelFile::Read() {
   const YAML::Node& root = impl->root;
   ExpectMap(root, path, "a map with the model's name, blocks and connections");
-  OnlyKeys(root, {"name", "description", "run", "entities", "blocks", "connections", "report"}, "the model", path);
+  OnlyKeys(root, {"name", "description", "run", "entities", "distributions", "blocks", "connections", "report"},
+           "the model", path);
   name = yaml_support::Scalar(Required(root, "name", path, "the model's name"), path, "a text for 'name'");
   settings = ReadRunSettings(Get(root, "run"), path);
   ReadEntityTypes(Get(root, "entities"), path, impl->entityTypes, impl->entityOrder);
+  ReadDistributions(Get(root, "distributions"), path, impl->distributions);
   const YAML::Node blocks = Required(root, "blocks", path, "the list of blocks");
   if (!blocks.IsSequence())
     throw ErrorAt(blocks, path, ModelMessage::FileExpected, {"a list of blocks under 'blocks'"});
@@ -201,7 +222,7 @@ void ModelFile::BuildBlocks(ModelDriver& driver, const BlockRegistry& registry) 
       throw ErrorAt(typeNode, path, ModelMessage::FileUnknownBlockType, {type, registry.Types()});
     if (Block(blockName) != nullptr)
       throw ErrorAt(nameNode, path, ModelMessage::DuplicateBlockName, {name + "/" + blockName});
-    BlockParameters parameters(node, path, type, impl->entityTypes);
+    BlockParameters parameters(node, path, type, impl->entityTypes, impl->distributions);
     std::unique_ptr<ModelBlock> block;
     try {
       block = (*factory)(parameters);

@@ -5,6 +5,8 @@
 //         max-events-per-step: 1000000, csv: out.csv}       # all optional
 //   entities:                        # entity types and their attributes
 //     Customer: {Serial: int, Priority: double, Inspected: {type: double, value: -1}}
+//   distributions:                   # optional: named, for parameters to refer to
+//     service: "erlang(k=3, mean=1)"
 //   blocks:                          # in order; each a name, a type and its parameters
 //     - {name: Arrivals, type: EntityGenerator, entity: Customer, interval: "exponential(rate=0.9)"}
 //     - {name: Out, type: Sink}

@@ -95,7 +95,14 @@ TEST(ModelFile, EveryKindOfMistakeNamesFileLineAndColumnAndWhatWasExpected) {
        "model.yaml:10:10: 'Out' has no statistic 'cout' (its statistics: held, events, count, last-departure)"},
       {"unknown key", std::string(kHeader) + generator + "conections: []\n",
        "model.yaml:7:1: unknown key 'conections' in the model (expected one of: name, description, run, entities, "
-       "blocks, connections, report)"},
+       "distributions, blocks, connections, report)"},
+      {"bad named distribution", std::string(kHeader) + "distributions: {slow: \"exponential(mean=0)\"}\n" + generator,
+       "model.yaml:4:23: bad value for 'slow': exponential: the mean must be positive, not 0"},
+      {"named distribution used for a time it does not fit",
+       std::string(kHeader) + "distributions: {wide: \"uniform(low=-1, high=1)\"}\n" +
+           "blocks:\n  - {name: Gen, type: EntityGenerator, entity: Job, interval: wide}\n",
+       "model.yaml:6:63: bad value for 'interval': the distribution 'wide': a time cannot be negative, but uniform "
+       "(-1 to 1) can draw negative values"},
       {"bad run setting", std::string(kHeader) + "run: {handling: sometimes}\n" + generator,
        "model.yaml:4:17: bad value for 'handling': expected one of deterministic, randomised, found 'sometimes'"},
       {"bad attribute type", "name: m\nentities:\n  Job: {Serial: integer}\nblocks: []\n",
@@ -140,8 +147,9 @@ TEST(ModelFile, ABlockTypeOfOnesOwnIsUsableAfterOneCall) {
   RegisterBlockType("Batch", [](BlockParameters& p) { return std::make_unique<Batch>(p.Number("size")); });
   RegisterStandardBlocks();
   const std::string path = Write("own.yaml", std::string(kHeader) +
+                                                 "distributions: {tick: \"fixed(1)\"}\n"
                                                  "blocks:\n"
-                                                 "  - {name: Gen, type: EntityGenerator, entity: Job, interval: 1}\n"
+                                                 "  - {name: Gen, type: EntityGenerator, entity: Job, interval: tick}\n"
                                                  "  - {name: Batch, type: Batch, size: 2.5}\n"
                                                  "  - {name: Out, type: Sink}\n"
                                                  "connections:\n"
