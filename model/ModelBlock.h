@@ -1,7 +1,8 @@
-// Base of the blocks that the model driver runs: what the host's block
-// framework gives every discrete-event block. It names the block (path and
-// host object for diagnostics), connects output ports to input ports of
-// other blocks, and implements the hand-over of entities between blocks.
+// Base of the blocks that the model driver runs, the heart of the block
+// framework: the engine sees a NodeInterface; this adds what every block
+// of a model needs. It names the block (path and host object for
+// diagnostics), connects output ports to input ports of other blocks, and
+// implements the hand-over of entities between blocks.
 //
 // Hand-over protocol. An entity always travels inside its carrier event, and
 // that event always belongs to exactly one block:
@@ -26,7 +27,7 @@
 // type), and every handler runs inside a guard that turns an exception of
 // any kind into a ModelError naming the block, the handler and the time.
 //
-// Life of a block, driven by the host: Attach (joins an engine), Init
+// Life of a block, driven by the model driver: Attach (joins an engine), Init
 // (defines entity types, from the BlockData hooks), Start (schedules the
 // first events), the run, CloseStatistics, Stop (releases every held
 // entity), then the engine terminates.

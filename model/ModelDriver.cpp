@@ -117,16 +117,18 @@ RunReport ModelDriver::Run(const Progress& progress) {
   } catch (ModelError* e) {
     Describe(e, report);
   } catch (const host::HostInterrupt&) {
+    // The user's break key ends the run, not as a failure of the model:
+    // the engine terminates before the interrupt travels on.
     Finish(report);
     throw;
   } catch (const std::exception& x) {
-    // Thrown outside a handler (a timeout's, a block's Init or Start).
+    // Thrown outside a handler (a block's Init or Start, a timeout's
+    // handling), where no guard names the block.
     char time[32];
     std::snprintf(time, sizeof time, "%g", report.timeReached);
     Describe(new ModelError(ModelMessage::RunFailed, {time, x.what()}), report);
   } catch (...) {
-    // Not a catalogue error (the host's interrupt, for one): the engine
-    // still terminates before it travels on.
+    // Of a type the driver does not know: terminate, then let it go on.
     Finish(report);
     throw;
   }
