@@ -171,7 +171,6 @@ MSGRespEvent ModelBlock::RunGuarded(DesEvent* e) {
   for (const auto& g : guards)
     if (&g->entry == entry) handler = g->handler;
   if (handler == nullptr) return DoProcessEvent(e);  // not scheduled through a guard
-  const char* owner = handler->GetBlock()->GetBlkParentName();
   try {
     (*handler)(e);
   } catch (PMException*) {
@@ -181,9 +180,11 @@ MSGRespEvent ModelBlock::RunGuarded(DesEvent* e) {
   } catch (const host::HostInterrupt&) {
     throw;  // the user's break key is nobody's mistake
   } catch (const std::exception& x) {
-    throw new ModelError(ModelMessage::HandlerFailed, {owner, handler->GetName(), Time(Now()), x.what()});
+    throw new ModelError(ModelMessage::HandlerFailed,
+                         {handler->GetBlock()->GetBlkParentName(), handler->GetName(), Time(Now()), x.what()});
   } catch (...) {
-    throw new ModelError(ModelMessage::HandlerFailedUnknown, {owner, handler->GetName(), Time(Now())});
+    throw new ModelError(ModelMessage::HandlerFailedUnknown,
+                         {handler->GetBlock()->GetBlkParentName(), handler->GetName(), Time(Now())});
   }
   return MSGRespEvent();
 }
