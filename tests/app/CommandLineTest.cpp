@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -88,7 +89,8 @@ TEST(CommandLine, AServiceTimeDistributionReplacesTheRate) {
 }
 
 TEST(CommandLine, ACatalogueErrorExitsWithStatusOneAndLeavesOnlyWholeCsvRows) {
-  const std::string csv = ::testing::TempDir() + "tw_failed_run.csv";
+  // The process id keeps test runs that share the machine apart.
+  const std::string csv = ::testing::TempDir() + "tw_failed_run_" + std::to_string(getpid()) + ".csv";
   ASSERT_EQ(csv.find('\''), std::string::npos);
   // With a bounded queue, some time steps hold more than three events.
   const Result r = Tarnwell("--capacity 8 --max-events-per-step 3 --csv '" + csv + "'");

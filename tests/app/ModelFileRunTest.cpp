@@ -1,6 +1,7 @@
 // `tarnwell run MODEL.yaml`: the shipped model files are the built-in
 // models, and the command line overrides a file's run settings.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -35,6 +36,11 @@ std::string Figures(const std::string& summary) {
   return kept;
 }
 
+// A scratch file of this process: test runs may share the machine.
+std::string Scratch(const std::string& name) {
+  return ::testing::TempDir() + "tw_" + std::to_string(getpid()) + "_" + name;
+}
+
 std::string Slurp(const std::string& path) {
   std::ostringstream s;
   s << std::ifstream(path, std::ios::binary).rdbuf();
@@ -45,8 +51,8 @@ TEST(ModelFiles, TheShippedFilesGiveTheBuiltInModelsSummariesAndCsv) {
   for (const std::string model : {"queue", "assembly"})
     for (const char* handling : {"deterministic", "randomised"}) {
       SCOPED_TRACE(model + " " + handling);
-      const std::string compiledCsv = ::testing::TempDir() + "tw_compiled.csv";
-      const std::string fileCsv = ::testing::TempDir() + "tw_file.csv";
+      const std::string compiledCsv = Scratch("compiled.csv");
+      const std::string fileCsv = Scratch("file.csv");
       const Outcome compiled = Tarnwell({"--model", model, "--end-time", "4000", "--seed", "8", "--handling",
                                          handling, "--csv", compiledCsv});
       const Outcome file = Tarnwell({"run", std::string(TARNWELL_MODELS_DIR) + "/" + model + ".yaml", "--end-time",
@@ -71,7 +77,7 @@ TEST(ModelFiles, TheCommandLineOverridesTheFilesRunSettings) {
 }
 
 TEST(ModelFiles, MistakesEndWithStatusTwoBeforeAnythingRuns) {
-  const std::string path = ::testing::TempDir() + "tw_open_output.yaml";
+  const std::string path = Scratch("open_output.yaml");
   std::ofstream(path) << "name: m\n"
                          "entities: {Job: {Serial: int}}\n"
                          "blocks:\n"

@@ -1,5 +1,6 @@
 // The built-in models run end to end through the driver.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -105,7 +106,9 @@ TEST(ModelRuns, TheSameSeedWritesTheSameCsvByteForByte) {
   for (const char* model : {"queue", "assembly"}) {
     std::vector<std::string> files;
     for (const char* seed : {"5", "5", "6"}) {
-      const std::string path = ::testing::TempDir() + "tw_repeat_" + model + seed + ".csv";
+      // The process id keeps test runs that share the machine apart.
+      const std::string path =
+          ::testing::TempDir() + "tw_repeat_" + std::to_string(getpid()) + model + seed + ".csv";
       Summary({"--model", model, "--end-time", "3000", "--seed", seed, "--handling", "randomised", "--csv",
                path});
       std::ostringstream content;

@@ -1,6 +1,8 @@
 // Model files: what a modeller writes is read into blocks and connections,
 // and every mistake names the file, the line and the column.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -19,9 +21,16 @@
 
 namespace {
 
+// A folder of this process's own (test runs may share the machine).
+std::string ScratchDir() {
+  const std::string dir = ::testing::TempDir() + "tw_model_file_" + std::to_string(getpid()) + "/";
+  mkdir(dir.c_str(), 0700);
+  return dir;
+}
+
 // Writes `text` to a scratch file named `name`; returns its path.
 std::string Write(const std::string& name, const std::string& text) {
-  const std::string path = ::testing::TempDir() + name;
+  const std::string path = ScratchDir() + name;
   std::ofstream(path, std::ios::binary) << text;
   return path;
 }
@@ -46,7 +55,7 @@ std::string Mistake(const std::string& text) {
   } catch (ModelError* e) {
     std::string message = e->Message();
     delete e;
-    const std::string prefix = ::testing::TempDir();
+    const std::string prefix = ScratchDir();
     return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
   }
   return "";
