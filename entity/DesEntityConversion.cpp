@@ -52,12 +52,25 @@ hvArray* Made(hvArray* a) {
   return a;
 }
 
+// Largest count and rank a data description can hold.
+constexpr uint64_t kMaxIntSize = 2147483647u;
+constexpr size_t kMaxDims = 32;
+
+[[noreturn]] void RefuseValue(const char* attrName) {
+  throw new DesExcept(DES_InvalidHvArrayFieldName, "Attribute", attrName, DesEntity::valTag);
+}
+
+// Numeric defaults are read from real numbers only: any other class is
+// refused rather than taken as no data.
+void RequireNumbers(const char* attrName, hvArray* value) {
+  if (hvGetClassID(value) != hvDOUBLE_CLASS || hvGetPr(value) == nullptr) RefuseValue(attrName);
+}
+
 // The first number of a numeric value, for int and double defaults.
 double FirstNumber(const char* attrName, hvArray* value) {
-  const double* pr = hvGetClassID(value) == hvDOUBLE_CLASS ? hvGetPr(value) : nullptr;
-  if (pr == nullptr || hvGetNumberOfElements(value) == 0)
-    throw new DesExcept(DES_InvalidHvArrayFieldName, "Attribute", attrName, DesEntity::valTag);
-  return pr[0];
+  RequireNumbers(attrName, value);
+  if (hvGetNumberOfElements(value) == 0) RefuseValue(attrName);
+  return hvGetPr(value)[0];
 }
 
 int TruncateToInt(double v) {
@@ -208,7 +221,7 @@ char* DesEntity::GetStringField(hvArray* list, const char* field, size_t index) 
   hvArray* text = hvGetField(list, index, field);
   if (text == nullptr || hvGetClassID(text) != hvCHAR_CLASS)
     throw new DesExcept(DES_MissingHvArrayFieldName, kFieldOwner, GetName().c_str(), field);
-  const size_t length = hvGetM(text) * hvGetN(text) + 1;
+  const size_t length = hvGetNumberOfElements(text) + 1;
   char* buffer = static_cast<char*>(hostCalloc(length, 1));
   if (buffer == nullptr) pmThrowMemoryException();
   if (hvGetString(text, buffer, length) != 0) {
@@ -227,6 +240,7 @@ RCPtr<AttribDef> DesEntity::CreateAttrDef(const char* name, eAttrType type, hvAr
     case eAttrDouble:
       return RCPtr<AttribDef>(new AttribDefDouble(name, type, FirstNumber(name, value), readOnly));
     case eAttrString: {
+      if (hvGetClassID(value) != hvCHAR_CLASS) RefuseValue(name);
       HostText text(pmHvArrayToString(value));
       return RCPtr<AttribDef>(new AttribDefString(name, type, text.get(), readOnly));
     }
@@ -236,23 +250,30 @@ RCPtr<AttribDef> DesEntity::CreateAttrDef(const char* name, eAttrType type, hvAr
       return RCPtr<AttribDef>(
           new AttribDefHvArrayFromHost(name, type, DuplicateForDefinition(value), readOnly));
     case eAttrPtrDouble:
+      RequireNumbers(name, value);
       return RCPtr<AttribDef>(
           new AttribDefPtrDoubleFromHost(name, type, DuplicateForDefinition(value), readOnly));
     case eAttrDesData: {
+      // The data description counts in int: a value whose element count or
+      // any dimension does not fit is refused before anything is sized.
+      RequireNumbers(name, value);
       const size_t numDims = hvGetNumberOfDimensions(value);
       const uint64_t* hostDims = hvGetDimensions(value);
-      const int elements = static_cast<int>(hvGetNumberOfElements(value));
-      RCPtr<DesDataInfo> shape;
-      if (numDims == 2 && (hostDims[0] == 1 || hostDims[1] == 1)) {
-        shape = RCPtr<DesDataInfo>(new DesDataInfo(elements, 0, 0, 0, 1, &elements));
-      } else {
-        int dims[32];
-        const int kept = numDims < 32 ? static_cast<int>(numDims) : 32;
-        for (int d = 0; d < kept; ++d) dims[d] = static_cast<int>(hostDims[d]);
-        shape = RCPtr<DesDataInfo>(new DesDataInfo(elements, 0, 0, 0, kept, dims));
+      const size_t count = hvGetNumberOfElements(value);
+      if (count > kMaxIntSize || numDims > kMaxDims) RefuseValue(name);
+      int dims[kMaxDims];
+      for (size_t d = 0; d < numDims; ++d) {
+        if (hostDims[d] > kMaxIntSize) RefuseValue(name);
+        dims[d] = static_cast<int>(hostDims[d]);
       }
-      const double* pr = hvGetClassID(value) == hvDOUBLE_CLASS ? hvGetPr(value) : nullptr;
-      DesData factory(*shape, pr, nullptr);
+      const int elements = static_cast<int>(count);
+      RCPtr<DesDataInfo> shape;
+      if (numDims == 2 && (hostDims[0] == 1 || hostDims[1] == 1))
+        shape = RCPtr<DesDataInfo>(new DesDataInfo(elements, 0, 0, 0, 1, &elements));
+      else
+        shape = RCPtr<DesDataInfo>(
+            new DesDataInfo(elements, 0, 0, 0, static_cast<int>(numDims), dims));
+      DesData factory(*shape, hvGetPr(value), nullptr);
       factory.SetInfoPtr(shape);
       return RCPtr<AttribDef>(new AttribDefDesData(name, type, shape, factory, readOnly));
     }

@@ -87,6 +87,19 @@ hvArray* make(hvClassID classId, std::vector<uint64_t> dims, bool complex,
   }
 }
 
+// A two-dimensional array; its shape is built here so that running out of
+// memory for it also gives null rather than an exception.
+hvArray* makeMatrix(hvClassID classId, uint64_t m, uint64_t n, bool complex,
+                    std::size_t fieldCount = 0) {
+  std::vector<uint64_t> dims;
+  try {
+    dims = {m, n};
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return make(classId, std::move(dims), complex, fieldCount);
+}
+
 // Puts `value` into `slot`, destroying what was there. The container owns it
 // from now on, so it stops being an interpreter temporary.
 void store(hvArray*& slot, hvArray* value) {
@@ -154,19 +167,19 @@ std::size_t hvArray::elements() const {
 // A null text is taken as empty text. Text is one row: "abc" is 1x3, "" 1x0.
 hvArray* hvCreateString(const char* text) {
   std::size_t len = text ? std::strlen(text) : 0;
-  hvArray* a = make(hvCHAR_CLASS, {1, len}, false);
+  hvArray* a = makeMatrix(hvCHAR_CLASS, 1, len, false);
   if (a && len) std::memcpy(&a->chars[0], text, len);
   return a;
 }
 
 hvArray* hvCreateDoubleScalar(double value) {
-  hvArray* a = make(hvDOUBLE_CLASS, {1, 1}, false);
+  hvArray* a = makeMatrix(hvDOUBLE_CLASS, 1, 1, false);
   if (a) a->real[0] = value;
   return a;
 }
 
 hvArray* hvCreateDoubleMatrix(size_t m, size_t n, hvComplexity complexity) {
-  return make(hvDOUBLE_CLASS, {m, n}, complexity == hvCOMPLEX);
+  return makeMatrix(hvDOUBLE_CLASS, m, n, complexity == hvCOMPLEX);
 }
 
 // Doubles, logicals and characters; a complex array must be of doubles.
@@ -186,12 +199,12 @@ hvArray* hvCreateNumericArray(size_t numDims, const uint64_t* dims, hvClassID cl
 }
 
 hvArray* hvCreateLogicalScalar(bool value) {
-  hvArray* a = make(hvLOGICAL_CLASS, {1, 1}, false);
+  hvArray* a = makeMatrix(hvLOGICAL_CLASS, 1, 1, false);
   if (a) a->logicals[0] = value;
   return a;
 }
 
-hvArray* hvCreateCellMatrix(size_t m, size_t n) { return make(hvCELL_CLASS, {m, n}, false); }
+hvArray* hvCreateCellMatrix(size_t m, size_t n) { return makeMatrix(hvCELL_CLASS, m, n, false); }
 
 // Field names must be given, non-empty and distinct.
 hvArray* hvCreateStructMatrix(size_t m, size_t n, int numFields, const char** fieldNames) {
@@ -201,11 +214,11 @@ hvArray* hvCreateStructMatrix(size_t m, size_t n, int numFields, const char** fi
     for (int j = 0; j < i; ++j)
       if (std::strcmp(fieldNames[i], fieldNames[j]) == 0) return nullptr;
   }
-  hvArray* a = make(hvSTRUCT_CLASS, {m, n}, false, static_cast<std::size_t>(numFields));
+  hvArray* a = makeMatrix(hvSTRUCT_CLASS, m, n, false, static_cast<std::size_t>(numFields));
   if (!a) return nullptr;
   try {
     a->fieldNames.assign(fieldNames, fieldNames + numFields);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     hvDestroyArray(a);
     return nullptr;
   }

@@ -131,10 +131,13 @@ std::string getFieldAsStringByHandle(double handle, const char* field) {
 }
 
 char* pmHvArrayToString(const hvArray* a) {
-  std::size_t length = a ? hvGetM(a) * hvGetN(a) + 1 : 1;
+  // Only a character array has text, and only its characters size the
+  // buffer; any other array converts to empty text.
+  const bool text = a != nullptr && hvGetClassID(a) == hvCHAR_CLASS;
+  const std::size_t length = text ? hvGetNumberOfElements(a) + 1 : 1;
   char* buffer = static_cast<char*>(hostCalloc(length, 1));
   if (buffer == nullptr) pmThrowMemoryException();
-  if (a) hvGetString(a, buffer, length);
+  if (text) hvGetString(a, buffer, length);
   return buffer;
 }
 

@@ -37,6 +37,12 @@ hvArray* With(hvArray* s, const char* field, hvArray* value) {
   return s;
 }
 hvArray* Text(const char* text) { return hvCreateString(text); }
+// An array of doubles of the given dimensions (any of them huge only with
+// another one 0).
+hvArray* Shaped(std::initializer_list<uint64_t> dims) {
+  std::vector<uint64_t> d(dims);
+  return hvCreateNumericArray(d.size(), d.data(), hvDOUBLE_CLASS, hvREAL);
+}
 
 TEST_F(StructureFormatTest, EveryFormatErrorWithItsArguments) {
   const char* six[] = {"Name", "Type", "Value", "isMutable", "RO", "X"};
@@ -75,6 +81,17 @@ TEST_F(StructureFormatTest, EveryFormatErrorWithItsArguments) {
       {one("entity", Entity("c", Empty())), DES_IllegalBlockTypeName, {"a", "-1"}},
       {one("int", Text("x")), DES_InvalidHvArrayFieldName, {"Attribute", "a", "Value"}},
       {one("double", Empty()), DES_InvalidHvArrayFieldName, {"Attribute", "a", "Value"}},
+      // Values of the wrong class, and shapes a data description cannot
+      // hold, are refused before anything is sized.
+      {one("string", Scalar(1)), DES_InvalidHvArrayFieldName, {"Attribute", "a", "Value"}},
+      {one("double *", Text("x")), DES_InvalidHvArrayFieldName, {"Attribute", "a", "Value"}},
+      {one("DesData", Text("x")), DES_InvalidHvArrayFieldName, {"Attribute", "a", "Value"}},
+      {one("DesData", hvCreateCellMatrix(1, 1)), DES_InvalidHvArrayFieldName,
+       {"Attribute", "a", "Value"}},
+      {one("DesData", Shaped({0, uint64_t{1} << 31})), DES_InvalidHvArrayFieldName,
+       {"Attribute", "a", "Value"}},
+      {one("DesData", Shaped({0, (uint64_t{1} << 32) + 3})), DES_InvalidHvArrayFieldName,
+       {"Attribute", "a", "Value"}},
   };
   for (const auto& r : rows)
     EXPECT_EQ(Err(Catch([&] { ReadOwned(r.s); })), Error(r.code, r.args)) << "row " << &r - rows;

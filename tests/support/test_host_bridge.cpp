@@ -106,6 +106,14 @@ TEST_F(Bridge, TextConversions) {
   std::string appended = ">";
   pmArrayToString(guard.createString("hello"), appended);
   EXPECT_EQ(appended, ">hello");
+  // Only text sizes the buffer: a number, or an empty value with a width of
+  // 2^40, is empty text.
+  const uint64_t huge[] = {0, uint64_t{1} << 40};
+  hvArray* wide = hvCreateNumericArray(2, huge, hvDOUBLE_CLASS, hvREAL);
+  ASSERT_NE(wide, nullptr);
+  guard.addHvArray(wide);
+  EXPECT_EQ(Text(wide), "");
+  EXPECT_EQ(Text(guard.createScalarDouble(65)), "");
   EXPECT_EQ(std::strncmp(getBlockName(nullptr), "To use debugging", 16), 0);
 }
 
