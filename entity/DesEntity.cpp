@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "entity/EntityList.h"
@@ -10,6 +11,7 @@
 #include "kernel/NodeInterface.h"
 #include "support/DesExcept.h"
 #include "support/MessageCatalogue.h"
+#include "support/PMException.h"
 #include "support/PrefixedNumber.h"
 
 TW_POOLED_CLASS_DEFINE(DesEntity)
@@ -33,6 +35,21 @@ const char* const DesEntity::localTimerName = "___Local_Timer__123-345";
 namespace {
 
 const char kNoId[] = "<none>";
+
+// Files a newly made member copy in `set`, which owns it from then on. The
+// copy is released when it is not filed: a duplicate key, or no memory for
+// the set's node.
+void AdoptMember(DesEntity::EntitySet& set, DesEntity::EntitySet::iterator hint,
+                 DesEntity* copy) {
+  const std::size_t before = set.size();
+  try {
+    set.insert(hint, copy);
+  } catch (...) {
+    delete copy;
+    throw;
+  }
+  if (set.size() == before) delete copy;
+}
 
 // Lookups may nest (a lookup on a composite searches its members); the
 // depth is kept right on every way out.
@@ -159,10 +176,8 @@ DesEntity::DesEntity(const DesEntity& other, bool)
       id(other.id),
       carrierEvent(other.carrierEvent) {
   try {
-    for (DesEntity* member : other.subEntities) {
-      DesEntity* copy = new DesEntity(*member, false);
-      if (!subEntities.insert(copy).second) delete copy;
-    }
+    for (DesEntity* member : other.subEntities)
+      AdoptMember(subEntities, subEntities.end(), new DesEntity(*member, false));
     for (const RCPtr<Attribute>& a : other.attributes) attributes.insert(RCPtr<Attribute>(a->clone()));
     for (const RCPtr<TimerData>& t : other.timers) timers.insert(RCPtr<TimerData>(t->clone()));
     CopyTimeoutData(&other, false);
@@ -380,8 +395,7 @@ void DesEntity::CopyEntities(const DesEntity* source, bool) {
       subEntities, source->subEntities,
       [](DesEntity* mine, DesEntity* theirs) { *mine = *theirs; },
       [](EntitySet& set, EntitySet::iterator hint, DesEntity* theirs) {
-        DesEntity* copy = new DesEntity(*theirs, false);
-        set.insert(hint, copy);
+        AdoptMember(set, hint, new DesEntity(*theirs, false));
       },
       [](EntitySet& set, EntitySet::iterator gone) {
         DesEntity* member = *gone;
@@ -411,13 +425,7 @@ void DesEntity::InsertCopiedEntities(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
   for (DesEntity* member : source->subEntities) {
     if (subEntities.count(member) != 0) continue;
-    DesEntity* copy = new DesEntity(*member, false);
-    try {
-      subEntities.insert(copy);
-    } catch (...) {
-      delete copy;
-      throw;
-    }
+    AdoptMember(subEntities, subEntities.end(), new DesEntity(*member, false));
   }
 }
 
@@ -450,9 +458,22 @@ void DesEntity::destroy() {
     return;
   }
   EntityList::PartialEntityList& lists = *entityList->GetPartialEntityList();
-  if (type->GetEntityDefPresentFlag() == 0) {
-    type->SetPoolIndex(entityList->AddRecycleList());
-    type->SetEntityDefPresentFlag(1);
+  // What recycling needs (the type's list and a node in it) is made before
+  // anything changes. Without memory for it the entity is freed instead:
+  // destroy runs in destructors and cleanup and must not fail.
+  try {
+    if (type->GetEntityDefPresentFlag() == 0) {
+      type->SetPoolIndex(entityList->AddRecycleList());
+      type->SetEntityDefPresentFlag(1);
+    }
+    entityList->ReserveRecycleNode();
+  } catch (PMException* e) {
+    delete e;
+    delete this;
+    return;
+  } catch (const std::bad_alloc&) {
+    delete this;
+    return;
   }
   // The carrying event is going away: a recycled entity must not point to
   // it when its next user assigns an id, nor may its timeouts fire.

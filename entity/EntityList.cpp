@@ -101,7 +101,7 @@ void EntityList::AddDefaultTemplates() {
     hvArray* entity = EntityStructure(guard, "DefaultEntity", attrs);
     RCPtr<EntityDef> type(new EntityDef(this, "", nullptr, false, true, kTemplateLookupLevel));
     DesEntity* made = new DesEntity(this, type, entity, false, 0, true);
-    if (!AddToList(made)) delete made;
+    AdoptTemplate(made);
   }
   // "BlankEntity": no attributes.
   {
@@ -111,7 +111,7 @@ void EntityList::AddDefaultTemplates() {
     hvArray* entity = EntityStructure(guard, "BlankEntity", empty);
     RCPtr<EntityDef> type(new EntityDef(this, "", nullptr, false, true, kTemplateLookupLevel));
     DesEntity* made = new DesEntity(this, type, entity, false, 0, true);
-    if (!AddToList(made)) delete made;
+    AdoptTemplate(made);
   }
 }
 
@@ -130,6 +130,17 @@ bool TemplateLess::operator()(const DesEntity* a, const Key& k) const {
 bool TemplateLess::operator()(const Key& k, const DesEntity* b) const {
   const int byName = b->GetName().compare(k.name);
   return byName != 0 ? byName > 0 : k.sequence < b->GetSequence();
+}
+
+void EntityList::AdoptTemplate(DesEntity* entity) {
+  bool inserted = false;
+  try {
+    inserted = AddToList(entity);
+  } catch (...) {
+    delete entity;
+    throw;
+  }
+  if (!inserted) delete entity;
 }
 
 DesEntity* EntityList::FindEntity(const char* typeName) const {
@@ -218,6 +229,10 @@ std::size_t EntityList::AddRecycleList() {
     throw;
   }
   return partialEntityList->size() - 1;
+}
+
+void EntityList::ReserveRecycleNode() {
+  if (spareRecycleNodes.empty()) spareRecycleNodes.push_back(nullptr);
 }
 
 void EntityList::AppendRecycled(RecycleList& list, DesEntity* entity) {

@@ -59,6 +59,9 @@ class EntityList : public PMMemMgr {
   // sequence already present is not inserted and stays the caller's.
   // Returns whether it was inserted.
   bool AddToList(DesEntity* entity);
+  // Inserts a template the caller gives up whatever happens: one that is
+  // not inserted (a duplicate, or no memory to file it) is released.
+  void AdoptTemplate(DesEntity* entity);
   // The template of that type, else the first template member of that type;
   // DES_EntityNotFound otherwise.
   DesEntity* FindEntity(const char* typeName) const;
@@ -92,6 +95,9 @@ class EntityList : public PMMemMgr {
   // next entity that arrives, so a steady stream of recycled entities makes
   // no allocations once the lists have grown.
   void AppendRecycled(RecycleList& list, DesEntity* entity);
+  // Makes sure a spare node is at hand, so that the next AppendRecycled
+  // allocates nothing.
+  void ReserveRecycleNode();
   // Adds an empty recycle list; returns its position.
   std::size_t AddRecycleList();
   DesEntity* TakeRecycled(RecycleList& list);

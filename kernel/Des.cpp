@@ -84,18 +84,29 @@ void Des::DestroySharedPools() {
 }
 
 void Des::Initialize() {
-  if (!countedInstance) {
-    if (number_of_instances == 0) CreateSharedPools();
+  // A failed initialisation leaves nothing behind: no registry, and no
+  // pools when this call was the one to make them.
+  const bool counting = !countedInstance;
+  if (counting) {
+    if (number_of_instances == 0) {
+      try {
+        CreateSharedPools();
+      } catch (...) {
+        DestroySharedPools();
+        throw;
+      }
+    }
     ++number_of_instances;
     countedInstance = true;
   }
   if (entityList == nullptr) {
-    EntityList* registry = new EntityList();
+    EntityList* registry = nullptr;
     try {
+      registry = new EntityList();
       registry->Initialization(10);
     } catch (...) {
-      // A registry that could not be built is never used.
       delete registry;
+      if (counting) ReleaseSharedPools();
       throw;
     }
     entityList = registry;
@@ -192,11 +203,14 @@ void Des::Terminate() {
   TerminateCalendar();
   currentTimeoutEvent = nullptr;
   if (entityList != nullptr) DestroyEntitylist();
-  if (countedInstance) {
-    countedInstance = false;
-    if (number_of_instances == 1) DestroySharedPools();
-    if (number_of_instances > 0) --number_of_instances;
-  }
+  ReleaseSharedPools();
+}
+
+void Des::ReleaseSharedPools() {
+  if (!countedInstance) return;
+  countedInstance = false;
+  if (number_of_instances == 1) DestroySharedPools();
+  if (number_of_instances > 0) --number_of_instances;
 }
 
 void Des::ThrowNoCalendar() { EventHdlSupport::ReportNoCalendar(); }

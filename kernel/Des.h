@@ -132,6 +132,8 @@ class Des {
   [[noreturn]] static void ThrowNoCalendar();
   static void CreateSharedPools();
   static void DestroySharedPools();
+  // Gives up this engine's share of the pools; the last engine destroys them.
+  void ReleaseSharedPools();
 
   EventCalendarBase* eventCalendar;
   DesCalendarBase* timeoutCalendar;

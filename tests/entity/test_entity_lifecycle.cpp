@@ -123,6 +123,25 @@ TEST_F(EntityLifecycleTest, EndedImmutableEntitiesComeBackWithTemplateValues) {
   EXPECT_EQ(registry->GetPartialEntityList()->size(), lists);
 }
 
+// Ending an entity must not fail: without memory for what recycling needs
+// (the type's list, a node in it), the entity is freed instead.
+TEST_F(EntityLifecycleTest, WithoutMemoryToRecycleAnEndedEntityIsFreed) {
+  DesEntity* a = Clone("Job");
+  DesEntity* b = Clone("Job");
+  DesEntity* c = Clone("Job");
+  host::failAllocationsFrom(1);
+  EXPECT_NO_THROW(delete Carry(a));
+  host::failAllocationsFrom(0);
+  EXPECT_EQ(registry->FindEntity("Job")->GetDef()->GetEntityDefPresentFlag(), 0)
+      << "no list was made";
+  Destroy(b);
+  EXPECT_EQ(RecycleList("Job"), (pmlist<DesEntity*>{b}));
+  host::failAllocationsFrom(1);
+  EXPECT_NO_THROW(Destroy(c));
+  host::failAllocationsFrom(0);
+  EXPECT_EQ(RecycleList("Job"), (pmlist<DesEntity*>{b})) << "no node for c: freed";
+}
+
 // A recycled entity is overwritten from the template key by key, whether it
 // held more timers than the template or fewer.
 TEST_F(EntityLifecycleTest, ARecycledEntityTakesTheSourcesTimersWhateverItHeld) {

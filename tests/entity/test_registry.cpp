@@ -43,6 +43,16 @@ TEST_F(RegistryTest, LookupsAndTemplates) {
   delete second;
   EXPECT_EQ(registry->FindEntity("Part"), first);
   EXPECT_TRUE(Clone("Part")->HasAttribute(block, "a"));
+  // Adopting gives the template up whatever happens: a duplicate, or one
+  // the registry has no memory to file, is released (the sanitizer tree
+  // finds it if not).
+  registry->AdoptTemplate(Read("Part", Entity("Part", Empty())));
+  EXPECT_EQ(registry->FindEntity("Part"), first);
+  DesEntity* unfiled = Read("Late", Entity("Late", Empty()));
+  host::failAllocationsFrom(1);
+  EXPECT_TRUE(Catch([&] { registry->AdoptTemplate(unfiled); }).Memory());
+  host::failAllocationsFrom(0);
+  EXPECT_TRUE(Catch([&] { registry->FindEntity("Late"); }).code == DES_EntityNotFound);
   // Copies would leave two registries deleting the same probes.
   EXPECT_FALSE(std::is_copy_constructible<EntityList>::value);
   EXPECT_FALSE(std::is_copy_assignable<EntityList>::value);

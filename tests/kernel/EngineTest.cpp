@@ -1,7 +1,11 @@
 // The engine object: pools shared between engines, calendar creation.
 #include <memory>
 
+#include "entity/DesEntity.h"
 #include "kernel/EventCalendarFactory.h"
+#include "support/ErrExcept.h"
+#include "support/MessageCatalogue.h"
+#include "support/PMMallocError.h"
 #include "tests/kernel/KernelTestSupport.h"
 
 TEST(EngineLifecycle, EnginesShareThePools) {
@@ -28,6 +32,55 @@ TEST(EngineLifecycle, EnginesShareThePools) {
   EXPECT_TRUE(Des::number_of_instances == 1u && DesEvent::memPool == pool);
   first.Terminate();
   EXPECT_TRUE(Des::number_of_instances == 0u && DesEvent::memPool == nullptr);
+}
+
+// Whatever allocation fails, a failed Initialize leaves no pools and no host
+// memory behind, and the engine can be initialised again.
+TEST(EngineLifecycle, AFailedInitializeReleasesWhatItMade) {
+  ASSERT_EQ(Des::number_of_instances, 0u);
+  Des::InitMsgContext();
+  {
+    // What the first engine makes for good (the data-value pool map) is
+    // made before the level is taken.
+    Des first;
+    first.Initialize();
+    first.Terminate();
+  }
+  // The memory error's emergency reserve lives in host memory too.
+  const auto level = [] { return host::liveAllocations() - pmMemoryReserveLeft(); };
+  const std::size_t before = level();
+  std::size_t failures = 0;
+  for (std::size_t n = 1; n < 1000; ++n) {
+    Des engine;
+    host::failAllocationsFrom(n);
+    bool failed = false;
+    try {
+      engine.Initialize();
+    } catch (PMException* e) {
+      const ErrExcept* error = dynamic_cast<ErrExcept*>(e);
+      EXPECT_TRUE(dynamic_cast<PMMallocError*>(e) != nullptr ||
+                  (error != nullptr && error->getErrCode() == DES_MemoryAllocErr))
+          << "allocation " << n;
+      delete e;
+      failed = true;
+    }
+    host::failAllocationsFrom(0);
+    if (!failed) {
+      engine.Terminate();
+      break;
+    }
+    ++failures;
+    EXPECT_TRUE(Des::number_of_instances == 0u && DesEvent::memPool == nullptr &&
+                DesEntity::memPool == nullptr)
+        << "allocation " << n;
+    EXPECT_EQ(engine.GetEntityList(), nullptr) << "allocation " << n;
+    EXPECT_EQ(level(), before) << "allocation " << n;
+    engine.Initialize();
+    engine.Terminate();
+    EXPECT_EQ(level(), before) << "allocation " << n;
+    if (::testing::Test::HasFailure()) break;
+  }
+  EXPECT_GT(failures, 10u);
 }
 
 class Engine : public EngineTest {};
