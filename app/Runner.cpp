@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "app/BuiltinModel.h"
@@ -15,6 +16,7 @@
 #include "model/ModelError.h"
 #include "model/ModelFile.h"
 #include "support/HostBridge.h"
+#include "support/PMException.h"
 
 namespace {
 
@@ -64,7 +66,9 @@ int Execute(const RunOptions& options, const DriverConfig& config, const ModelMa
   }
 
   RunReport report;
-  {
+  // Building the model and printing its summary may run out of memory as
+  // much as the run itself; that ends the command as a failed run too.
+  try {
     ModelDriver driver(config);
     std::unique_ptr<RunnableModel> model;
     try {
@@ -91,6 +95,10 @@ int Execute(const RunOptions& options, const DriverConfig& config, const ModelMa
       model->PrintSummary(out, report);
       if (report.stalled) PrintStall(out, report, options.endTime);
     }
+  } catch (PMException* e) {
+    report = FailedRunReport(e);
+  } catch (const std::bad_alloc&) {
+    report = MemoryErrorRunReport();
   }
   const bool csvWritten = csv.Close();
   if (!report.mistakes.empty()) {
@@ -154,10 +162,9 @@ int RunFile(int argc, const char* const* argv, std::ostream& out, std::ostream& 
                  errIsTerminal);
 }
 
-}  // namespace
-
-int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                bool errIsTerminal) {
+// Parses the options and runs the built-in model or a model file.
+int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+               bool errIsTerminal) {
   if (argc >= 2 && std::string(argv[1]) == "run") return RunFile(argc, argv, out, err, errIsTerminal);
   RunOptions options;
   const ParseOutcome parsed = ParseRunOptions(argc, argv, options);
@@ -169,4 +176,19 @@ int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostre
   return Execute(options, DriverConfigFor(options),
                  [&options](ModelDriver& driver) { return std::make_unique<BuiltinModel>(options, driver); }, out,
                  err, errIsTerminal);
+}
+
+}  // namespace
+
+int RunTarnwell(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                bool errIsTerminal) {
+  // The command itself (its options, its messages) may run out of memory
+  // too: that ends it like a run the memory error stopped.
+  try {
+    return RunCommand(argc, argv, out, err, errIsTerminal);
+  } catch (const std::bad_alloc&) {
+    const RunReport report = MemoryErrorRunReport();
+    err << "tarnwell: " << report.diagnostic;
+    return 1;
+  }
 }

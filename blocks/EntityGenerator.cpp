@@ -34,9 +34,18 @@ void* EntityGenerator::Start() {
 
 MSGRespEvent EntityGenerator::Generate(DesEvent*) {
   CountEvent();
-  DesEntity* entity = Engine()->GetEntityList()->CloneEntity(type.Name().c_str(), false);
+  // The carrier comes first: once the entity exists it always has an owner.
   // The carrier owns the entity from here on, and the block the carrier.
-  waiting = new DesEvent(Now(), 0, this, entity);
+  DesEvent* carrier = new DesEvent(Now(), 0, this, nullptr);
+  DesEntity* entity = nullptr;
+  try {
+    entity = Engine()->GetEntityList()->CloneEntity(type.Name().c_str(), false);
+  } catch (...) {
+    Release(carrier);
+    throw;
+  }
+  waiting = carrier;
+  carrier->SetEntity(entity);
   ++generated;
   if (!serialAttribute.empty())
     entity->WriteNumberToAttribute(this, serialAttribute.c_str(), static_cast<double>(generated));

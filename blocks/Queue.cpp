@@ -40,8 +40,11 @@ MSGRespEvent Queue::Arrive(DesEvent* e) {
   const double key = priorityAttribute.empty()
                          ? 0.0
                          : e->GetEntity()->ReadNumberFromAttribute(this, priorityAttribute.c_str());
+  // Filed before it leaves the arrivals: when there is no room to file it,
+  // it stays with the arrivals, which Stop releases.
+  Insert(Entry{key, arrivals, e});
+  ++arrivals;
   TakeArrival(e, 0);
-  Insert(Entry{key, arrivals++, e});
   NoteLength();
   Serve();
   if (impatient) {

@@ -33,8 +33,9 @@ MSGRespEvent Server::Arrive(DesEvent* e) {
       serviceAttribute.empty()
           ? serviceTime.Draw(random)
           : e->GetEntity()->ReadNumberFromAttribute(this, serviceAttribute.c_str());
-  TakeArrival(e, 0);
+  // Held before it leaves the arrivals, so that it always has an owner.
   inService.push_back(e);
+  TakeArrival(e, 0);
   NoteBusy();
   Schedule(e, duration, &completeHandler);
   return MSGRespEvent();

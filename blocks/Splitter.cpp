@@ -18,12 +18,26 @@ MSGRespEvent Splitter::Arrive(DesEvent* e) {
   sequences.clear();
   for (const DesEntity* member : *composite->GetEntitySet()) sequences.push_back(member->GetSequence());
   std::sort(sequences.begin(), sequences.end());
+  // A member taken out of the composite always has an owner: its carrier
+  // and the carrier's place among the leaving are made before it is taken.
+  leaving.reserve(leaving.size() + sequences.size());
   for (uint32_t seq : sequences) {
-    DesEntity* member = composite->RemoveSeqSubEntity(seq);
-    if (member == nullptr) continue;
+    DesEvent* carrier = new DesEvent(Now(), 0, this, nullptr);
+    DesEntity* member = nullptr;
+    try {
+      member = composite->RemoveSeqSubEntity(seq);
+    } catch (...) {
+      Release(carrier);
+      throw;
+    }
+    if (member == nullptr) {
+      Release(carrier);
+      continue;
+    }
     member->SetIsSubEntity(false);
     const int port = static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(seq, 1), outputs)) - 1;
-    leaving.push_back(Member{port, new DesEvent(Now(), 0, this, member)});
+    leaving.push_back(Member{port, carrier});
+    carrier->SetEntity(member);
   }
   TakeArrival(e, 0);
   ++split;

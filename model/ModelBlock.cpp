@@ -137,8 +137,14 @@ void ModelBlock::Send(int outPort, DesEvent* carrier) {
   }
   const Link& to = outputs[static_cast<std::size_t>(outPort)];
   // Ownership moves first: if scheduling fails, the receiver still holds
-  // the event and releases it at Stop.
-  to.block->incoming.push_back(carrier);
+  // the event and releases it at Stop. A carrier the receiver has no room
+  // to hold is released here, as nobody else has it any more.
+  try {
+    to.block->incoming.push_back(carrier);
+  } catch (...) {
+    Release(carrier);
+    throw;
+  }
   ++to.block->pending[to.port];
   carrier->SetTime(Now());
   carrier->ReuseAndReinitialize(0.0, 0, to.block, to.block->Guarded(to.block->ArrivalHandler(to.port)));

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <limits>
+#include <new>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -13,6 +14,7 @@
 #include "model/ModelBlock.h"
 #include "support/ErrExcept.h"
 #include "support/PMException.h"
+#include "support/PMMallocError.h"
 
 namespace {
 
@@ -42,26 +44,72 @@ void Describe(ModelError* e, RunReport& report) {
 void Describe(PMException* e, RunReport& report) {
   const brsvDiagnosticImpl* d = e->getBrErrMsg();
   report.failed = true;
-  report.diagnostic = host::renderDiagnostic(d);
-  report.identifier = brsvDiagnosticIdentifier(d);
+  try {
+    report.diagnostic = host::renderDiagnostic(d);
+    report.identifier = brsvDiagnosticIdentifier(d);
+  } catch (const std::bad_alloc&) {
+    // No memory for the whole rendering: the message, if even that fits.
+    try {
+      report.diagnostic = std::string(e->getMessage()) + "\n";
+    } catch (const std::bad_alloc&) {
+      report.diagnostic.clear();
+    }
+  }
   delete e;
   // The host keeps every diagnostic it made until told otherwise.
   host::releaseDiagnostics();
 }
 
+// The first error of a run is the one reported; later ones are dropped.
+void Record(PMException* e, RunReport& report) {
+  if (report.failed)
+    delete e;
+  else
+    Describe(e, report);
+}
+
+// The general allocator running out is the catalogue's memory error too.
+void RecordMemoryError(RunReport& report) {
+  try {
+    pmThrowMemoryException();
+  } catch (PMException* e) {
+    Record(e, report);
+  }
+}
+
 }  // namespace
 
+RunReport FailedRunReport(PMException* e) {
+  RunReport report;
+  Record(e, report);
+  return report;
+}
+
+RunReport MemoryErrorRunReport() {
+  RunReport report;
+  RecordMemoryError(report);
+  return report;
+}
+
 ModelDriver::ModelDriver(const DriverConfig& cfg) : config(cfg), ran(false) {
-  Des::InitMsgContext();
-  engine.reset(new Des());
-  engine->Initialize();
+  // A failed set-up is not thrown: Run reports it, as it would report the
+  // same error in the middle of the run.
+  try {
+    Des::InitMsgContext();
+    engine.reset(new Des());
+    engine->Initialize();
+  } catch (PMException* e) {
+    Record(e, setupFailure);
+  } catch (const std::bad_alloc&) {
+    RecordMemoryError(setupFailure);
+  }
 }
 
 ModelDriver::~ModelDriver() {
   // A driver that never ran still owes the engine its termination.
   if (!ran) {
-    for (auto& b : blocks) b->DoStop();
-    engine->Terminate();
+    RunReport ignored;
+    Finish(ignored);
   }
   blocks.clear();
 }
@@ -90,28 +138,32 @@ std::vector<ModelError> ModelDriver::Check() const {
 
 RunReport ModelDriver::Run(const Progress& progress) {
   if (ran) throw std::logic_error("a model runs once");
-  RunReport report;
-  const std::vector<ModelError> mistakes = Check();
-  if (!mistakes.empty()) {
-    // Nothing started: the engine ends as a driver that never ran.
-    report.failed = true;
-    report.identifier = mistakes.front().Identifier();
-    for (const ModelError& m : mistakes) {
-      report.mistakes.push_back(m.Text());
-      report.diagnostic += m.Text() + "\n";
+  RunReport report = setupFailure;
+  if (!report.failed) {
+    const std::vector<ModelError> mistakes = Check();
+    if (!mistakes.empty()) {
+      // Nothing started: the engine ends as a driver that never ran.
+      report.failed = true;
+      report.identifier = mistakes.front().Identifier();
+      for (const ModelError& m : mistakes) {
+        report.mistakes.push_back(m.Text());
+        report.diagnostic += m.Text() + "\n";
+      }
+      return report;
     }
-    return report;
   }
   ran = true;
   const auto wallStart = std::chrono::steady_clock::now();
   try {
-    for (auto& b : blocks) b->DoInit();
-    engine->Start();
-    engine->StartCalendar(config.handling, 0, config.seed, config.combinedCalendars ? 1 : 0,
-                          config.maxEventsAtTimeStep);
-    engine->SetEndTime(config.endTime);
-    for (auto& b : blocks) b->DoStart();
-    Advance(report, progress);
+    if (!report.failed) {
+      for (auto& b : blocks) b->DoInit();
+      engine->Start();
+      engine->StartCalendar(config.handling, 0, config.seed, config.combinedCalendars ? 1 : 0,
+                            config.maxEventsAtTimeStep);
+      engine->SetEndTime(config.endTime);
+      for (auto& b : blocks) b->DoStart();
+      Advance(report, progress);
+    }
   } catch (PMException* e) {
     Describe(e, report);
   } catch (ModelError* e) {
@@ -121,6 +173,8 @@ RunReport ModelDriver::Run(const Progress& progress) {
     // the engine terminates before the interrupt travels on.
     Finish(report);
     throw;
+  } catch (const std::bad_alloc&) {
+    RecordMemoryError(report);
   } catch (const std::exception& x) {
     // Thrown outside a handler (a block's Init or Start, a timeout's
     // handling), where no guard names the block.
@@ -166,24 +220,35 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
 }
 
 void ModelDriver::Finish(RunReport& report) {
+  // Every step goes ahead whatever the one before it threw: each block
+  // releases what it holds and the engine terminates. The first error is
+  // the one reported.
+  const auto guarded = [&report](auto&& step) {
+    try {
+      step();
+    } catch (PMException* e) {
+      Record(e, report);
+    } catch (const std::bad_alloc&) {
+      RecordMemoryError(report);
+    }
+  };
   for (auto& b : blocks) {
-    const std::size_t held = b->EntitiesHeld();
-    report.eventsExecuted += b->EventsHandled();
-    report.entitiesInModel += held;
-    b->ForEachHeld([&report](const DesEntity* e) { report.partsInModel += Parts(e); });
-    if (held == 0) continue;
-    std::string reason;
-    for (const auto& r : stallReasons)
-      if (r.first == b.get()) reason = r.second;
-    report.holdings.push_back(BlockHolding{b->Path(), held, reason});
+    guarded([&] {
+      const std::size_t held = b->EntitiesHeld();
+      report.eventsExecuted += b->EventsHandled();
+      report.entitiesInModel += held;
+      b->ForEachHeld([&report](const DesEntity* e) { report.partsInModel += Parts(e); });
+      if (held == 0) return;
+      std::string reason;
+      for (const auto& r : stallReasons)
+        if (r.first == b.get()) reason = r.second;
+      report.holdings.push_back(BlockHolding{b->Path(), held, reason});
+    });
   }
-  engine->DisableOutputForEndOfSim();
+  if (engine == nullptr) return;
+  guarded([&] { engine->DisableOutputForEndOfSim(); });
   // The blocks' entities go before the engine: their pools and registry
   // end with it.
-  try {
-    for (auto& b : blocks) b->DoStop();
-  } catch (PMException* e) {
-    if (!report.failed) Describe(e, report); else delete e;
-  }
+  for (auto& b : blocks) guarded([&] { b->DoStop(); });
   engine->Terminate();
 }

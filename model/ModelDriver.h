@@ -63,6 +63,14 @@ struct RunReport {
   double wallSeconds = 0.0;
 };
 
+class PMException;
+
+// A failed report of an error met outside Run (while the model is built or
+// its summary printed): the error as the host renders it; takes `e`.
+RunReport FailedRunReport(PMException* e);
+// The same for the general allocator running out: the memory error.
+RunReport MemoryErrorRunReport();
+
 class ModelDriver {
  public:
   // Called now and then during the run with the simulation time reached,
@@ -104,4 +112,5 @@ class ModelDriver {
   std::vector<std::string> duplicateNames;
   std::vector<std::pair<const ModelBlock*, std::string>> stallReasons;
   bool ran;
+  RunReport setupFailure;  // failed when the engine could not be set up
 };
