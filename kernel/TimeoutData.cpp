@@ -18,7 +18,6 @@ unsigned long TimeoutData::next_instanceCount = 1;
 namespace {
 
 const char kEventType[] = "Timeout";
-const char kNoEntityId[] = "<none>";
 
 const char* NameOf(const NodeInterface* blk) {
   const char* name = blk != nullptr ? blk->GetBlkParentName() : nullptr;
