@@ -148,7 +148,7 @@ void BuiltinModel::ObserveDepartures(const Sink::Observer& observer) {
 }
 
 void BuiltinModel::ReserveObservations(std::size_t n) {
-  for (ReadTimer* t : timers) t->Elapsed().Reserve(n);
+  for (ReadTimer* t : timers) t->Elapsed().KeepAll(n);
 }
 
 uint64_t BuiltinModel::Generated() const {

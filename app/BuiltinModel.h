@@ -35,8 +35,9 @@ class BuiltinModel : public RunnableModel {
   void ObserveDepartures(const Sink::Observer& observer) override;
   std::vector<std::string> AttributeNames() const override { return attributeNames; }
   std::string Describe() const override;
-  // Room for this many observations in every tally, so that a run of that
-  // size collects its statistics without allocating.
+  // Keeps every observation in every tally (exact quantiles; memory grows
+  // with the run), with room for this many reserved so that a run of that
+  // size collects them without allocating.
   void ReserveObservations(std::size_t n);
 
   // Entities (parts, for the assembly) made and gone out of the model.

@@ -3,14 +3,37 @@
 #include <algorithm>
 #include <cmath>
 
+Tally::Tally(std::initializer_list<double> estimated) {
+  values.reserve(kExactValues);
+  for (double p : estimated)
+    estimates.push_back(
+        Estimate{p, Estimator(boost::accumulators::quantile_probability = p)});
+}
+
+void Tally::KeepAll(std::size_t n) {
+  keepAll = true;
+  values.reserve(std::max(n, kExactValues));
+}
+
 void Tally::Add(double value) {
-  values.push_back(value);
+  ++count;
   sum += value;
-  sorted = false;
+  if (keepAll || values.size() < kExactValues) {
+    values.push_back(value);
+    sorted = false;
+  }
+  if (!keepAll)
+    for (Estimate& e : estimates) e.estimator(value);
 }
 
 double Tally::Quantile(double p) const {
-  if (values.empty()) return 0.0;
+  if (count == 0) return 0.0;
+  if (values.size() < count && !estimates.empty()) {
+    const Estimate* nearest = &estimates.front();
+    for (const Estimate& e : estimates)
+      if (std::fabs(e.probability - p) < std::fabs(nearest->probability - p)) nearest = &e;
+    return boost::accumulators::p_square_quantile(nearest->estimator);
+  }
   if (!sorted) {
     ordered = values;
     std::sort(ordered.begin(), ordered.end());
