@@ -38,7 +38,7 @@ class BuiltinModel : public RunnableModel {
   // Keeps every observation in every tally (exact quantiles; memory grows
   // with the run), with room for this many reserved so that a run of that
   // size collects them without allocating.
-  void ReserveObservations(std::size_t n);
+  void ReserveObservations(std::size_t n) override;
 
   // Entities (parts, for the assembly) made and gone out of the model.
   uint64_t Generated() const;

@@ -118,7 +118,10 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
        "write one row per entity leaving the model to FILE")
       ("progress", po::value<std::string>()->value_name("WHEN"),
        "progress bar on standard error: auto (default, when it is a terminal), "
-       "always or never");
+       "always or never")
+      ("exact-quantiles",
+       "exact medians and percentiles: keeps every observation (memory grows with "
+       "the run); by default they are estimated in constant memory");
 
   ParseOutcome outcome;
   po::variables_map vm;
@@ -193,6 +196,7 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       o.csvPath = text("csv");
       if (o.csvPath.empty()) throw BadValue("csv", "needs a file name");
     }
+    o.exactQuantiles = vm.count("exact-quantiles") > 0;
     if (vm.count("progress")) {
       const std::string p = text("progress");
       if (p == "auto")

@@ -30,6 +30,9 @@ struct RunOptions {
   uint64_t maxEventsAtTimeStep = 1000000;
   std::string csvPath;
   Progress progress = ProgressAuto;
+  // Exact quantiles in the summary: every observation is kept, so memory
+  // grows with the run. By default they are estimated in constant memory.
+  bool exactQuantiles = false;
 
   // One server, infinite capacity, no patience, FIFO: the textbook M/M/1.
   bool IsPlainMM1() const {

@@ -3,6 +3,7 @@
 // to observe, one line that describes it and the summary of a run.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,4 +22,7 @@ class RunnableModel {
   virtual void ObserveDepartures(const Sink::Observer& observer) = 0;
   virtual std::string Describe() const = 0;
   virtual void PrintSummary(std::ostream& out, const RunReport& report) const = 0;
+  // Keeps every observation of the model's tallies (exact quantiles), with
+  // room for n reserved; a model without tallies has nothing to keep.
+  virtual void ReserveObservations(std::size_t) {}
 };

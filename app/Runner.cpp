@@ -78,6 +78,7 @@ int Execute(const RunOptions& options, const DriverConfig& config, const ModelMa
       delete e;
       return 2;
     }
+    if (options.exactQuantiles) model->ReserveObservations(0);
     if (!options.csvPath.empty()) {
       csv.Header(model->AttributeNames());
       model->ObserveDepartures(

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +15,7 @@
 #include "blocks/Server.h"
 #include "blocks/Sink.h"
 #include "blocks/Splitter.h"
+#include "blocks/Tally.h"
 #include "host/HostControl.h"
 #include "model/ModelDriver.h"
 #include "tarnwell.h"
@@ -142,3 +145,46 @@ TEST(Blocks, RefusalsEndTheRunWithTheDiagnosticAndACleanEngine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Exponential values with mean 1 from a fixed linear congruential stream.
+std::vector<double> ExponentialSample(std::size_t n) {
+  std::vector<double> values;
+  uint64_t state = 12345;
+  for (std::size_t i = 0; i < n; ++i) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    const double u = (static_cast<double>(state >> 11) + 0.5) / 9007199254740992.0;
+    values.push_back(-std::log(u));
+  }
+  return values;
+}
+
+}  // namespace
+
+TEST(Tally, SmallSamplesAreExactAndLargeOnesEstimatedInConstantMemory) {
+  Tally small;
+  for (double v : {5.0, 1.0, 3.0, 2.0, 4.0}) small.Add(v);
+  EXPECT_EQ(small.Quantile(0.5), 3.0);
+  EXPECT_DOUBLE_EQ(small.Quantile(0.95), 4.8);  // interpolated between order statistics
+  EXPECT_EQ(small.Mean(), 3.0);
+
+  // Past the values kept, the estimates of an exponential's median (ln 2)
+  // and 95th percentile (ln 20) are close; keeping every value is exact.
+  const std::vector<double> sample = ExponentialSample(200000);
+  Tally streaming, exact;
+  exact.KeepAll(sample.size());
+  for (double v : sample) {
+    streaming.Add(v);
+    exact.Add(v);
+  }
+  EXPECT_EQ(streaming.Count(), sample.size());
+  EXPECT_NEAR(streaming.Mean(), exact.Mean(), 1e-9);
+  EXPECT_NEAR(streaming.Quantile(0.5), std::log(2.0), 0.02);
+  EXPECT_NEAR(streaming.Quantile(0.95), std::log(20.0), 0.05);
+  EXPECT_NEAR(streaming.Quantile(0.5), exact.Quantile(0.5), 0.02);
+  EXPECT_NEAR(streaming.Quantile(0.95), exact.Quantile(0.95), 0.05);
+  std::vector<double> sorted = sample;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_DOUBLE_EQ(exact.Quantile(1.0), sorted.back());
+}

@@ -63,7 +63,7 @@ TEST(CommandLine, HelpExplainsEveryOption) {
   for (const char* option : {"--model", "--end-time", "--seed", "--arrival-rate", "--service-rate",
                              "--servers", "--capacity", "--patience", "--handling", "--calendars",
                              "--max-events-per-step", "--csv", "--progress", "--priority-attribute",
-                             "--service-time"})
+                             "--service-time", "--exact-quantiles"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
@@ -78,6 +78,11 @@ TEST(CommandLine, TheDefaultModelPrintsItsSummary) {
   EXPECT_EQ(r.out.find("M/M/1 theory"), std::string::npos);
   // Standard error is not a terminal here: no progress bar.
   EXPECT_EQ(Tarnwell("--end-time 2000", true).out, "");
+  // Past a thousand customers the quantiles are estimates unless asked for
+  // exactly; both summaries have them.
+  const Result exact = Tarnwell("--end-time 2000 --exact-quantiles");
+  ASSERT_EQ(exact.status, 0) << exact.out;
+  EXPECT_NE(exact.out.find("95th percentile"), std::string::npos);
 }
 
 TEST(CommandLine, AServiceTimeDistributionReplacesTheRate) {
