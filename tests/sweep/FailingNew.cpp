@@ -29,9 +29,11 @@ bool CalledFromLibrary() {
 
 // Null when this call is the armed one.
 void* Allocate(std::size_t size) {
-  if (gFailAt != 0 && ++gCalls == gFailAt) {
+  // Only the library's calls are counted and failed: a failure elsewhere
+  // (the option parser, say) is not the library's to handle.
+  if (gFailAt != 0 && !gFired && CalledFromLibrary() && ++gCalls == gFailAt) {
     gFired = true;
-    gFiredInLibrary = CalledFromLibrary();
+    gFiredInLibrary = true;
     return nullptr;
   }
   return std::malloc(size != 0 ? size : 1);

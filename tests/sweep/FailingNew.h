@@ -1,6 +1,6 @@
 // Failure injection for the global operator new of the test program: the
-// n-th call after arming throws std::bad_alloc (the nothrow forms return
-// null), once; every other call allocates as usual.
+// n-th call the library makes after arming throws std::bad_alloc (the
+// nothrow forms return null), once; every other call allocates as usual.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,7 @@ namespace failing_new {
 // Arms the n-th next call to fail (1 = the next one); 0 disarms, keeping
 // what Fired says.
 void FailCall(std::size_t n);
-// Calls made since the last FailCall.
+// Calls the library made since the last FailCall.
 std::size_t Calls();
 // Whether the call armed last has happened.
 bool Fired();

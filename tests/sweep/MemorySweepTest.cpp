@@ -67,8 +67,11 @@ struct Point {
 
 class MemorySweep : public ::testing::TestWithParam<Model> {
  protected:
+  // One file per test: the tests may run at the same time.
   std::string CsvPath() const {
-    return ::testing::TempDir() + "tarnwell_sweep_" + GetParam().name + ".csv";
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    return ::testing::TempDir() + "tarnwell_sweep_" + name + ".csv";
   }
 
   Point Run(const std::function<void()>& arm, const std::function<void()>& disarm) {
