@@ -10,6 +10,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size);
+extern "C" void ConversionFuzzerEnd();
 
 namespace {
 
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
       Replay(path, count);
     }
   }
+  ConversionFuzzerEnd();
   std::printf("replayed %zu inputs\n", count);
   return count > 0 ? 0 : 1;
 }
