@@ -54,9 +54,7 @@ struct Model {
 
 const Model kModels[] = {
     {"queue", {"--model", "queue", "--end-time", "200", "--patience", "none", "--seed", "3"}},
-    {"impatient", {"--model", "queue", "--end-time", "200", "--patience", "2", "--seed", "3"},
-     "waits for the timeout store's removal that needs no memory: releasing the timeout of a "
-     "customer whose timeout event could not be made still allocates"},
+    {"impatient", {"--model", "queue", "--end-time", "200", "--patience", "2", "--seed", "3"}},
     {"assembly", {"--model", "assembly", "--end-time", "200", "--seed", "3"}},
 };
 
