@@ -1,5 +1,6 @@
 #include "host/TraceRenderer.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -177,16 +178,11 @@ TraceRenderer::TraceRenderer(Format format, std::FILE* sink)
 std::string TraceRenderer::ShortestNumber(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
+  // The shortest digits that read back exactly, plain or with an exponent,
+  // whichever is shorter.
   char text[40];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(text, sizeof text, "%.*g", precision, value);
-    if (std::strtod(text, nullptr) == value) break;
-  }
-  // "%g" writes whole numbers with fewer digits than places as powers of ten
-  // ("1e+01"); below 1e16 every such number is exact in plain digits.
-  if (value == std::floor(value) && std::fabs(value) < 1e16)
-    std::snprintf(text, sizeof text, "%.0f", value);
-  return text;
+  const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, written.ptr);
 }
 
 std::string TraceRenderer::Render(const hvArray* record) {

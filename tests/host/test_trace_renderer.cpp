@@ -102,6 +102,7 @@ TEST_F(TraceRendererTest, NumbersPrintInTheirShortestExactForm) {
   EXPECT_EQ(TraceRenderer::ShortestNumber(0.1), "0.1");
   EXPECT_EQ(TraceRenderer::ShortestNumber(1.0 / 3), "0.3333333333333333");
   EXPECT_EQ(TraceRenderer::ShortestNumber(1e21), "1e+21");
+  EXPECT_EQ(TraceRenderer::ShortestNumber(1.2714030871476725), "1.2714030871476725");
   EXPECT_EQ(TraceRenderer::ShortestNumber(-7), "-7");
   EXPECT_EQ(TraceRenderer::ShortestNumber(10), "10");
   EXPECT_EQ(TraceRenderer::ShortestNumber(150000), "150000");
