@@ -18,7 +18,7 @@
 
 #include "app/BuiltinModel.h"
 #include "app/RunOptions.h"
-#include "host/ModelDriver.h"
+#include "model/ModelDriver.h"
 
 namespace {
 
