@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <new>
 
 #include "entity/DesEntity.h"
 #include "host/HostControl.h"
@@ -185,6 +186,8 @@ MSGRespEvent ModelBlock::RunGuarded(DesEvent* e) {
     throw;
   } catch (const host::HostInterrupt&) {
     throw;  // the user's break key is nobody's mistake
+  } catch (const std::bad_alloc&) {
+    throw;  // nor is running out of memory: the driver reports the memory error
   } catch (const std::exception& x) {
     throw new ModelError(ModelMessage::HandlerFailed,
                          {handler->GetBlock()->GetBlkParentName(), handler->GetName(), Time(Now()), x.what()});
