@@ -121,7 +121,16 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
        "always or never")
       ("exact-quantiles",
        "exact medians and percentiles: keeps every observation (memory grows with "
-       "the run); by default they are estimated in constant memory");
+       "the run); by default they are estimated in constant memory")
+      ("trace", po::value<std::string>()->value_name("WHAT")->implicit_value("all"),
+       "write what the model does: all (the default of --trace alone), or a "
+       "comma-separated list of events (scheduled, executed, cancelled), entities "
+       "(block operations on entities) and calendar (the event calendar before "
+       "each event)")
+      ("trace-file", po::value<std::string>()->value_name("FILE"),
+       "write the trace to FILE instead of standard output")
+      ("trace-format", po::value<std::string>()->value_name("FORM"),
+       "text (default): laid out for reading; jsonl: one JSON object per record");
 
   ParseOutcome outcome;
   po::variables_map vm;
@@ -207,6 +216,34 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
         o.progress = RunOptions::ProgressNever;
       else
         throw BadValue("progress", "'" + p + "' is not auto, always or never");
+    }
+    if (vm.count("trace")) {
+      std::istringstream list(text("trace"));
+      std::string family;
+      while (std::getline(list, family, ',')) {
+        if (family == "all") {
+          o.traceEvents = o.traceEntities = o.traceCalendar = true;
+        } else if (family == "events") {
+          o.traceEvents = true;
+        } else if (family == "entities") {
+          o.traceEntities = true;
+        } else if (family == "calendar") {
+          o.traceCalendar = true;
+        } else {
+          throw BadValue("trace", "'" + family + "' is not all, events, entities or calendar");
+        }
+      }
+      if (!o.Traces()) throw BadValue("trace", "names nothing to trace");
+    }
+    if (vm.count("trace-file")) {
+      o.traceFile = text("trace-file");
+      if (o.traceFile.empty()) throw BadValue("trace-file", "needs a file name");
+      if (!o.Traces()) o.traceEvents = o.traceEntities = o.traceCalendar = true;
+    }
+    if (vm.count("trace-format")) {
+      const std::string f = text("trace-format");
+      if (f != "text" && f != "jsonl") throw BadValue("trace-format", "'" + f + "' is neither text nor jsonl");
+      o.traceJson = f == "jsonl";
     }
   } catch (const po::error& e) {
     outcome.kind = ParseOutcome::Invalid;

@@ -33,6 +33,15 @@ struct RunOptions {
   // Exact quantiles in the summary: every observation is kept, so memory
   // grows with the run. By default they are estimated in constant memory.
   bool exactQuantiles = false;
+  // Tracing: the record families written, where, and in which form. All off
+  // by default; the engine then runs without a debugger.
+  bool traceEvents = false;
+  bool traceEntities = false;
+  bool traceCalendar = false;
+  std::string traceFile;  // empty: standard output
+  bool traceJson = false;
+
+  bool Traces() const { return traceEvents || traceEntities || traceCalendar; }
 
   // One server, infinite capacity, no patience, FIFO: the textbook M/M/1.
   bool IsPlainMM1() const {

@@ -11,6 +11,7 @@
 #include "app/FileModel.h"
 #include "app/ProgressBar.h"
 #include "app/RunOptions.h"
+#include "app/TraceSetup.h"
 #include "blocks/StandardBlocks.h"
 #include "model/ModelDriver.h"
 #include "model/ModelError.h"
@@ -65,11 +66,20 @@ int Execute(const RunOptions& options, const DriverConfig& config, const ModelMa
     }
   }
 
+  TraceSetup trace(options);
+  {
+    std::string problem;
+    if (!trace.Open(problem)) {
+      err << "tarnwell: --trace-file: " << problem << "\n";
+      return 2;
+    }
+  }
   RunReport report;
   // Building the model and printing its summary may run out of memory as
   // much as the run itself; that ends the command as a failed run too.
   try {
     ModelDriver driver(config);
+    if (trace.Wanted()) driver.OnEngineStarted([&trace](ModelDriver& d) { trace.Attach(d); });
     std::unique_ptr<RunnableModel> model;
     try {
       model = make(driver);
@@ -102,6 +112,7 @@ int Execute(const RunOptions& options, const DriverConfig& config, const ModelMa
     report = MemoryErrorRunReport();
   }
   const bool csvWritten = csv.Close();
+  const bool traceWritten = trace.Close();
   if (!report.mistakes.empty()) {
     err << "tarnwell: the model was not run, it has " << report.mistakes.size() << " mistake"
         << (report.mistakes.size() == 1 ? "" : "s") << ":\n";
@@ -112,6 +123,10 @@ int Execute(const RunOptions& options, const DriverConfig& config, const ModelMa
     char when[96];
     std::snprintf(when, sizeof when, "tarnwell: the simulation failed at t = %g:\n", report.timeReached);
     err << when << report.diagnostic;
+    return 1;
+  }
+  if (!traceWritten) {
+    err << "tarnwell: --trace-file: writing '" << options.traceFile << "' failed\n";
     return 1;
   }
   if (!csvWritten) {

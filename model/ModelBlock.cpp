@@ -230,3 +230,8 @@ double ModelBlock::Now() const {
   const double t = Engine()->GetTimeNow();
   return t < 0.0 ? 0.0 : t;
 }
+
+std::string ModelBlock::getFieldAsString(const char* field) const {
+  if (field != nullptr && std::string(field) == "Parent") return path;
+  return NodeInterface::getFieldAsString(field);
+}

@@ -72,6 +72,8 @@ class ModelBlock : public NodeInterface, public BlockData {
   virtual bool OutputRequired(int outPort) const;
 
   const char* GetBlkParentName() const override { return path.c_str(); }
+  // "Parent" is how the engine's records name a block: its path.
+  std::string getFieldAsString(const char* field) const override;
   void* getObjProxy() override { return hostObject; }
   std::string* Get_FullPathPtr() override { return &path; }
   const std::string& Path() const { return path; }

@@ -161,6 +161,7 @@ RunReport ModelDriver::Run(const Progress& progress) {
       engine->StartCalendar(config.handling, 0, config.seed, config.combinedCalendars ? 1 : 0,
                             config.maxEventsAtTimeStep);
       engine->SetEndTime(config.endTime);
+      if (engineStarted) engineStarted(*this);
       for (auto& b : blocks) b->DoStart();
       Advance(report, progress);
     }

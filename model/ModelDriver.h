@@ -32,6 +32,7 @@
 
 class Des;
 class ModelBlock;
+class ModelDriver;
 
 struct DriverConfig {
   std::string modelName = "model";
@@ -94,6 +95,11 @@ class ModelDriver {
   // The model's mistakes, one message each; empty when it can run.
   std::vector<ModelError> Check() const;
 
+  // `hook` is called once the calendars run and before the blocks start:
+  // the place to give the engine a debugger or tracing. Without one, the run
+  // has neither.
+  void OnEngineStarted(std::function<void(ModelDriver&)> hook) { engineStarted = std::move(hook); }
+
   // Checks the model, then runs it once, start to termination.
   RunReport Run(const Progress& progress = Progress());
 
@@ -113,4 +119,5 @@ class ModelDriver {
   std::vector<std::pair<const ModelBlock*, std::string>> stallReasons;
   bool ran;
   RunReport setupFailure;  // failed when the engine could not be set up
+  std::function<void(ModelDriver&)> engineStarted;
 };

@@ -1,0 +1,143 @@
+// `tarnwell --trace`: the text and JSON Lines traces of a tiny run against
+// files in the repository, and what tracing must not change. Set
+// TARNWELL_UPDATE_GOLDEN=1 to rewrite the files after a deliberate change of
+// layout (and read the diff before committing it).
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Runner.h"
+
+namespace {
+
+// A few entities, a fixed seed, every random draw shaping the trace.
+const std::vector<std::string> kTinyRun = {"--end-time", "4", "--seed", "3", "--limit", "2",
+                                           "--progress", "never"};
+
+std::string TempPath(const char* tag) {
+  return "/tmp/tarnwell_trace_" + std::to_string(getpid()) + "_" + tag;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Traced {
+  int status;
+  std::string out, err, trace;
+};
+
+Traced Tarnwell(std::vector<std::string> args, const char* tag) {
+  const std::string path = TempPath(tag);
+  args.push_back("--trace-file");
+  args.push_back(path);
+  std::vector<const char*> argv = {"tarnwell"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  Traced run;
+  run.status = RunTarnwell(static_cast<int>(argv.size()), argv.data(), out, err, false);
+  run.out = out.str();
+  run.err = err.str();
+  run.trace = Slurp(path);
+  std::remove(path.c_str());
+  return run;
+}
+
+void ExpectGolden(const std::string& actual, const std::string& name) {
+  const std::string path = std::string(TARNWELL_GOLDEN_DIR) + "/" + name;
+  if (std::getenv("TARNWELL_UPDATE_GOLDEN") != nullptr) {
+    std::ofstream(path, std::ios::binary) << actual;
+    return;
+  }
+  EXPECT_EQ(actual, Slurp(path)) << "differs from " << path;
+}
+
+// The summary's lines without the wall-clock ones.
+std::string Summary(const std::string& out) {
+  std::istringstream in(out);
+  std::string line, kept;
+  while (std::getline(in, line))
+    if (line.find("wall time") == std::string::npos && line.find("per second") == std::string::npos)
+      kept += line + "\n";
+  return kept;
+}
+
+TEST(TraceTest, TextTraceOfATinyRunMatchesTheRepository) {
+  std::vector<std::string> args = kTinyRun;
+  args.push_back("--trace");
+  const Traced run = Tarnwell(args, "text");
+  ASSERT_EQ(run.status, 0) << run.err;
+  ExpectGolden(run.trace, "tiny_trace.txt");
+}
+
+// Every line is one JSON object; the golden file pins the fields and types.
+TEST(TraceTest, JsonLinesTraceParsesLineByLineAndMatchesTheRepository) {
+  std::vector<std::string> args = kTinyRun;
+  args.insert(args.end(), {"--trace", "--trace-format", "jsonl"});
+  const Traced run = Tarnwell(args, "jsonl");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::istringstream lines(run.trace);
+  std::string line;
+  int executed = 0, records = 0;
+  while (std::getline(lines, line)) {
+    const nlohmann::json record = nlohmann::json::parse(line);
+    ASSERT_TRUE(record.is_object()) << line;
+    ASSERT_TRUE(record["action"].is_string()) << line;
+    if (record["action"].get<std::string>().compare(0, 7, "evtExec") == 0) {
+      ++executed;
+      EXPECT_EQ(record["time"], record["Time"]) << line;
+    }
+    ++records;
+  }
+  EXPECT_GT(records, 20);
+  // One executed-event record for each event the summary counts.
+  const std::size_t at = run.out.find("events executed");
+  ASSERT_NE(at, std::string::npos) << run.out;
+  EXPECT_EQ(std::atoi(run.out.c_str() + at + 15), executed) << run.out;
+  ExpectGolden(run.trace, "tiny_trace.jsonl");
+}
+
+// Families select records: events alone carry no entity operations and no
+// calendar; tracing leaves the run itself as it was.
+TEST(TraceTest, FamiliesSelectRecordsAndTracingLeavesTheRunAlone) {
+  std::vector<std::string> events = kTinyRun;
+  events.insert(events.end(), {"--trace", "events"});
+  const Traced run = Tarnwell(events, "events");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.trace.find("Executing"), std::string::npos);
+  EXPECT_EQ(run.trace.find("EventTime  EventType"), std::string::npos);
+
+  std::vector<const char*> argv = {"tarnwell"};
+  for (const std::string& a : kTinyRun) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  ASSERT_EQ(RunTarnwell(static_cast<int>(argv.size()), argv.data(), out, err, false), 0);
+  EXPECT_EQ(Summary(run.out), Summary(out.str()));
+}
+
+TEST(TraceTest, BadTraceOptionsAreOneLineAndRunNothing) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--trace", "events,bogus"}, {"--trace-format", "xml"},
+        {"--trace", "events", "--trace-file", "/nonexistent-dir/trace.txt"}}) {
+    std::vector<const char*> argv = {"tarnwell"};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    EXPECT_EQ(RunTarnwell(static_cast<int>(argv.size()), argv.data(), out, err, false), 2) << args[1];
+    const std::string message = err.str();
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_EQ(out.str(), "");
+  }
+}
+
+}  // namespace
