@@ -130,7 +130,13 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       ("trace-file", po::value<std::string>()->value_name("FILE"),
        "write the trace to FILE instead of standard output")
       ("trace-format", po::value<std::string>()->value_name("FORM"),
-       "text (default): laid out for reading; jsonl: one JSON object per record");
+       "text (default): laid out for reading; jsonl: one JSON object per record")
+      ("debug", "stop at the debugger's prompt before the first event (help there lists "
+                "the commands)")
+      ("debug-commands", po::value<std::string>()->value_name("FILE"),
+       "debugger commands, one a line, run at the first stop before the prompt asks")
+      ("break-at", po::value<std::string>()->value_name("T"),
+       "stop at the debugger's prompt when the simulation reaches time T");
 
   ParseOutcome outcome;
   po::variables_map vm;
@@ -244,6 +250,16 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       const std::string f = text("trace-format");
       if (f != "text" && f != "jsonl") throw BadValue("trace-format", "'" + f + "' is neither text nor jsonl");
       o.traceJson = f == "jsonl";
+    }
+    o.debug = vm.count("debug") > 0;
+    if (vm.count("debug-commands")) {
+      o.debugCommandsFile = text("debug-commands");
+      if (o.debugCommandsFile.empty()) throw BadValue("debug-commands", "needs a file name");
+    }
+    if (vm.count("break-at")) {
+      o.breakAt = Number("break-at", text("break-at"));
+      if (o.breakAt < 0.0 || std::isinf(o.breakAt))
+        throw BadValue("break-at", "must be a time of 0 or more, not '" + text("break-at") + "'");
     }
   } catch (const po::error& e) {
     outcome.kind = ParseOutcome::Invalid;

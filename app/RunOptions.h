@@ -41,7 +41,14 @@ struct RunOptions {
   std::string traceFile;  // empty: standard output
   bool traceJson = false;
 
+  // The debugger's prompt: at the start (debug), with commands run at the
+  // first stop, or first at a time breakpoint (breakAt below 0: none).
+  bool debug = false;
+  std::string debugCommandsFile;
+  double breakAt = -1.0;
+
   bool Traces() const { return traceEvents || traceEntities || traceCalendar; }
+  bool Debugs() const { return debug || !debugCommandsFile.empty() || breakAt >= 0.0; }
 
   // One server, infinite capacity, no patience, FIFO: the textbook M/M/1.
   bool IsPlainMM1() const {

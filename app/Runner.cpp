@@ -70,7 +70,7 @@ int Execute(const RunOptions& options, const DriverConfig& config, const ModelMa
   {
     std::string problem;
     if (!trace.Open(problem)) {
-      err << "tarnwell: --trace-file: " << problem << "\n";
+      err << "tarnwell: " << problem << "\n";
       return 2;
     }
   }

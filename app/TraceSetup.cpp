@@ -2,8 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iostream>
 #include <memory>
 
+#include "model/DebuggerCommands.h"
 #include "host/HostControl.h"
 #include "host/ModelBlock.h"
 #include "host/ModelDriver.h"
@@ -17,6 +20,9 @@ namespace {
 // The renderer holds the trace file: once the run is over, nothing may
 // reach it through the host's functions.
 void Uninstall() {
+  host::setLineSource(nullptr);
+  host::DebuggerCommands::Uninstall();
+  TWDebugger::SetStartFcn(nullptr);  // class-wide: none left for a later run
   host::unregisterFunction("des_dbg_log");
   host::unregisterFunction("des_printDebugBanner");
   host::unregisterFunction("des_activateCmdWin");
@@ -30,9 +36,18 @@ TraceSetup::~TraceSetup() {
 }
 
 bool TraceSetup::Open(std::string& problem) {
+  if (!options.debugCommandsFile.empty()) {
+    std::ifstream in(options.debugCommandsFile);
+    if (!in) {
+      problem = "--debug-commands: cannot read '" + options.debugCommandsFile + "'";
+      return false;
+    }
+    for (std::string line; std::getline(in, line);)
+      if (!line.empty()) startCommands.push_back(line);
+  }
   if (options.traceFile.empty()) return true;
   file = std::fopen(options.traceFile.c_str(), "w");
-  if (file == nullptr) problem = "cannot write '" + options.traceFile + "': " + std::strerror(errno);
+  if (file == nullptr) problem = "--trace-file: cannot write '" + options.traceFile + "': " + std::strerror(errno);
   return file != nullptr;
 }
 
@@ -42,18 +57,43 @@ void TraceSetup::Attach(ModelDriver& driver) {
   TWDebugger* debugger = engine->GetDebugger();
   if (debugger == nullptr) return;  // no memory for it: the run goes on untraced
   engine->GetEventCalendar()->InitCalendarLoggers();
-  // Tracing alone never stops at the prompt.
-  debugger->GetBreakPointManager()->SetBreakEnabled(false);
+  // Tracing alone never stops at the prompt; --debug stops at the first
+  // record (the model's start), the others where they say.
+  BreakPointManager* breaks = debugger->GetBreakPointManager();
+  breaks->SetBreakEnabled(options.Debugs());
+  breaks->SetSingleSteppingEnabled(options.debug);
+  if (options.breakAt >= 0.0) breaks->SetTimedBreakPoint(options.breakAt);
+  if (!startCommands.empty()) {
+    hvArray* queue = hvCreateCellMatrix(1, startCommands.size());
+    for (std::size_t i = 0; i < startCommands.size(); ++i)
+      hvSetCell(queue, i, hvCreateString(startCommands[i].c_str()));
+    TWDebugger::SetStartFcn(queue);
+    hvDestroyArray(queue);
+  }
   LogControl* control = debugger->GetLogController();
   control->SetEventLoggingEnabled(options.traceEvents);
   control->SetEntityLoggingEnabled(options.traceEntities);
   control->SetCalendarLoggingEnabled(options.traceCalendar);
+  // Stepping stops only at records that are printed: a debugging session
+  // without --trace shows the events and entity operations.
+  if (options.debug && !options.Traces()) control->SetDefaultLogging();
   attached = true;
   host::TraceRenderer::Install(std::make_shared<host::TraceRenderer>(
       options.traceJson ? host::TraceRenderer::Format::JsonLines : host::TraceRenderer::Format::Text,
       file != nullptr ? file : stdout));
   // No prompt, so no banner.
-  host::registerFunction("des_printDebugBanner", [](int, hvArray*[], int, hvArray*[]) {});
+  if (!options.Debugs()) host::registerFunction("des_printDebugBanner", [](int, hvArray*[], int, hvArray*[]) {});
+  if (options.Debugs()) {
+    host::DebuggerCommands::Install(debugger);
+    // The prompt reads standard input; its end ends the stop.
+    host::setLineSource([](std::string& line) {
+      std::fputs("(twdb) ", stdout);
+      std::fflush(stdout);
+      if (std::getline(std::cin, line)) return true;
+      std::fputs("\n", stdout);
+      return false;
+    });
+  }
   for (const auto& block : driver.Blocks()) debugger->GetSimState()->RegisterDebuggableBlock(block.get(), "");
   debugger->Start();
 }

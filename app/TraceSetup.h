@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/RunOptions.h"
 
@@ -20,9 +21,9 @@ class TraceSetup {
   // Closes the trace file; a failure to write it is no longer reported.
   ~TraceSetup();
 
-  bool Wanted() const { return options.Traces(); }
-  // Opens the trace file, if one was named. False, with `problem` saying why,
-  // when it cannot be written.
+  bool Wanted() const { return options.Traces() || options.Debugs(); }
+  // Opens the trace file, if one was named, and reads the debugger's
+  // start-up commands. False, with `problem` saying why, when either fails.
   bool Open(std::string& problem);
   // To be called by the driver once the engine's calendars run.
   void Attach(ModelDriver& driver);
@@ -32,5 +33,6 @@ class TraceSetup {
  private:
   const RunOptions& options;
   std::FILE* file;
+  std::vector<std::string> startCommands;
   bool attached;  // the host's renderer functions are this run's
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,6 +21,7 @@ struct CommandWindowState {
   // The requester is a setting of the window (callers pass plain values such
   // as -1, 7 or 10 in it); it is kept and returned, never called.
   HostInputRequester requester = nullptr;
+  std::function<bool(std::string&)> source;
   int executionStatus = 0;
   int codeBlockStatus = 0;
   std::vector<std::pair<HostEventManager::Listener, void*>> listeners;
@@ -37,6 +40,8 @@ CommandWindowState& state() {
 bool hostReadLine(char* buffer) {
   CommandWindowState& s = state();
   if (!buffer) return false;
+  std::string next;
+  if (s.lines.empty() && s.source && s.source(next)) s.lines.push_back(next);
   if (s.lines.empty()) {
     buffer[0] = '\0';
     return false;
@@ -88,6 +93,8 @@ void setInputLines(const std::vector<std::string>& lines) {
   s.lines.assign(lines.begin(), lines.end());
   s.offset = 0;
 }
+
+void setLineSource(std::function<bool(std::string& line)> source) { state().source = std::move(source); }
 
 intptr_t inputRequester() { return reinterpret_cast<intptr_t>(state().requester); }
 

@@ -119,6 +119,9 @@ int stackWatermarks();
 
 // Lines that hostReadLine hands out, in order; end of input after the last.
 void setInputLines(const std::vector<std::string>& lines);
+// Asked for a line when no queued line is left (a terminal or a pipe, say);
+// false means end of input. Empty: end of input after the queued lines.
+void setLineSource(std::function<bool(std::string& line)> source);
 // The requester setting in force (as last set by hostSetInputRequester),
 // read as the plain value callers pass in it.
 intptr_t inputRequester();

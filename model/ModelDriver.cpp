@@ -15,6 +15,7 @@
 #include "support/ErrExcept.h"
 #include "support/PMException.h"
 #include "support/PMMallocError.h"
+#include "trace/OperationLoggers.h"
 
 namespace {
 
@@ -248,6 +249,9 @@ void ModelDriver::Finish(RunReport& report) {
   }
   if (engine == nullptr) return;
   guarded([&] { engine->DisableOutputForEndOfSim(); });
+  // Under a debugger the end of the run is a stop of its own (and the user
+  // may abort there).
+  if (engine->GetDebugger() != nullptr) guarded([&] { _Logger<17>{engine.get()}(config.modelName); });
   // The blocks' entities go before the engine: their pools and registry
   // end with it.
   for (auto& b : blocks) guarded([&] { b->DoStop(); });
