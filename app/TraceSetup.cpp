@@ -6,11 +6,11 @@
 #include <iostream>
 #include <memory>
 
-#include "model/DebuggerCommands.h"
 #include "host/HostControl.h"
-#include "host/ModelBlock.h"
-#include "host/ModelDriver.h"
 #include "host/TraceRenderer.h"
+#include "model/DebuggerCommands.h"
+#include "model/ModelBlock.h"
+#include "model/ModelDriver.h"
 #include "tarnwell.h"
 
 TraceSetup::TraceSetup(const RunOptions& options) : options(options), file(nullptr), attached(false) {}
