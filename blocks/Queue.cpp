@@ -117,6 +117,9 @@ bool Queue::ExecuteTimeoutEvent(DesEvent* event, TimeoutData* timeout) {
       timeout->ProcessTimedoutEntityNoDest(this);
       return false;
     }
+    // Room in the leaving list first: a carrier taken out of the queue must
+    // land somewhere, or nobody releases it.
+    if (leaving.size() == leaving.capacity()) leaving.reserve(2 * leaving.size() + 1);
     RemoveAt(i);
     ++timedOutCount;
     leaving.push_back(event);
