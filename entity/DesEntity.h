@@ -339,6 +339,8 @@ class DesEntity : public BlockData {
                                  bool readOnly) const;
 
  private:
+  RCPtr<AttribDef> CreateAttrDefOf(const char* name, eAttrType type, hvArray* value,
+                                   bool readOnly) const;
   // Sets the id, and a composite's members fresh ones (see AssignId).
   void AssignNumberedId(const NumberedId& newId);
   DesEntity(const DesEntity&) = delete;

@@ -233,6 +233,12 @@ char* DesEntity::GetStringField(hvArray* list, const char* field, size_t index) 
 
 RCPtr<AttribDef> DesEntity::CreateAttrDef(const char* name, eAttrType type, hvArray* value,
                                           bool readOnly) const {
+  // The definitions keep their names and string defaults in std::string.
+  return pmWithMemoryError([&] { return CreateAttrDefOf(name, type, value, readOnly); });
+}
+
+RCPtr<AttribDef> DesEntity::CreateAttrDefOf(const char* name, eAttrType type, hvArray* value,
+                                            bool readOnly) const {
   switch (type) {
     case eAttrInt:
       return RCPtr<AttribDef>(

@@ -9,7 +9,7 @@ EntityDef::EntityDef(EntityList* registry, const char* name, EntityEditorBlock* 
       entityDefPresentFlag(0),
       isMutable(isMutable),
       readOnly(readOnly),
-      name(name != nullptr ? name : ""),
+      name(pmCopyText(name)),
       node(node),
       maxLookupLevel(maxLookupLevel) {}
 
@@ -23,7 +23,7 @@ EntityDef::EntityDef(const EntityDef& other)
       entityDefPresentFlag(other.entityDefPresentFlag),
       isMutable(other.isMutable),
       readOnly(other.readOnly),
-      name(other.name),
+      name(pmCopyText(other.name)),
       node(other.node),
       maxLookupLevel(other.maxLookupLevel) {}
 

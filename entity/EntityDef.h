@@ -49,8 +49,8 @@ class EntityDef : public Pointee, public PMMemMgr {
   void SetMutable(bool flag) { isMutable = flag; }
   bool GetReadOnly() const { return readOnly; }
   const std::string& GetName() const { return name; }
-  void SetName(const std::string& newName) { name = newName; }
-  void SetName(const char* newName) { name = newName != nullptr ? newName : ""; }
+  void SetName(const std::string& newName) { name = pmCopyText(newName); }
+  void SetName(const char* newName) { name = pmCopyText(newName); }
   EntityEditorBlock* GetNode() const { return node; }
   void SetNode(EntityEditorBlock* block) { node = block; }
   uint32_t GetMaxLookupLevel() const { return maxLookupLevel; }

@@ -93,7 +93,7 @@ void Des::Initialize() {
         CreateSharedPools();
       } catch (...) {
         DestroySharedPools();
-        throw;
+        pmRethrowWithMemoryError();
       }
     }
     ++number_of_instances;
@@ -107,30 +107,30 @@ void Des::Initialize() {
     } catch (...) {
       delete registry;
       if (counting) ReleaseSharedPools();
-      throw;
+      pmRethrowWithMemoryError();
     }
     entityList = registry;
   }
 }
 
 void Des::Start() {
-  if (entityList != nullptr) entityList->StartAll();
+  if (entityList != nullptr) pmWithMemoryError([this] { entityList->StartAll(); });
   DesEvent::InitIds();
   DesEntity::InitIds();
 }
 
 void Des::StartCalendar(int handling, uint64_t, int seed, int combined,
                         uint64_t maxEventsAtTimeStep) {
-  pmRefreshProductName();
+  pmWithMemoryError([] { pmRefreshProductName(); });
   // A second start would otherwise orphan the first calendars.
   TerminateCalendar();
 
   const bool deterministic = handling == 0;
-  eventCalendar = deterministic
-                      ? NewDeterministicEventCalendar(EVENT_STORAGE_INDEXED_HEAP,
-                                                      maxEventsAtTimeStep, this)
-                      : NewRandomizedEventCalendar(EVENT_STORAGE_INDEXED_HEAP,
-                                                   maxEventsAtTimeStep, this);
+  eventCalendar = pmWithMemoryError([&] {
+    return deterministic
+               ? NewDeterministicEventCalendar(EVENT_STORAGE_INDEXED_HEAP, maxEventsAtTimeStep, this)
+               : NewRandomizedEventCalendar(EVENT_STORAGE_INDEXED_HEAP, maxEventsAtTimeStep, this);
+  });
   try {
     if (combined == 0 && calendarsPolicy != 1) {
       timeoutCalendar = deterministic ? NewDeterministicTimeoutCalendar(0)
@@ -146,7 +146,7 @@ void Des::StartCalendar(int handling, uint64_t, int seed, int combined,
     delete eventCalendar;
     timeoutCalendar = nullptr;
     eventCalendar = nullptr;
-    throw;
+    pmRethrowWithMemoryError();
   }
 }
 

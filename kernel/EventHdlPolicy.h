@@ -26,6 +26,7 @@
 #include "kernel/TimeoutData.h"
 #include "support/DesExcept.h"
 #include "support/PMAssertion.h"
+#include "support/PMMallocError.h"
 
 template <int N>
 class _EventLogger;
@@ -83,7 +84,18 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
 
   // -------------------------------------------------------------- slots 4-11
 
+  // What ran out of the general allocator in a handler leaves the
+  // engine's loop as the library's memory error.
   void ExecuteEvents(double t, bool tolerant) override {
+    try {
+      ExecuteDueEvents(t, tolerant);
+    } catch (const std::bad_alloc&) {
+      pmThrowMemoryException();
+    }
+  }
+
+ private:
+  void ExecuteDueEvents(double t, bool tolerant) {
     // The simultaneous-event limit is about one time step: the count starts
     // again with every new time, however the events were scheduled.
     if (!(t == this->timeNow)) eventsAtTimeStep = 0;
@@ -114,6 +126,7 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
     }
   }
 
+ public:
   void AddEvt(DesEvent* e) override {
     RefuseIfWaiting(e);
     if (scheduleLogger != nullptr) LogSchedule(e);

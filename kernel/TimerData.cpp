@@ -4,23 +4,24 @@
 #include "kernel/NodeInterface.h"
 #include "support/DesExcept.h"
 #include "support/MessageCatalogue.h"
+#include "support/PMMallocError.h"
 
 TW_POOLED_CLASS_DEFINE(TimerData)
 
 TimerData::TimerData(const char* name)
-    : name(name != nullptr ? name : ""),
+    : name(pmCopyText(name)),
       isSet(false),
       isWarned(false),
       startTime(0.0),
       block(nullptr) {}
 
 TimerData::TimerData(const std::string& name)
-    : name(name), isSet(false), isWarned(false), startTime(0.0), block(nullptr) {}
+    : name(pmCopyText(name)), isSet(false), isWarned(false), startTime(0.0), block(nullptr) {}
 
 TimerData::TimerData(const TimerData& other)
     : Pointee(other),
       PMMemMgr(other),
-      name(other.name),
+      name(pmCopyText(other.name)),
       isSet(other.isSet),
       isWarned(false),
       startTime(other.startTime),
@@ -28,7 +29,7 @@ TimerData::TimerData(const TimerData& other)
 
 TimerData& TimerData::operator=(const TimerData& other) {
   if (this != &other) {
-    name = other.name;
+    pmWithMemoryError([&] { name = other.name; });
     isSet = other.isSet;
     startTime = other.startTime;
     block = other.block;
@@ -51,6 +52,8 @@ void TimerData::SetTimer(double t, NodeInterface* startingBlock) {
 }
 
 void TimerData::ResetTimer(double) { isSet = false; }
+
+void TimerData::SetName(const char* newName) { name = pmCopyText(newName); }
 
 double TimerData::GetLapsedTime() const {
   // A timer that no block ever started has no way to the engine's clock.

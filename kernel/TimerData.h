@@ -40,7 +40,7 @@ class TimerData : public Pointee, public PMMemMgr {
   virtual TimerData* clone();
 
   const std::string& GetName() const { return name; }
-  void SetName(const char* newName) { name = newName != nullptr ? newName : ""; }
+  void SetName(const char* newName);
   bool GetIsSet() const { return isSet; }
   void SetIsSet(bool flag) { isSet = flag; }
   // Kept for the blocks; the library only stores it.

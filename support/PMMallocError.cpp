@@ -85,4 +85,12 @@ void pmThrowMemoryException() {
   throw new (block) PMMallocError();
 }
 
+void pmRethrowWithMemoryError() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    pmThrowMemoryException();
+  }
+}
+
 std::size_t pmMemoryReserveLeft() { return gReserve.left(); }

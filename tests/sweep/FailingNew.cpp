@@ -13,6 +13,7 @@ std::size_t gFailAt = 0;
 std::size_t gCalls = 0;
 bool gFired = false;
 bool gFiredInLibrary = false;
+const char* gObject = "libtarnwell";
 
 // Whether one of the library's shared objects is on the stack.
 bool CalledFromLibrary() {
@@ -21,7 +22,7 @@ bool CalledFromLibrary() {
   for (int i = 0; i < n; ++i) {
     Dl_info info;
     if (dladdr(frames[i], &info) != 0 && info.dli_fname != nullptr &&
-        std::strstr(info.dli_fname, "libtarnwell") != nullptr)
+        std::strstr(info.dli_fname, gObject) != nullptr)
       return true;
   }
   return false;
@@ -43,7 +44,8 @@ void* Allocate(std::size_t size) {
 
 namespace failing_new {
 
-void FailCall(std::size_t n) {
+void FailCall(std::size_t n, const char* object) {
+  gObject = object;
   if (n != 0) {
     // The first backtrace loads what unwinding needs; not in a failing call.
     void* frame[1];

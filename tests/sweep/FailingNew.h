@@ -8,8 +8,9 @@
 namespace failing_new {
 
 // Arms the n-th next call to fail (1 = the next one); 0 disarms, keeping
-// what Fired says.
-void FailCall(std::size_t n);
+// what Fired says. Only calls with a shared object whose file name contains
+// `object` on the stack count ("libtarnwell.so" for the engine alone).
+void FailCall(std::size_t n, const char* object = "libtarnwell");
 // Calls the library made since the last FailCall.
 std::size_t Calls();
 // Whether the call armed last has happened.
