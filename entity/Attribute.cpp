@@ -2,6 +2,7 @@
 
 #include "support/DesExcept.h"
 #include "support/MessageCatalogue.h"
+#include "support/PMMallocError.h"
 
 TW_POOLED_CLASS_DEFINE(AttributeInt)
 TW_POOLED_CLASS_DEFINE(AttributeDouble)
@@ -86,14 +87,19 @@ void AttributeDouble::SetData(double& v) {
 
 Attribute* AttributeDouble::clone() { return new AttributeDouble(*this); }
 
-void AttributeString::InitToFactValue() { GetDef()->GetFactVal(value); }
+// A text longer than a short string needs the general allocator.
+void AttributeString::InitToFactValue() {
+  pmWithMemoryError([this] { GetDef()->GetFactVal(value); });
+}
 
 void AttributeString::SetData(std::string& v) {
   CheckWritable();
-  value = v;
+  pmWithMemoryError([&] { value = v; });
 }
 
-Attribute* AttributeString::clone() { return new AttributeString(*this); }
+Attribute* AttributeString::clone() {
+  return pmWithMemoryError([this] { return new AttributeString(*this); });
+}
 
 void AttributeHvArray::InitToFactValue() { GetDef()->GetFactVal(value); }
 

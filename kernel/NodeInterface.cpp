@@ -1,6 +1,7 @@
 #include "kernel/NodeInterface.h"
 
 #include "support/DesExcept.h"
+#include "support/PMMallocError.h"
 
 // The check status has no meaning until a block sets it; it starts at 0
 // only so that copying a fresh block never reads an indeterminate value.
@@ -48,4 +49,4 @@ Des* NodeInterface::GetDesInstance() const {
   return des;
 }
 
-void NodeInterface::SetEventType(const char* type) { eventType = type != nullptr ? type : ""; }
+void NodeInterface::SetEventType(const char* type) { eventType = pmCopyText(type); }

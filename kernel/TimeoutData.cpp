@@ -35,7 +35,7 @@ uint32_t NextInstanceCount() { return static_cast<uint32_t>(TimeoutData::next_in
 
 TimeoutData::TimeoutData(const char* newTag, const double& time, const int& priority,
                          DesEvent* parentEvent, NodeInterface* scheduleBlk, int noDestinationOpt)
-    : tag(newTag != nullptr ? newTag : ""),
+    : tag(pmCopyText(newTag)),
       timeOfTimeoutEvent(time),
       priorityOfTimeoutEvent(priority),
       eventWithParentEntity(parentEvent),
@@ -53,7 +53,7 @@ TimeoutData::TimeoutData(const char* newTag, const double& time, const int& prio
 TimeoutData::TimeoutData(const TimeoutData& other)
     : NodeInterface(other),
       PMMemMgr(other),
-      tag(other.tag),
+      tag(pmCopyText(other.tag)),
       timeOfTimeoutEvent(other.timeOfTimeoutEvent),
       priorityOfTimeoutEvent(other.priorityOfTimeoutEvent),
       eventWithParentEntity(other.eventWithParentEntity),
@@ -67,7 +67,7 @@ TimeoutData::TimeoutData(const TimeoutData& other)
 TimeoutData& TimeoutData::operator=(const TimeoutData& other) {
   if (this == &other) return *this;
   NodeInterface::operator=(other);
-  tag = other.tag;
+  tag = pmCopyText(other.tag);
   timeOfTimeoutEvent = other.timeOfTimeoutEvent;
   priorityOfTimeoutEvent = other.priorityOfTimeoutEvent;
   eventWithParentEntity = other.eventWithParentEntity;
