@@ -76,7 +76,7 @@ DesEvent::DesEvent(const DesEvent& other, bool temporary)
       functor(other.functor),
       tempEvent(temporary || other.tempEvent),
       des(other.des),
-      status(other.status),
+      status(pmCopyText(other.status)),
       executing(other.executing) {
   CopyEntityFrom(other, temporary);
 }
@@ -134,13 +134,15 @@ DesEvent* DesEvent::cloneTemp() const { return NewInPool(*this, true); }
 
 DesEvent& DesEvent::operator=(const DesEvent& other) {
   if (this == &other) return *this;
-  heapIndex = other.heapIndex;
-  inTq = other.inTq;
-  time = other.time;
-  // The entity copy comes first: if it fails, this event is unchanged.
+  // The copies that can fail come first: if one does, this event is
+  // unchanged (its place in a calendar included).
+  std::string newStatus = pmCopyText(other.status);
   DesEntity* copy = nullptr;
   if (other.entity != nullptr)
     copy = other.tempEvent ? other.entity->cloneTemp(false) : other.entity->clone(false);
+  heapIndex = other.heapIndex;
+  inTq = other.inTq;
+  time = other.time;
   DestroyCarriedEntity();
   priority = other.priority;
   dataUponSchedule = other.dataUponSchedule;
@@ -151,7 +153,7 @@ DesEvent& DesEvent::operator=(const DesEvent& other) {
   tempEvent = other.tempEvent;
   AttachEntity(copy);
   des = other.des;
-  status = other.status;
+  status.swap(newStatus);
   executing = other.executing;
   return *this;
 }

@@ -18,6 +18,7 @@
 #include "kernel/MSGRespEvent.h"
 #include "kernel/NodeInterface.h"
 #include "support/NumberedId.h"
+#include "support/PMMallocError.h"
 
 class Des;
 class DesEntity;
@@ -107,7 +108,7 @@ class DesEvent {
   void SetEntityId(const std::string& newId);
   void SetEntityId(const NumberedId& newId) { entityId = newId; }
   const std::string& GetStatus() const { return status; }
-  void SetStatus(const std::string& text) { status = text; }
+  void SetStatus(const std::string& text) { status = pmCopyText(text); }
   bool GetIsExecuting() const { return executing; }
   void SetIsExecuting(bool flag) { executing = flag; }
   // The functor's name, else the destination's event type, else "".

@@ -65,6 +65,12 @@ TEST_F(Event, CarriedEntitiesAndCapturedValues) {
   source->SetEntity(engine.GetEntityList()->CloneEntity("DefaultEntity", false));
   DesEvent* target = Make(3.0, 0);
   target->SetEntity(engine.GetEntityList()->CloneEntity("DefaultEntity", false));
+  // Without memory for the entity's copy the target stays as it was, its
+  // time (its place in a calendar) included.
+  host::failAllocationsFrom(1);
+  EXPECT_EQ(ErrorCode([&] { *target = *source; }), kMemoryError);
+  host::failAllocationsFrom(0);
+  EXPECT_EQ(target->GetTime(), 3.0);
   *target = *source;
   DesEntity* carried = target->GetEntity();
   ASSERT_TRUE(carried != nullptr && carried != source->GetEntity());
