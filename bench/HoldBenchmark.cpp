@@ -64,9 +64,15 @@
 #include "support/PMException.h"
 
 // The only code callgrind counts with --toggle-collect=tw_bench_measured.
-// noipa keeps the compiler from cloning it under another name (a
-// constant-propagated copy would not be matched by the toggle).
-extern "C" __attribute__((noipa)) void tw_bench_measured(void (*body)(void*), void* context) {
+// noipa (g++) keeps the compiler from cloning it under another name (a
+// constant-propagated copy would not be matched by the toggle); clang
+// clones nothing that is not inlined.
+#if defined(__clang__)
+#define TW_BENCH_NO_CLONE __attribute__((noinline))
+#else
+#define TW_BENCH_NO_CLONE __attribute__((noipa))
+#endif
+extern "C" TW_BENCH_NO_CLONE void tw_bench_measured(void (*body)(void*), void* context) {
   body(context);
 }
 

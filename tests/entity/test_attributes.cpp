@@ -168,7 +168,9 @@ TEST_F(AttributeTest, TypedAccessWorksForTheOwnTypeOnly) {
         // A clone: the same class and definition, a value of its own.
         attr->SetExists(!readOnly);
         RCPtr<Attribute> copy = attr->clone();
-        EXPECT_TRUE(typeid(*copy) == typeid(*attr) && copy->GetDef().get() == def.get());
+        const Attribute& copied = *copy;
+        const Attribute& original = *attr;
+        EXPECT_TRUE(typeid(copied) == typeid(original) && copy->GetDef().get() == def.get());
         EXPECT_EQ(copy->Exists(), !readOnly);
         Value cloned = in, other = Make(t, !refused);
         Get(*copy, cloned);
@@ -198,7 +200,8 @@ TEST_F(AttributeTest, BaseClassesAndForeignDefinitionsRefuseTypedAccess) {
         << GetAttrTypeTxt(a);
   }
   RCPtr<Attribute> copy = attr->clone();
-  EXPECT_TRUE(typeid(*copy) == typeid(Attribute) && copy->GetDef().get() == def.get());
+  const Attribute& copied = *copy;
+  EXPECT_TRUE(typeid(copied) == typeid(Attribute) && copy->GetDef().get() == def.get());
   EXPECT_EQ(Catch([] { (void)new AttributeInt(RCPtr<AttribDef>()); }).code, DES_GenericInternalErr);
 
   // An int attribute over a double definition keeps its value.

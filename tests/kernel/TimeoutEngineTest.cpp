@@ -22,12 +22,12 @@ TEST_P(TimeoutEngine, CalendarsTheEngineStartsAndRestarts) {
   other.ProcessTimeoutDataRemoval(td);  // only resets
   EXPECT_TRUE(td->IsCancelled());
   other.SetCalendarsPolicy(1);
-  other.StartCalendar(Setup().handling, 0, 0, 0, 10);
+  other.StartCalendar(CalendarParams().handling, 0, 0, 0, 10);
   EXPECT_EQ(other.GetTimeoutCalendar(), other.GetEventCalendar());
   other.Terminate();
 
   EXPECT_EQ(Schedule(carrier, "t", 5.0), td);
-  engine.StartCalendar(Setup().handling, 0, 11, Combined() ? 1 : 0, 1000);
+  engine.StartCalendar(CalendarParams().handling, 0, 11, Combined() ? 1 : 0, 1000);
   EXPECT_TRUE(td->IsCancelled() && NothingScheduled());
   EXPECT_EQ(Schedule(carrier, "t", 2.0), td);
   Drop(carrier);

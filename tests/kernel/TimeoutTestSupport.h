@@ -49,7 +49,7 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
     Des::InitMsgContext();
     engine.Initialize();
     engine.Start();
-    engine.StartCalendar(Setup().handling, 0, 11, Setup().combined ? 1 : 0, 1000000);
+    engine.StartCalendar(CalendarParams().handling, 0, 11, CalendarParams().combined ? 1 : 0, 1000000);
     queue = new HoldingBlock(&engine, "model/Queue");
     server = new HoldingBlock(&engine, "model/Server");
   }
@@ -61,12 +61,12 @@ class TimeoutEngineTest : public ::testing::TestWithParam<CalendarSetup> {
     host::reset();
   }
 
-  CalendarSetup Setup() const {
+  CalendarSetup CalendarParams() const {
     const bool parameterised = ::testing::UnitTest::GetInstance()->current_test_info()->value_param() != nullptr;
     return parameterised ? GetParam() : CalendarSetup{0, false};
   }
-  bool Combined() const { return Setup().combined; }
-  bool Randomized() const { return Setup().handling != 0; }
+  bool Combined() const { return CalendarParams().combined; }
+  bool Randomized() const { return CalendarParams().handling != 0; }
 
   DesEvent* Hold(HoldingBlock* block) {
     DesEntity* entity = engine.GetEntityList()->CloneEntity("DefaultEntity", false);

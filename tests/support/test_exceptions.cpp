@@ -82,7 +82,8 @@ TEST_F(Errors, CopiesOwnTheirTextsAndAttachedErrors) {
   EXPECT_STREQ(copy->error(0)->getString(0), "inner");
   DesExcept assigned(DES_EntityNotFound, "old");
   assigned = *copy;
-  assigned = assigned;
+  const DesExcept& itself = assigned;
+  assigned = itself;
   EXPECT_STREQ(assigned.getString(1), "a");
   delete copy;
   EXPECT_STREQ(assigned.error(0)->getString(0), "inner");
