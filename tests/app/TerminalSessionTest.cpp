@@ -28,7 +28,7 @@ typedef std::vector<std::string> Args;
 // A few customers up to time 4.
 const Args kTinyRun = {"--end-time", "4", "--seed", "3", "--limit", "2"};
 // Many customers: seconds of running, so the break key comes while it runs.
-const Args kLongRun = {"--end-time", "1e9", "--seed", "3", "--limit", "200000"};
+const Args kLongRun = {"--end-time", "1e9", "--seed", "3", "--limit", "100000"};
 
 // The runner as a child process, on a pseudo-terminal or on pipes.
 class Runner {
@@ -271,74 +271,59 @@ std::string SilentRunCommands() {
   return path;
 }
 
-// Ctrl-C while the model runs under the debugger stops it at the next
-// operation, the prompt asks, and cont runs on to the end.
+// Ctrl-C while the model runs under the debugger (typed at the terminal,
+// or a SIGINT when the input is a pipe) stops it at the next operation, the
+// prompt asks, and cont runs on to the end.
 //
 // (The run is not aborted at such a stop: a quit at the execution record
 // of an event that a block holds loses that event twice, a fault of its
 // own that these tests stay clear of.)
 TEST(TerminalSession, CtrlCWhileRunningStopsAtThePrompt) {
-  const std::string commands = SilentRunCommands();
-  Runner r({"--debug", "--debug-commands", commands}, true, kLongRun);
-  ASSERT_TRUE(r.Started());
-  EXPECT_OUTPUT(r, kSilentRunMarker);
-  r.Type("\x03");
-  EXPECT_OUTPUT(r, "Tarnwell Debugger: Interrupted");
-  EXPECT_PROMPT(r);
-  std::remove(commands.c_str());
-  r.Type("now\r");
-  EXPECT_OUTPUT(r, "now\n");
-  EXPECT_PROMPT(r);
-  // Stopped long before the end (perhaps still at the start, -1, when the
-  // key came quickly).
-  std::smatch time;
-  const std::string answer = r.Output();
-  ASSERT_TRUE(std::regex_search(answer, time, std::regex("now\n(-?[0-9][0-9.e+-]*)\n"))) << answer;
-  EXPECT_LT(std::stod(time[1]), 100000.0);
-  r.Type("cont\r");
-  EXPECT_OUTPUT(r, "end of simulation");
-  EXPECT_PROMPT(r);
-  r.Type("cont\r");
-  EXPECT_EQ(r.Finish(), 0) << r.Output();
-  EXPECT_TRUE(Has(r.Output(), "events executed")) << r.Output();
+  for (const bool terminal : {true, false}) {
+    SCOPED_TRACE(terminal ? "terminal" : "pipe");
+    const std::string commands = SilentRunCommands();
+    Runner r({"--debug", "--debug-commands", commands}, terminal, kLongRun);
+    ASSERT_TRUE(r.Started());
+    EXPECT_OUTPUT(r, kSilentRunMarker);
+    if (terminal)
+      r.Type("\x03");
+    else
+      r.Signal(SIGINT);
+    EXPECT_OUTPUT(r, "Tarnwell Debugger: Interrupted");
+    EXPECT_PROMPT(r);
+    std::remove(commands.c_str());
+    r.Type(terminal ? "now\r" : "now\n");
+    EXPECT_PROMPT(r);
+    // Stopped long before the end (perhaps still at the start, -1, when the
+    // key came quickly).
+    std::smatch time;
+    const std::string answer = r.Output();
+    ASSERT_TRUE(std::regex_search(answer, time, std::regex("\\(twdb\\) (?:now\n)?(-?[0-9][0-9.e+-]*)\n"))) << answer;
+    EXPECT_LT(std::stod(time[1]), 100000.0);
+    r.Type(terminal ? "cont\r" : "cont\n");
+    EXPECT_OUTPUT(r, "end of simulation");
+    EXPECT_PROMPT(r);
+    r.Type(terminal ? "cont\r" : "cont\n");
+    EXPECT_EQ(r.Finish(), 0) << r.Output();
+    EXPECT_TRUE(Has(r.Output(), "events executed")) << r.Output();
+  }
 }
 
-// Standard input closed at the prompt: the end of input aborts.
-TEST(TerminalSession, ClosingTheInputAtThePromptAborts) {
-  Runner r({"--debug"}, false);
-  ASSERT_TRUE(r.Started());
-  EXPECT_OUTPUT(r, "(twdb) ");
-  r.CloseInput();
-  EXPECT_EQ(r.Finish(), 1) << r.Output();
-  EXPECT_TRUE(Has(r.Output(), "Abort Simulation")) << r.Output();
-}
-
-// The break key on a runner that reads a pipe: while the model runs it
-// stops at the prompt, and cont goes on; at the prompt it aborts.
-TEST(TerminalSession, SigintOnAPipedRunStopsIt) {
-  const std::string commands = SilentRunCommands();
-  Runner r({"--debug", "--debug-commands", commands}, false, kLongRun);
-  ASSERT_TRUE(r.Started());
-  EXPECT_OUTPUT(r, kSilentRunMarker);
-  r.Signal(SIGINT);
-  EXPECT_OUTPUT(r, "Tarnwell Debugger: Interrupted");
-  EXPECT_OUTPUT(r, "(twdb) ");
-  std::remove(commands.c_str());
-  r.Type("cont\n");
-  EXPECT_OUTPUT(r, "end of simulation");
-  r.Type("cont\n");
-  EXPECT_EQ(r.Finish(), 0) << r.Output();
-  EXPECT_TRUE(Has(r.Output(), "events executed")) << r.Output();
-}
-
-TEST(TerminalSession, SigintAtAPipedPromptAborts) {
-  Runner r({"--debug"}, false);
-  ASSERT_TRUE(r.Started());
-  EXPECT_OUTPUT(r, "(twdb) ");
-  r.Signal(SIGINT);
-  EXPECT_EQ(r.Finish(), 1) << r.Output();
-  EXPECT_TRUE(Has(r.Output(), "Tarnwell Debugger: Abort\n")) << r.Output();
-  EXPECT_TRUE(Has(r.Output(), "Abort Simulation")) << r.Output();
+// Standard input closed at the prompt, or a SIGINT there, aborts.
+TEST(TerminalSession, ClosedInputOrSigintAtAPipedPromptAborts) {
+  for (const bool close : {true, false}) {
+    SCOPED_TRACE(close ? "input closed" : "SIGINT");
+    Runner r({"--debug"}, false);
+    ASSERT_TRUE(r.Started());
+    EXPECT_OUTPUT(r, "(twdb) ");
+    if (close)
+      r.CloseInput();
+    else
+      r.Signal(SIGINT);
+    EXPECT_EQ(r.Finish(), 1) << r.Output();
+    EXPECT_TRUE(Has(r.Output(), "Tarnwell Debugger: Abort\n")) << r.Output();
+    EXPECT_TRUE(Has(r.Output(), "Abort Simulation")) << r.Output();
+  }
 }
 
 }  // namespace
