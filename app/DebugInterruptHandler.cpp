@@ -20,6 +20,9 @@ DebugInterruptHandler::DebugInterruptHandler() : installed(false) {
   // No SA_RESTART: a blocking read at the prompt returns, and the reader
   // looks at the flag.
   action.sa_flags = 0;
+  // The session starts with no break pending; the call also binds the
+  // host's function now rather than first inside the handler.
+  host::setInterruptPending(false);
   installed = sigaction(SIGINT, &action, &previous) == 0;
 }
 

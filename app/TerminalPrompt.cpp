@@ -97,6 +97,8 @@ struct TerminalPrompt::Editor {
     }
   }
 };
+#else
+struct TerminalPrompt::Editor {};
 #endif
 
 TerminalPrompt::TerminalPrompt(const std::string& prompt) : prompt(prompt) {
