@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <thread>
@@ -245,11 +246,12 @@ TEST(TerminalSession, UpArrowRecallsTheLastCommand) {
 
 // Ctrl-C at the prompt, on an empty line or in the middle of one, and
 // Ctrl-D on an empty line end the run as quit does: the abort line, exit
-// status 1, no summary.
+// status 1, no summary, and the trace file complete up to the stop.
 TEST(TerminalSession, CtrlCOrCtrlDAtThePromptAbortsTheRun) {
+  const std::string trace = "/tmp/tarnwell_terminal_" + std::to_string(getpid()) + ".trace";
   for (const char* keys : {"\x03", "tbre\x03", "\x04"}) {
     SCOPED_TRACE(keys[0] == '\x04' ? "Ctrl-D" : keys);
-    Runner r({"--debug"}, true);
+    Runner r({"--debug", "--trace-file", trace}, true);
     ASSERT_TRUE(r.Started());
     EXPECT_PROMPT(r);
     r.Type(keys);
@@ -257,7 +259,11 @@ TEST(TerminalSession, CtrlCOrCtrlDAtThePromptAbortsTheRun) {
     EXPECT_TRUE(Has(r.Output(), "Tarnwell Debugger: Abort\n")) << r.Output();
     EXPECT_TRUE(Has(r.Output(), "Abort Simulation")) << r.Output();
     EXPECT_FALSE(Has(r.Output(), "events executed")) << r.Output();
+    std::ifstream in(trace);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(Has(written, "Initializing Model queue\n")) << written;
   }
+  std::remove(trace.c_str());
 }
 
 // Start-up commands that run the model on, silently, for a long time. The
