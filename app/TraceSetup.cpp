@@ -32,10 +32,15 @@ void Uninstall() {
 }  // namespace
 
 TraceSetup::~TraceSetup() {
-  if (attached) Uninstall();
-  prompt.reset();
-  interrupts.reset();
+  Detach();
   if (file != nullptr) std::fclose(file);
+}
+
+void TraceSetup::Detach() {
+  if (attached) Uninstall();
+  attached = false;
+  prompt.reset();  // gives the terminal back as it was
+  interrupts.reset();
 }
 
 bool TraceSetup::Open(std::string& problem) {
@@ -101,10 +106,7 @@ void TraceSetup::Attach(ModelDriver& driver) {
 }
 
 bool TraceSetup::Close() {
-  if (attached) Uninstall();
-  attached = false;
-  prompt.reset();
-  interrupts.reset();
+  Detach();
   if (file == nullptr) {
     std::fflush(stdout);
     return true;

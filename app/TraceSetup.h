@@ -34,6 +34,10 @@ class TraceSetup {
   bool Close();
 
  private:
+  // The host's functions, the prompt and the break key are no longer this
+  // run's.
+  void Detach();
+
   const RunOptions& options;
   std::FILE* file;
   std::vector<std::string> startCommands;
