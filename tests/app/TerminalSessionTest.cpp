@@ -28,8 +28,9 @@ const int kDeadlineSeconds = 90;
 typedef std::vector<std::string> Args;
 // A few customers up to time 4.
 const Args kTinyRun = {"--end-time", "4", "--seed", "3", "--limit", "2"};
-// Many customers: seconds of running, so the break key comes while it runs.
-const Args kLongRun = {"--end-time", "1e9", "--seed", "3", "--limit", "100000"};
+// Customers without end (a billion time units): the run goes on until
+// interrupted, and the test ends it.
+const Args kEndlessRun = {"--end-time", "1e9", "--seed", "3"};
 
 // The runner as a child process, on a pseudo-terminal or on pipes.
 class Runner {
@@ -279,16 +280,17 @@ std::string SilentRunCommands() {
 
 // Ctrl-C while the model runs under the debugger (typed at the terminal,
 // or a SIGINT when the input is a pipe) stops it at the next operation, the
-// prompt asks, and cont runs on to the end.
+// prompt asks, and cont runs on.
 //
-// (The run is not aborted at such a stop: a quit at the execution record
-// of an event that a block holds loses that event twice, a fault of its
-// own that these tests stay clear of.)
+// (The run is then killed rather than aborted: a quit at the execution
+// record of an event that a block holds loses that event twice, a fault of
+// its own that these tests stay clear of.)
 TEST(TerminalSession, CtrlCWhileRunningStopsAtThePrompt) {
   for (const bool terminal : {true, false}) {
     SCOPED_TRACE(terminal ? "terminal" : "pipe");
+    const std::string enter = terminal ? "\r" : "\n";
     const std::string commands = SilentRunCommands();
-    Runner r({"--debug", "--debug-commands", commands}, terminal, kLongRun);
+    Runner r({"--debug", "--debug-commands", commands}, terminal, kEndlessRun);
     ASSERT_TRUE(r.Started());
     EXPECT_OUTPUT(r, kSilentRunMarker);
     if (terminal)
@@ -298,20 +300,20 @@ TEST(TerminalSession, CtrlCWhileRunningStopsAtThePrompt) {
     EXPECT_OUTPUT(r, "Tarnwell Debugger: Interrupted");
     EXPECT_PROMPT(r);
     std::remove(commands.c_str());
-    r.Type(terminal ? "now\r" : "now\n");
+    r.Type("now" + enter);
     EXPECT_PROMPT(r);
-    // Stopped long before the end (perhaps still at the start, -1, when the
+    // Stopped somewhere on the way (perhaps still at the start, -1, when the
     // key came quickly).
     std::smatch time;
     const std::string answer = r.Output();
     ASSERT_TRUE(std::regex_search(answer, time, std::regex("\\(twdb\\) (?:now\n)?(-?[0-9][0-9.e+-]*)\n"))) << answer;
-    EXPECT_LT(std::stod(time[1]), 100000.0);
-    r.Type(terminal ? "cont\r" : "cont\n");
-    EXPECT_OUTPUT(r, "end of simulation");
+    EXPECT_LT(std::stod(time[1]), 1e9);
+    // On again, visibly this time.
+    r.Type("trace events on" + enter);
     EXPECT_PROMPT(r);
-    r.Type(terminal ? "cont\r" : "cont\n");
-    EXPECT_EQ(r.Finish(), 0) << r.Output();
-    EXPECT_TRUE(Has(r.Output(), "events executed")) << r.Output();
+    r.Type("cont" + enter);
+    EXPECT_OUTPUT(r, "\nExecuting ");
+    EXPECT_OUTPUT(r, "\nExecuting ");
   }
 }
 
