@@ -3,9 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 #include <memory>
 
+#include "app/DebugInterruptHandler.h"
+#include "app/TerminalPrompt.h"
 #include "host/HostControl.h"
 #include "host/TraceRenderer.h"
 #include "model/DebuggerCommands.h"
@@ -31,8 +32,15 @@ void Uninstall() {
 }  // namespace
 
 TraceSetup::~TraceSetup() {
-  if (attached) Uninstall();
+  Detach();
   if (file != nullptr) std::fclose(file);
+}
+
+void TraceSetup::Detach() {
+  if (attached) Uninstall();
+  attached = false;
+  prompt.reset();  // gives the terminal back as it was
+  interrupts.reset();
 }
 
 bool TraceSetup::Open(std::string& problem) {
@@ -85,22 +93,20 @@ void TraceSetup::Attach(ModelDriver& driver) {
   if (!options.Debugs()) host::registerFunction("des_printDebugBanner", [](int, hvArray*[], int, hvArray*[]) {});
   if (options.Debugs()) {
     host::DebuggerCommands::Install(debugger);
-    // The prompt reads standard input; its end ends the stop.
-    host::setLineSource([](std::string& line) {
-      std::fputs("(twdb) ", stdout);
-      std::fflush(stdout);
-      if (std::getline(std::cin, line)) return true;
-      std::fputs("\n", stdout);
-      return false;
-    });
+    // The prompt reads standard input; its end, or Ctrl-C there, aborts.
+    prompt.reset(new TerminalPrompt("(twdb) "));
+    TerminalPrompt* reader = prompt.get();
+    host::setLineSource([reader](std::string& line) { return reader->ReadLine(line); });
+    // The session's break key; it takes over from the runner's while the
+    // debugger is attached.
+    interrupts.reset(new DebugInterruptHandler);
   }
   for (const auto& block : driver.Blocks()) debugger->GetSimState()->RegisterDebuggableBlock(block.get(), "");
   debugger->Start();
 }
 
 bool TraceSetup::Close() {
-  if (attached) Uninstall();
-  attached = false;
+  Detach();
   if (file == nullptr) {
     std::fflush(stdout);
     return true;

@@ -6,12 +6,15 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/RunOptions.h"
 
+class DebugInterruptHandler;
 class ModelDriver;
+class TerminalPrompt;
 
 class TraceSetup {
  public:
@@ -31,8 +34,15 @@ class TraceSetup {
   bool Close();
 
  private:
+  // The host's functions, the prompt and the break key are no longer this
+  // run's.
+  void Detach();
+
   const RunOptions& options;
   std::FILE* file;
   std::vector<std::string> startCommands;
   bool attached;  // the host's renderer functions are this run's
+  // A debug session's prompt and break key; none for tracing alone.
+  std::unique_ptr<TerminalPrompt> prompt;
+  std::unique_ptr<DebugInterruptHandler> interrupts;
 };

@@ -6,6 +6,7 @@
 #include "debugger/BreakPoint.h"
 #include "debugger/DesSimState.h"
 #include "debugger/TWDebugger.h"
+#include "support/HostInterface.h"
 #include "support/HvCleaner.h"
 #include "trace/LoggerData.h"
 
@@ -91,6 +92,22 @@ void BreakPointManager::PrivateDeleteBreakPoint(BreakPointMap& map, BreakPointMa
   map.erase(it);
 }
 
+namespace {
+
+// Clears a pending interrupt through the only operation the host offers for
+// it; true when there was one.
+bool TakeInterrupt() {
+  if (!hostIsInterruptPending()) return false;
+  try {
+    hostRaiseIfInterruptPending();
+  } catch (const HostInterruptException&) {
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool BreakPointManager::IsAnyBreakPointHit() {
   if (!breakEnabled) return false;
   bool anyHit = false;
@@ -110,6 +127,10 @@ bool BreakPointManager::IsAnyBreakPointHit() {
     } else {
       ++it;
     }
+  }
+  if (TakeInterrupt()) {
+    hostPrintf("\nTarnwell Debugger: Interrupted\n\n");
+    anyHit = true;
   }
   return anyHit;
 }

@@ -40,6 +40,10 @@ class BreakPointManager {
   bool DisableBreakPoint(const std::string& id);
   bool DeleteBreakPoint(const std::string& id);
 
+  // True when an enabled breakpoint is hit by the current record, or when
+  // the user's break key (the host's interrupt) was pressed while the model
+  // ran: the interrupt is taken here, so the prompt that opens does not
+  // read it as an interrupt of its own.
   bool IsAnyBreakPointHit();
   bool GetSingleStepNow() const;
   // The level of the current record plus delta, clamped to 0..1: 1 stops

@@ -48,6 +48,7 @@ void clearConsole();
 
 // ---------------------------------------------------------------- interrupts
 
+// Safe to call from a signal handler (the user's break key).
 void setInterruptPending(bool pending);
 // True while a HostInterruptMode asks for deferred interrupts.
 bool interruptsDeferred();

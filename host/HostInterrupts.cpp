@@ -1,12 +1,14 @@
-// The host's interrupt flag: the user's break key (host::setInterruptPending
-// in tests) sets it; the engine polls it while it waits for input.
+// The host's interrupt flag: the user's break key (host::setInterruptPending,
+// from a signal handler or a test) sets it; the engine polls it while it
+// waits for input.
+#include <atomic>
+
 #include "host/HostControl.h"
 #include "host/HostInternal.h"
 
 namespace {
 
 struct InterruptState {
-  bool pending = false;
   bool deferred = false;
 };
 
@@ -15,14 +17,17 @@ InterruptState& interrupts() {
   return s;
 }
 
+// Apart from the rest: a signal handler sets it, so it must be lock-free
+// and must not wait for a function-local static's initialisation.
+std::atomic<bool> pending(false);
+static_assert(std::atomic<bool>::is_always_lock_free, "the interrupt flag is set from signal handlers");
+
 }  // namespace
 
-bool hostIsInterruptPending() { return interrupts().pending; }
+bool hostIsInterruptPending() { return pending.load(); }
 
 void hostRaiseIfInterruptPending() {
-  InterruptState& s = interrupts();
-  if (!s.pending) return;
-  s.pending = false;
+  if (!pending.exchange(false)) return;
   throw host::HostInterrupt();
 }
 
@@ -34,13 +39,16 @@ HostInterruptMode::~HostInterruptMode() { interrupts().deferred = previous_; }
 
 namespace host {
 
-void setInterruptPending(bool pending) { interrupts().pending = pending; }
+void setInterruptPending(bool on) { pending.store(on); }
 
 bool interruptsDeferred() { return interrupts().deferred; }
 
 namespace detail {
 
-void resetInterrupts() { interrupts() = InterruptState(); }
+void resetInterrupts() {
+  interrupts() = InterruptState();
+  pending.store(false);
+}
 
 }  // namespace detail
 }  // namespace host

@@ -120,6 +120,90 @@ void PrintBlockState(TWDebugger* d, const std::string& key) {
   hvDestroyArray(table);
 }
 
+// A value as the entity holds it: text as it is, a number in its shortest
+// exact form, a matrix row by row.
+std::string ValueText(const hvArray* a) {
+  if (a == nullptr) return "(no value)";
+  if (hvGetClassID(a) == hvCHAR_CLASS) return "'" + detail::arrayText(a) + "'";
+  if (hvGetClassID(a) != hvDOUBLE_CLASS) return "(a host value)";
+  const std::size_t m = hvGetM(a), n = hvGetN(a);
+  const double* re = hvGetPr(a);
+  const double* im = hvIsComplex(a) ? hvGetPi(a) : nullptr;
+  auto element = [&](std::size_t i) {
+    std::string text = TraceRenderer::ShortestNumber(re[i]);
+    if (im != nullptr) text += (im[i] < 0 ? "-" : "+") + TraceRenderer::ShortestNumber(std::fabs(im[i])) + "i";
+    return text;
+  };
+  if (m * n == 1) return element(0);
+  std::string text = "[";
+  for (std::size_t r = 0; r < m; ++r)
+    for (std::size_t c = 0; c < n; ++c) text += (c > 0 ? " " : r > 0 ? "; " : "") + element(c * m + r);
+  return text + "]";
+}
+
+// An entity by its id ("en3", or the number alone).
+DesEntity* FindEntity(TWDebugger* d, const std::string& key) {
+  const bool number = !key.empty() && key.find_first_not_of("0123456789") == std::string::npos;
+  DesEntity* entity = d->GetSimState()->GetEntityById(number ? "en" + key : key);
+  if (entity == nullptr) throw Mistake{"no entity '" + key + "' in the model now"};
+  return entity;
+}
+
+void PrintTimer(TWDebugger* d, const std::string& name, const TimerData& timer) {
+  // A timer that no block has started has no start time to show.
+  if (timer.GetBlock() == nullptr) {
+    hostPrintf("    %-20s not started\n", name.c_str());
+    return;
+  }
+  const double now = d->GetSimState()->GetTimeNow();
+  hostPrintf("    %-20s started at %s, %s elapsed\n", name.c_str(),
+             TraceRenderer::ShortestNumber(timer.GetStartTime()).c_str(),
+             TraceRenderer::ShortestNumber(now - timer.GetStartTime()).c_str());
+}
+
+void PrintEntity(TWDebugger* d, const std::string& key) {
+  const DesEntity* entity = FindEntity(d, key);
+  hostPrintf("%s  type %s\n", entity->GetId().c_str(), entity->GetName().c_str());
+  if (const DesEvent* carrier = entity->GetCarrierEvent())
+    hostPrintf("  carried by event %s at %s\n", carrier->GetId().c_str(),
+               TraceRenderer::ShortestNumber(carrier->GetTime()).c_str());
+  hvArray* attributes = entity->GetAttributeDataAsHvArray();
+  std::size_t shown = 0;
+  for (std::size_t k = 0; attributes != nullptr && k < hvGetN(attributes); ++k) {
+    const hvArray* name = hvGetCell(attributes, 2 * k);
+    if (name == nullptr) continue;  // an attribute that does not exist on this entity
+    if (shown++ == 0) hostPrintf("  attributes:\n");
+    hostPrintf("    %-20s %s\n", detail::arrayText(name).c_str(), ValueText(hvGetCell(attributes, 2 * k + 1)).c_str());
+  }
+  hvDestroyArray(attributes);
+  if (shown == 0) hostPrintf("  no attributes\n");
+  // Every entity has a timer of its own; it shows once a block started it.
+  const bool local = entity->GetLocalTimer() != nullptr && entity->GetLocalTimer()->GetBlock() != nullptr;
+  if (entity->GetTimerSet().empty() && !local) {
+    hostPrintf("  no timers\n");
+  } else {
+    hostPrintf("  timers:\n");
+    if (local) PrintTimer(d, "(own timer)", *entity->GetLocalTimer());
+    for (const RCPtr<TimerData>& timer : entity->GetTimerSet()) PrintTimer(d, timer->GetName(), *timer);
+  }
+  shown = 0;
+  for (const TimeoutData* timeout : entity->GetTimeoutSet()) {
+    if (timeout->IsCancelled()) continue;
+    if (shown++ == 0) hostPrintf("  timeouts:\n");
+    hostPrintf("    %-20s at %s (event %s)\n", timeout->GetTag().c_str(),
+               TraceRenderer::ShortestNumber(timeout->GetTimeOfTimeoutEvent()).c_str(),
+               timeout->GetEventId().c_str());
+  }
+  if (shown == 0) hostPrintf("  no timeouts\n");
+  if (entity->GetHasSubEntity() != 0) {
+    std::vector<std::string> members;
+    entity->PeekAllSeqSubEntityIds(members);
+    std::string list;
+    for (const std::string& id : members) list += " " + id;
+    hostPrintf("  members:%s\n", list.c_str());
+  }
+}
+
 void Trace(TWDebugger* d, const Args& args) {
   const std::string& family = Arg(args, 0, "family (events, entities, calendar or all)");
   const std::string& onOff = Arg(args, 1, "on or off");
@@ -205,6 +289,7 @@ const std::map<std::string, Body>& Bodies() {
       {"calendar", [](TWDebugger* d, const Args&) { PrintCalendar(d); }},
       {"blocks", [](TWDebugger* d, const Args&) { PrintBlocks(d); }},
       {"state", [](TWDebugger* d, const Args& args) { PrintBlockState(d, Arg(args, 0, "block id or name")); }},
+      {"entity", [](TWDebugger* d, const Args& args) { PrintEntity(d, Arg(args, 0, "entity id")); }},
       {"trace", [](TWDebugger* d, const Args& args) { Trace(d, args); }},
       {"quit",
        [](TWDebugger* d, const Args&) {
@@ -241,6 +326,11 @@ const std::vector<DebuggerCommands::Command>& DebuggerCommands::Commands() {
       {"blocks", "blocks", "list the blocks with their ids", "Prints each debuggable block's id and name."},
       {"state", "state BLOCK", "show what a block holds",
        "Prints a block's own report: a queue's entities, a server's entities in service, ..."},
+      {"entity", "entity ID", "show one entity",
+       "Prints an entity, named by its id as the trace shows it (en3, or 3 alone):\n"
+       "its type, the event carrying it, its attributes with their values, its\n"
+       "timers with start and elapsed time, its pending timeouts with their times\n"
+       "and events, and the members of a combined entity."},
       {"trace", "trace FAMILY on|off", "switch a trace family",
        "Switches the trace of events, entities, calendar or all of them on or off."},
       {"quit", "quit", "abort the simulation", "Ends the simulation now; the run reports it aborted."},

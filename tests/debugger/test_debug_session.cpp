@@ -25,6 +25,7 @@ class Server : public NodeInterface {
     return state;
   }
   MSGRespEvent Arrive(DesEvent* e) {
+    if (onArrive) onArrive();
     held.push_back(e);
     _Logger<10>{GetDesInstance()}(e, "InServer");
     e->ReuseAndReinitialize(1.5, 0, this, &depart);
@@ -40,6 +41,7 @@ class Server : public NodeInterface {
   // Jobs still inside at the end go with their events (the calendar's).
   std::vector<DesEvent*> held;
   DesEventFunctor arrive, depart;
+  std::function<void()> onArrive;
 };
 
 // Makes a job every time unit from 0 to 3 and sends it to the server.
@@ -193,6 +195,33 @@ TEST_F(DebugSessionTest, AnAbortEndsTheRun) {
   // The job that was about to leave went with the dropped step.
   EXPECT_EQ(server->held.size(), 2u);
   server->held.erase(server->held.begin());
+}
+
+// The user's break key while the model runs: the run stops at the next
+// record as at a breakpoint, the prompt does not take the interrupt for one
+// of its own, and cont goes on to the end.
+TEST_F(DebugSessionTest, AnInterruptWhileRunningStopsAtTheNextRecord) {
+  host::setInputLines({"cont", "at", "cont", "at", "cont"});
+  server->onArrive = [this] {
+    if (engine->GetTimeNow() == 1.0) host::setInterruptPending(true);
+  };
+  Run();
+  EXPECT_EQ(stops, std::vector<std::string>({"timerStart@1", "endOfSim@4.5"}));
+  EXPECT_FALSE(hostIsInterruptPending());
+  EXPECT_FALSE(engine->IsStopRequestedByDebugger());
+  EXPECT_NE(host::consoleText().find("Tarnwell Debugger: Interrupted\n"), std::string::npos);
+  EXPECT_EQ(host::consoleText().find("Tarnwell Debugger: Abort"), std::string::npos);
+}
+
+// With breaking off (tracing without a prompt) the interrupt is not the
+// debugger's: it stays pending for whoever handles it.
+TEST_F(DebugSessionTest, AnInterruptIsLeftAloneWhenBreakingIsOff) {
+  breaks->SetBreakEnabled(false);
+  server->onArrive = [] { host::setInterruptPending(true); };
+  Run();
+  EXPECT_TRUE(stops.empty());
+  EXPECT_TRUE(hostIsInterruptPending());
+  EXPECT_FALSE(engine->IsStopRequestedByDebugger());
 }
 
 }  // namespace
