@@ -35,7 +35,8 @@ Des::Des()
       outputDisabledForEndOfSim(false),
       debugger(nullptr),
       countedInstance(false),
-      stopRequestedByDebugger(false) {
+      stopRequestedByDebugger(false),
+      droppedEventsStayWithBlocks(false) {
   DesEntity::createTypeMap();
 }
 

@@ -104,6 +104,14 @@ class Des {
   void DisableOutputForEndOfSim();
   bool IsStopRequestedByDebugger() const { return stopRequestedByDebugger; }
   void SetStopRequestedByDebugger(bool flag) { stopRequestedByDebugger = flag; }
+  // A quit at the debugger's prompt drops the events of the time step from
+  // the calendar. By default the calendar deletes them; an engine whose
+  // blocks keep and release their own events (as a block framework's do)
+  // asks for them to be only taken off the calendar, so that no block is
+  // left holding a deleted event. Timeout events are the engine's and are
+  // deleted either way.
+  void SetDroppedEventsStayWithBlocks(bool flag) { droppedEventsStayWithBlocks = flag; }
+  bool GetDroppedEventsStayWithBlocks() const { return droppedEventsStayWithBlocks; }
   void SetCalendarsPolicy(int policy) { calendarsPolicy = policy; }
   int GetCalendarsPolicy() const { return calendarsPolicy; }
 
@@ -146,4 +154,5 @@ class Des {
   // repeated Initialize or Terminate cannot unbalance the count.
   bool countedInstance;
   bool stopRequestedByDebugger;
+  bool droppedEventsStayWithBlocks;
 };

@@ -464,10 +464,13 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   }
   void DropEvent(DesEvent* e) {
     e->SetInTq(false);
-    if (auto* td = dynamic_cast<TimeoutData*>(e->GetDstObj()))
+    bool blocksOwn = engine != nullptr && engine->GetDroppedEventsStayWithBlocks();
+    if (auto* td = dynamic_cast<TimeoutData*>(e->GetDstObj())) {
       if (td->GetTimeoutEventPtr() == e) td->SetTimeoutEventPtr(nullptr);
+      blocksOwn = false;
+    }
     if (engine != nullptr) engine->ForgetDroppedEvent(e);
-    delete e;
+    if (!blocksOwn) delete e;
   }
 
   [[noreturn]] void ThrowLimitExceeded() const {

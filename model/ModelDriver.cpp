@@ -98,6 +98,9 @@ ModelDriver::ModelDriver(const DriverConfig& cfg) : config(cfg), ran(false) {
   try {
     Des::InitMsgContext();
     engine.reset(new Des());
+    // Blocks hold the events they schedule and release them when they
+    // stop, so a quit at the prompt must not delete them under the blocks.
+    engine->SetDroppedEventsStayWithBlocks(true);
     engine->Initialize();
   } catch (PMException* e) {
     Record(e, setupFailure);
