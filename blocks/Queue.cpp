@@ -42,10 +42,14 @@ MSGRespEvent Queue::Arrive(DesEvent* e) {
                          : e->GetEntity()->ReadNumberFromAttribute(this, priorityAttribute.c_str());
   // Filed before it leaves the arrivals: when there is no room to file it,
   // it stays with the arrivals, which Stop releases.
-  Insert(Entry{key, arrivals, e});
+  const std::size_t position = Insert(Entry{key, arrivals, e});
   ++arrivals;
   TakeArrival(e, 0);
   NoteLength();
+  if (Traced())
+    Log<8>(e, priorityAttribute.empty() ? std::string("FIFO") : "By " + priorityAttribute,
+           static_cast<uint64_t>(position), static_cast<uint64_t>(Length()),
+           static_cast<uint64_t>(capacity));
   Serve();
   if (impatient) {
     // Only an entity that actually has to wait gets a deadline.
@@ -62,11 +66,13 @@ MSGRespEvent Queue::Arrive(DesEvent* e) {
   return MSGRespEvent();
 }
 
-void Queue::Insert(const Entry& entry) {
+std::size_t Queue::Insert(const Entry& entry) {
   auto later = std::upper_bound(
       entries.begin() + static_cast<std::ptrdiff_t>(head), entries.end(), entry,
       [](const Entry& a, const Entry& b) { return a.key < b.key || (a.key == b.key && a.order < b.order); });
+  const std::size_t position = static_cast<std::size_t>(later - entries.begin()) - head + 1;
   entries.insert(later, entry);
+  return position;
 }
 
 void Queue::RemoveAt(std::size_t index) {
@@ -163,6 +169,22 @@ void Queue::ReleaseHeld() {
   head = 0;
   for (DesEvent* e : leaving) Release(e);
   leaving.clear();
+}
+
+void Queue::DescribeState(BlockStateResult& state) const {
+  state.PushBlockData("length " + std::to_string(Length()) + " of " +
+                      (capacity == kInfinite ? std::string("unlimited") : std::to_string(capacity)) +
+                      (priorityAttribute.empty() ? ", first in first out"
+                                                 : ", smallest " + priorityAttribute + " first"));
+  if (impatient) state.PushBlockData("timed out so far " + std::to_string(timedOutCount));
+  // A waiting carrier was last scheduled for its arrival here.
+  for (std::size_t i = head; i < entries.size(); ++i) {
+    const DesEvent* e = entries[i].carrier;
+    std::string about = "arrived at " + NumberText(e->GetTime());
+    if (!priorityAttribute.empty()) about += ", " + priorityAttribute + " = " + NumberText(entries[i].key);
+    DescribeEntity(state, e, about);
+  }
+  for (const DesEvent* e : leaving) DescribeEntity(state, e, "timed out, waiting for room at output 1");
 }
 
 void Queue::Statistics(const StatisticVisitor& visit) const {

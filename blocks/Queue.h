@@ -55,6 +55,7 @@ class Queue : public ModelBlock {
   void OnRoomDownstream(int outPort) override;
   bool ExecuteTimeoutEvent(DesEvent* event, TimeoutData* timeout) override;
   void ReleaseHeld() override;
+  void DescribeState(BlockStateResult& state) const override;
 
  private:
   struct Entry {
@@ -67,7 +68,8 @@ class Queue : public ModelBlock {
   // Passes entities on while the next block takes them.
   void Serve();
   void SendTimedOut();
-  void Insert(const Entry& entry);
+  // Files the entry in order; its position, 1 at the head.
+  std::size_t Insert(const Entry& entry);
   void RemoveAt(std::size_t index);
   void CancelPatience(DesEvent* carrier);
   void NoteLength() { length.Update(Now(), static_cast<double>(Length() + leaving.size())); }
