@@ -53,20 +53,30 @@ MSGRespEvent EntityGenerator::Generate(DesEvent*) {
   waiting = carrier;
   carrier->SetEntity(entity);
   ++generated;
-  Log<0>(carrier);
-  WrittenAttributes written;
-  if (!serialAttribute.empty()) {
-    entity->WriteNumberToAttribute(this, serialAttribute.c_str(), static_cast<double>(generated));
-    if (Traced()) written.emplace_back(serialAttribute, static_cast<double>(generated));
+  if (Traced()) {
+    LogGenerated(carrier);
+  } else {
+    if (!serialAttribute.empty())
+      entity->WriteNumberToAttribute(this, serialAttribute.c_str(), static_cast<double>(generated));
+    for (const Rule& rule : rules)
+      entity->WriteNumberToAttribute(this, rule.attribute.c_str(), rule.values.Draw(random));
   }
-  for (const Rule& rule : rules) {
-    const double value = rule.values.Draw(random);
-    entity->WriteNumberToAttribute(this, rule.attribute.c_str(), value);
-    if (Traced()) written.emplace_back(rule.attribute, value);
-  }
-  LogAttributes(carrier, written);
   Dispatch();
   return MSGRespEvent();
+}
+
+// Generation under a debugger: the same attributes, each logged.
+void EntityGenerator::LogGenerated(DesEvent* carrier) {
+  Log<0>(carrier);
+  DesEntity* entity = carrier->GetEntity();
+  WrittenAttributes written;
+  const auto write = [&](const std::string& attribute, double value) {
+    entity->WriteNumberToAttribute(this, attribute.c_str(), value);
+    written.emplace_back(attribute, value);
+  };
+  if (!serialAttribute.empty()) write(serialAttribute, static_cast<double>(generated));
+  for (const Rule& rule : rules) write(rule.attribute, rule.values.Draw(random));
+  LogAttributes(carrier, written);
 }
 
 void EntityGenerator::Dispatch() {

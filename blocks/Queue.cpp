@@ -42,14 +42,11 @@ MSGRespEvent Queue::Arrive(DesEvent* e) {
                          : e->GetEntity()->ReadNumberFromAttribute(this, priorityAttribute.c_str());
   // Filed before it leaves the arrivals: when there is no room to file it,
   // it stays with the arrivals, which Stop releases.
-  const std::size_t position = Insert(Entry{key, arrivals, e});
+  Insert(Entry{key, arrivals, e});
   ++arrivals;
   TakeArrival(e, 0);
   NoteLength();
-  if (Traced())
-    Log<8>(e, priorityAttribute.empty() ? std::string("FIFO") : "By " + priorityAttribute,
-           static_cast<uint64_t>(position), static_cast<uint64_t>(Length()),
-           static_cast<uint64_t>(capacity));
+  if (Traced()) LogQueued(e);
   Serve();
   if (impatient) {
     // Only an entity that actually has to wait gets a deadline.
@@ -66,13 +63,18 @@ MSGRespEvent Queue::Arrive(DesEvent* e) {
   return MSGRespEvent();
 }
 
-std::size_t Queue::Insert(const Entry& entry) {
+void Queue::Insert(const Entry& entry) {
   auto later = std::upper_bound(
       entries.begin() + static_cast<std::ptrdiff_t>(head), entries.end(), entry,
       [](const Entry& a, const Entry& b) { return a.key < b.key || (a.key == b.key && a.order < b.order); });
-  const std::size_t position = static_cast<std::size_t>(later - entries.begin()) - head + 1;
   entries.insert(later, entry);
-  return position;
+}
+
+void Queue::LogQueued(const DesEvent* carrier) {
+  std::size_t position = 1;
+  while (head + position - 1 < entries.size() && entries[head + position - 1].carrier != carrier) ++position;
+  Log<8>(carrier, priorityAttribute.empty() ? std::string("FIFO") : "By " + priorityAttribute,
+         static_cast<uint64_t>(position), static_cast<uint64_t>(Length()), static_cast<uint64_t>(capacity));
 }
 
 void Queue::RemoveAt(std::size_t index) {

@@ -68,8 +68,9 @@ class Queue : public ModelBlock {
   // Passes entities on while the next block takes them.
   void Serve();
   void SendTimedOut();
-  // Files the entry in order; its position, 1 at the head.
-  std::size_t Insert(const Entry& entry);
+  void Insert(const Entry& entry);
+  // The queuing record of a carrier just filed: its place (1 at the head).
+  void LogQueued(const DesEvent* carrier);
   void RemoveAt(std::size_t index);
   void CancelPatience(DesEvent* carrier);
   void NoteLength() { length.Update(Now(), static_cast<double>(Length() + leaving.size())); }

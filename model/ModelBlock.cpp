@@ -129,8 +129,7 @@ BlockStateResult* ModelBlock::GetBlockState() {
 
 void ModelBlock::DescribeState(BlockStateResult&) const {}
 
-void ModelBlock::LogAttributes(const DesEvent* carrier, const WrittenAttributes& written) {
-  if (!Traced() || written.empty()) return;
+void ModelBlock::LogAttributeRecord(const DesEvent* carrier, const WrittenAttributes& written) {
   // Names in row 1, values in row 2: one column per attribute, as the
   // attribute logger's format expects.
   hvArray* cell = hvCreateCellMatrix(2, written.size());
@@ -227,7 +226,8 @@ DesEventFunctor* ModelBlock::Guarded(DesEventFunctor* handler) {
   guards.push_back(std::make_unique<Guard>());
   Guard& g = *guards.back();
   g.handler = handler;
-  g.entry.BindTo(this, &ModelBlock::RunGuarded, handler->GetName());
+  g.entry.BindTo(this, fingerprint != nullptr ? &ModelBlock::RunFingerprinted : &ModelBlock::RunGuarded,
+                 handler->GetName());
   return &g.entry;
 }
 
@@ -237,8 +237,6 @@ MSGRespEvent ModelBlock::RunGuarded(DesEvent* e) {
   for (const auto& g : guards)
     if (&g->entry == entry) handler = g->handler;
   if (handler == nullptr) return DoProcessEvent(e);  // not scheduled through a guard
-  // Before the handler, which may destroy the event.
-  if (fingerprint != nullptr) fingerprint->Add(Now(), handler->GetName(), path, e->GetEntity());
   try {
     (*handler)(e);
   } catch (PMException*) {
@@ -257,6 +255,13 @@ MSGRespEvent ModelBlock::RunGuarded(DesEvent* e) {
                          {handler->GetBlock()->GetBlkParentName(), handler->GetName(), Time(Now())});
   }
   return MSGRespEvent();
+}
+
+MSGRespEvent ModelBlock::RunFingerprinted(DesEvent* e) {
+  // Before the handler, which may destroy the event. The guard's entry
+  // bears its handler's name.
+  fingerprint->Add(Now(), e->GetFunctor()->GetName(), path, e->GetEntity());
+  return RunGuarded(e);
 }
 
 void ModelBlock::TakeArrival(DesEvent* carrier, int inPort) {

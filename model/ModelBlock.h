@@ -103,7 +103,8 @@ class ModelBlock : public NodeInterface, public BlockData {
   // caller owns the result.
   BlockStateResult* GetBlockState() override;
   // Every event this block's handlers execute is folded into `fingerprint`
-  // (null: none, the default); it must outlive the run.
+  // (null: none, the default); it must outlive the run. Set before the
+  // block starts: it applies to the handlers scheduled from then on.
   void SetFingerprint(EventFingerprint* fingerprint) { this->fingerprint = fingerprint; }
 
   // Every entity the block holds now (a composite counts once).
@@ -167,12 +168,14 @@ class ModelBlock : public NodeInterface, public BlockData {
   // account for every entity.
   template <int N, class... Args>
   void Log(Args&&... args) {
-    if (Traced()) _Logger<N>{Engine()}(std::forward<Args>(args)...);
+    if (Traced()) LogRecord<N>(std::forward<Args>(args)...);
   }
   // Logs the attributes just written on the entity `carrier` carries, as
   // (name, value) pairs in the order written.
   using WrittenAttributes = std::vector<std::pair<std::string, double>>;
-  void LogAttributes(const DesEvent* carrier, const WrittenAttributes& written);
+  void LogAttributes(const DesEvent* carrier, const WrittenAttributes& written) {
+    if (Traced() && !written.empty()) LogAttributeRecord(carrier, written);
+  }
   // The block's own part of its state: lines about it and one row per
   // entity it holds (see BlockStateResult). The base adds nothing.
   virtual void DescribeState(BlockStateResult& state) const;
@@ -204,8 +207,22 @@ class ModelBlock : public NodeInterface, public BlockData {
     DesEventFunctor* handler;
   };
 
+  // The records themselves, apart from the tests above so that those stay
+  // inline and small: out of line and marked rarely taken, they leave the
+  // untraced path of their callers as it was.
+  template <int N, class... Args>
+  __attribute__((noinline, cold)) void LogRecord(Args&&... args) {
+    _Logger<N>{Engine()}(std::forward<Args>(args)...);
+  }
+  __attribute__((noinline, cold)) void LogAttributeRecord(const DesEvent* carrier,
+                                                          const WrittenAttributes& written);
+
   DesEventFunctor* Guarded(DesEventFunctor* handler);
   MSGRespEvent RunGuarded(DesEvent* e);
+  // RunGuarded, after folding the event into the fingerprint: the entry of
+  // the guards made while a fingerprint is set, so that a run without one
+  // does not test for it on every event.
+  MSGRespEvent RunFingerprinted(DesEvent* e);
   void RefuseOutput(int outPort) const;
 
   std::string path;
