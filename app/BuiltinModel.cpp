@@ -45,6 +45,7 @@ DriverConfig DriverConfigFor(const RunOptions& options) {
   config.seed = options.seed;
   config.combinedCalendars = options.combinedCalendars;
   config.maxEventsAtTimeStep = options.maxEventsAtTimeStep;
+  config.fingerprint = options.fingerprint;
   return config;
 }
 

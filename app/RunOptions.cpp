@@ -131,6 +131,16 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
        "write the trace to FILE instead of standard output")
       ("trace-format", po::value<std::string>()->value_name("FORM"),
        "text (default): laid out for reading; jsonl: one JSON object per record")
+      ("trace-block", po::value<std::vector<std::string>>()->value_name("BLOCK"),
+       "trace only what involves BLOCK (its name, path or debugger id such as blk3); "
+       "may be repeated")
+      ("trace-entity", po::value<std::vector<std::string>>()->value_name("ID"),
+       "trace only what involves entity ID (en5, or 5); may be repeated")
+      ("trace-from", po::value<std::string>()->value_name("T"), "trace only from time T on")
+      ("trace-to", po::value<std::string>()->value_name("T"), "trace only up to time T")
+      ("fingerprint",
+       "print a fingerprint of the executed events (time, type, block, entity) in the "
+       "summary: runs that execute the same events agree")
       ("debug", "stop at the debugger's prompt before the first event (help there lists "
                 "the commands)")
       ("debug-commands", po::value<std::string>()->value_name("FILE"),
@@ -251,6 +261,33 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       if (f != "text" && f != "jsonl") throw BadValue("trace-format", "'" + f + "' is neither text nor jsonl");
       o.traceJson = f == "jsonl";
     }
+    // A filter alone traces everything it lets through.
+    bool filtered = false;
+    if (vm.count("trace-block")) {
+      o.traceBlockFilter = vm["trace-block"].as<std::vector<std::string>>();
+      for (const std::string& b : o.traceBlockFilter)
+        if (b.empty()) throw BadValue("trace-block", "needs a block name");
+      filtered = true;
+    }
+    if (vm.count("trace-entity")) {
+      for (const std::string& id : vm["trace-entity"].as<std::vector<std::string>>()) {
+        const std::string digits = id.compare(0, 2, "en") == 0 ? id.substr(2) : id;
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits[0] == '0')
+          throw BadValue("trace-entity", "'" + id + "' is not an entity id (en5, or 5)");
+        o.traceEntityFilter.push_back("en" + digits);
+      }
+      filtered = true;
+    }
+    for (const char* bound : {"trace-from", "trace-to"}) {
+      if (!vm.count(bound)) continue;
+      const double t = Number(bound, text(bound));
+      if (t < 0.0 || std::isnan(t)) throw BadValue(bound, "must be a time of 0 or more, not '" + text(bound) + "'");
+      (std::string(bound) == "trace-from" ? o.traceFrom : o.traceTo) = t;
+      filtered = true;
+    }
+    if (o.traceFrom > o.traceTo) throw BadValue("trace-to", "comes before --trace-from");
+    if (filtered && !o.Traces()) o.traceEvents = o.traceEntities = o.traceCalendar = true;
+    o.fingerprint = vm.count("fingerprint") > 0;
     o.debug = vm.count("debug") > 0;
     if (vm.count("debug-commands")) {
       o.debugCommandsFile = text("debug-commands");

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,15 @@ struct RunOptions {
   bool traceCalendar = false;
   std::string traceFile;  // empty: standard output
   bool traceJson = false;
+  // What the trace keeps: records naming these blocks (names, paths or
+  // debugger ids) and these entities ("en5"), between the two times.
+  // Empty lists keep everything.
+  std::vector<std::string> traceBlockFilter;
+  std::vector<std::string> traceEntityFilter;
+  double traceFrom = 0.0;
+  double traceTo = std::numeric_limits<double>::infinity();
+  // Hash of the executed events in the summary.
+  bool fingerprint = false;
 
   // The debugger's prompt: at the start (debug), with commands run at the
   // first stop, or first at a time breakpoint (breakAt below 0: none).

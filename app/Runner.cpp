@@ -88,6 +88,13 @@ int Execute(const RunOptions& options, const DriverConfig& config, const ModelMa
       delete e;
       return 2;
     }
+    {
+      std::string problem;
+      if (!trace.SelectBlocks(driver, problem)) {
+        err << "tarnwell: " << problem << "\n";
+        return 2;
+      }
+    }
     if (options.exactQuantiles) model->ReserveObservations(0);
     if (!options.csvPath.empty()) {
       csv.Header(model->AttributeNames());

@@ -34,6 +34,7 @@ void PrintEngine(std::ostream& out, const RunReport& report) {
   Line(out, "events per second",
        report.wallSeconds > 0 ? Format("%.0f", static_cast<double>(report.eventsExecuted) / report.wallSeconds)
                               : std::string("-"));
+  if (!report.fingerprint.empty()) Line(out, "event fingerprint", report.fingerprint);
 }
 
 }  // namespace summary

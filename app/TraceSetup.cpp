@@ -59,6 +59,27 @@ bool TraceSetup::Open(std::string& problem) {
   return file != nullptr;
 }
 
+bool TraceSetup::SelectBlocks(const ModelDriver& driver, std::string& problem) {
+  const auto& blocks = driver.Blocks();
+  for (const std::string& key : options.traceBlockFilter) {
+    const ModelBlock* found = nullptr;
+    for (std::size_t k = 0; k < blocks.size() && found == nullptr; ++k) {
+      const std::string& path = blocks[k]->Path();
+      if (key == "blk" + std::to_string(k + 1) || key == path || path == driver.Config().modelName + "/" + key)
+        found = blocks[k].get();
+    }
+    if (found == nullptr) {
+      problem = "--trace-block: no block '" + key + "' in this model (blocks:";
+      for (std::size_t k = 0; k < blocks.size(); ++k)
+        problem += (k > 0 ? ", " : " ") + blocks[k]->Path().substr(driver.Config().modelName.size() + 1);
+      problem += ")";
+      return false;
+    }
+    filter.blocks.insert(found->Path());
+  }
+  return true;
+}
+
 void TraceSetup::Attach(ModelDriver& driver) {
   Des* engine = driver.Engine();
   engine->StartDebugger(driver.Config().modelName.c_str());
@@ -86,9 +107,14 @@ void TraceSetup::Attach(ModelDriver& driver) {
   // without --trace shows the events and entity operations.
   if (options.debug && !options.Traces()) control->SetDefaultLogging();
   attached = true;
-  host::TraceRenderer::Install(std::make_shared<host::TraceRenderer>(
+  auto renderer = std::make_shared<host::TraceRenderer>(
       options.traceJson ? host::TraceRenderer::Format::JsonLines : host::TraceRenderer::Format::Text,
-      file != nullptr ? file : stdout));
+      file != nullptr ? file : stdout);
+  filter.entities.insert(options.traceEntityFilter.begin(), options.traceEntityFilter.end());
+  filter.from = options.traceFrom;
+  filter.to = options.traceTo;
+  renderer->SetFilter(filter);
+  host::TraceRenderer::Install(renderer);
   // No prompt, so no banner.
   if (!options.Debugs()) host::registerFunction("des_printDebugBanner", [](int, hvArray*[], int, hvArray*[]) {});
   if (options.Debugs()) {
@@ -101,7 +127,7 @@ void TraceSetup::Attach(ModelDriver& driver) {
     // debugger is attached.
     interrupts.reset(new DebugInterruptHandler);
   }
-  for (const auto& block : driver.Blocks()) debugger->GetSimState()->RegisterDebuggableBlock(block.get(), "");
+  for (const auto& block : driver.Blocks()) block->RegisterWithDebugger();
   debugger->Start();
 }
 

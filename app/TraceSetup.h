@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/RunOptions.h"
+#include "host/TraceRenderer.h"
 
 class DebugInterruptHandler;
 class ModelDriver;
@@ -28,6 +29,10 @@ class TraceSetup {
   // Opens the trace file, if one was named, and reads the debugger's
   // start-up commands. False, with `problem` saying why, when either fails.
   bool Open(std::string& problem);
+  // Finds the blocks --trace-block names among the model's, by the
+  // debugger's id (blk1 is the first block added), path or name. False,
+  // with `problem` saying why, when one is not there.
+  bool SelectBlocks(const ModelDriver& driver, std::string& problem);
   // To be called by the driver once the engine's calendars run.
   void Attach(ModelDriver& driver);
   // Flushes and closes the file; false when writing it failed.
@@ -41,6 +46,7 @@ class TraceSetup {
   const RunOptions& options;
   std::FILE* file;
   std::vector<std::string> startCommands;
+  host::TraceRenderer::Filter filter;
   bool attached;  // the host's renderer functions are this run's
   // A debug session's prompt and break key; none for tracing alone.
   std::unique_ptr<TerminalPrompt> prompt;

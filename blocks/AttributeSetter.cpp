@@ -20,8 +20,11 @@ void* AttributeSetter::Init() {
 }
 
 void AttributeSetter::Process(DesEntity* entity) {
+  WrittenAttributes written;
   for (const Rule& rule : rules) {
     const double value = rule.clock ? Now() : rule.values.Draw(random);
     entity->WriteNumberToAttribute(this, rule.attribute.c_str(), value);
+    if (Traced()) written.emplace_back(rule.attribute, value);
   }
+  LogAttributes(entity->GetCarrierEvent(), written);
 }

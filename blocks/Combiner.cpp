@@ -53,6 +53,12 @@ void Combiner::Combine() {
     building = new DesEvent(Now(), 0, this, composite);
   }
   DesEntity* composite = building->GetEntity();
+  std::string equation;
+  if (Traced()) {
+    equation = composite->GetId() + " =";
+    for (std::size_t i = 0; i < slots.size(); ++i)
+      equation += (i > 0 ? " + " : " ") + slots[i]->GetEntity()->GetId();
+  }
   for (std::size_t i = 0; i < slots.size(); ++i) {
     // The member stays its carrier's until the composite has taken it: a
     // refused member (a clashing attribute name, say) is still held here.
@@ -64,6 +70,7 @@ void Combiner::Combine() {
     slots[i] = nullptr;
   }
   composite->SetCarrierEvent(building);
+  Log<12>(equation, Path(), building);
   DesEvent* carrier = building;
   building = nullptr;
   ++combined;
@@ -86,6 +93,13 @@ void Combiner::ReleaseHeld() {
   }
   if (building != nullptr) Release(building);
   building = nullptr;
+}
+
+void Combiner::DescribeState(BlockStateResult& state) const {
+  state.PushBlockData("combined " + std::to_string(combined));
+  for (std::size_t i = 0; i < slots.size(); ++i)
+    if (slots[i] != nullptr) DescribeEntity(state, slots[i], "waiting at input " + std::to_string(i) + " for its partners");
+  if (building != nullptr) DescribeEntity(state, building, "combined, waiting for room downstream");
 }
 
 void Combiner::Statistics(const StatisticVisitor& visit) const {

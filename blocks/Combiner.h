@@ -26,6 +26,7 @@ class Combiner : public ModelBlock {
   DesEventFunctor* ArrivalHandler(int inPort) override { return &arriveHandlers[inPort]; }
   void OnRoomDownstream(int) override { Combine(); }
   void ReleaseHeld() override;
+  void DescribeState(BlockStateResult& state) const override;
 
  private:
   template <int Port>

@@ -26,7 +26,13 @@ void* EntityGenerator::Init() {
   return nullptr;
 }
 
+void EntityGenerator::RegisterWithDebugger() {
+  ModelBlock::RegisterWithDebugger();
+  if (Traced()) announce.reset(new _Logger<6>(Engine()));
+}
+
 void* EntityGenerator::Start() {
+  if (announce != nullptr) (*announce)();
   timerEvent = new DesEvent(0.0, 0, this, nullptr);
   Schedule(timerEvent, interval.Draw(random), &generateHandler);
   return nullptr;
@@ -47,12 +53,30 @@ MSGRespEvent EntityGenerator::Generate(DesEvent*) {
   waiting = carrier;
   carrier->SetEntity(entity);
   ++generated;
-  if (!serialAttribute.empty())
-    entity->WriteNumberToAttribute(this, serialAttribute.c_str(), static_cast<double>(generated));
-  for (const Rule& rule : rules)
-    entity->WriteNumberToAttribute(this, rule.attribute.c_str(), rule.values.Draw(random));
+  if (Traced()) {
+    LogGenerated(carrier);
+  } else {
+    if (!serialAttribute.empty())
+      entity->WriteNumberToAttribute(this, serialAttribute.c_str(), static_cast<double>(generated));
+    for (const Rule& rule : rules)
+      entity->WriteNumberToAttribute(this, rule.attribute.c_str(), rule.values.Draw(random));
+  }
   Dispatch();
   return MSGRespEvent();
+}
+
+// Generation under a debugger: the same attributes, each logged.
+void EntityGenerator::LogGenerated(DesEvent* carrier) {
+  Log<0>(carrier);
+  DesEntity* entity = carrier->GetEntity();
+  WrittenAttributes written;
+  const auto write = [&](const std::string& attribute, double value) {
+    entity->WriteNumberToAttribute(this, attribute.c_str(), value);
+    written.emplace_back(attribute, value);
+  };
+  if (!serialAttribute.empty()) write(serialAttribute, static_cast<double>(generated));
+  for (const Rule& rule : rules) write(rule.attribute, rule.values.Draw(random));
+  LogAttributes(carrier, written);
 }
 
 void EntityGenerator::Dispatch() {
@@ -75,6 +99,19 @@ void EntityGenerator::ReleaseHeld() {
   waiting = nullptr;
   if (timerEvent != nullptr) Release(timerEvent);
   timerEvent = nullptr;
+  announce.reset();
+}
+
+void EntityGenerator::DescribeState(BlockStateResult& state) const {
+  state.PushBlockData("generated " + std::to_string(generated) +
+                      (limit > 0 ? " of at most " + std::to_string(limit) : std::string()));
+  if (waiting != nullptr)
+    state.PushBlockData("blocked: the next block has no room for the entity made");
+  else if (limit > 0 && generated >= limit)
+    state.PushBlockData("done: makes no more entities");
+  else if (timerEvent != nullptr)
+    state.PushBlockData("next arrival at " + NumberText(timerEvent->GetTime()));
+  if (waiting != nullptr) DescribeEntity(state, waiting, "waiting for room downstream");
 }
 
 void EntityGenerator::Statistics(const StatisticVisitor& visit) const {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ class EntityGenerator : public ModelBlock {
   void SetLimit(uint64_t count) { limit = count; }
 
   uint64_t Generated() const { return generated; }
+  // Besides registering, readies the record that announces the start of
+  // the generators: it is printed once, by the first generator to start,
+  // as every generator readies it before any starts.
+  void RegisterWithDebugger() override;
   void Statistics(const StatisticVisitor& visit) const override;
   void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const override;
 
@@ -37,6 +42,7 @@ class EntityGenerator : public ModelBlock {
   DesEventFunctor* ArrivalHandler(int) override { return nullptr; }
   void OnRoomDownstream(int outPort) override;
   void ReleaseHeld() override;
+  void DescribeState(BlockStateResult& state) const override;
 
  private:
   struct Rule {
@@ -45,6 +51,8 @@ class EntityGenerator : public ModelBlock {
   };
 
   MSGRespEvent Generate(DesEvent* e);
+  // Writes the new entity's attributes as Generate does, and logs it all.
+  void LogGenerated(DesEvent* carrier);
   // Sends the held entity if it can; schedules the next one once it went.
   void Dispatch();
 
@@ -58,4 +66,5 @@ class EntityGenerator : public ModelBlock {
   DesEventFunctor generateHandler;
   DesEvent* timerEvent;  // the generation event; ours, waiting or idle
   DesEvent* waiting;     // a made entity that could not leave yet
+  std::unique_ptr<_Logger<6>> announce;  // while registered with a debugger
 };

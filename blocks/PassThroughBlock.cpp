@@ -29,6 +29,10 @@ void PassThroughBlock::ForEachHeld(const std::function<void(const DesEntity*)>& 
   if (held != nullptr) visit(held->GetEntity());
 }
 
+void PassThroughBlock::DescribeState(BlockStateResult& state) const {
+  if (held != nullptr) DescribeEntity(state, held, "waiting for room downstream");
+}
+
 void PassThroughBlock::ReleaseHeld() {
   if (held != nullptr) Release(held);
   held = nullptr;

@@ -21,6 +21,7 @@ class PassThroughBlock : public ModelBlock {
   DesEventFunctor* ArrivalHandler(int) override { return &arriveHandler; }
   void OnRoomDownstream(int) override { Forward(); }
   void ReleaseHeld() override;
+  void DescribeState(BlockStateResult& state) const override;
 
  private:
   MSGRespEvent Arrive(DesEvent* e);

@@ -46,6 +46,7 @@ MSGRespEvent Queue::Arrive(DesEvent* e) {
   ++arrivals;
   TakeArrival(e, 0);
   NoteLength();
+  if (Traced()) LogQueued(e);
   Serve();
   if (impatient) {
     // Only an entity that actually has to wait gets a deadline.
@@ -67,6 +68,13 @@ void Queue::Insert(const Entry& entry) {
       entries.begin() + static_cast<std::ptrdiff_t>(head), entries.end(), entry,
       [](const Entry& a, const Entry& b) { return a.key < b.key || (a.key == b.key && a.order < b.order); });
   entries.insert(later, entry);
+}
+
+void Queue::LogQueued(const DesEvent* carrier) {
+  std::size_t position = 1;
+  while (head + position - 1 < entries.size() && entries[head + position - 1].carrier != carrier) ++position;
+  Log<8>(carrier, priorityAttribute.empty() ? std::string("FIFO") : "By " + priorityAttribute,
+         static_cast<uint64_t>(position), static_cast<uint64_t>(Length()), static_cast<uint64_t>(capacity));
 }
 
 void Queue::RemoveAt(std::size_t index) {
@@ -166,6 +174,22 @@ void Queue::ReleaseHeld() {
   head = 0;
   for (DesEvent* e : leaving) Release(e);
   leaving.clear();
+}
+
+void Queue::DescribeState(BlockStateResult& state) const {
+  state.PushBlockData("length " + std::to_string(Length()) + " of " +
+                      (capacity == kInfinite ? std::string("unlimited") : std::to_string(capacity)) +
+                      (priorityAttribute.empty() ? ", first in first out"
+                                                 : ", smallest " + priorityAttribute + " first"));
+  if (impatient) state.PushBlockData("timed out so far " + std::to_string(timedOutCount));
+  // A waiting carrier was last scheduled for its arrival here.
+  for (std::size_t i = head; i < entries.size(); ++i) {
+    const DesEvent* e = entries[i].carrier;
+    std::string about = "arrived at " + NumberText(e->GetTime());
+    if (!priorityAttribute.empty()) about += ", " + priorityAttribute + " = " + NumberText(entries[i].key);
+    DescribeEntity(state, e, about);
+  }
+  for (const DesEvent* e : leaving) DescribeEntity(state, e, "timed out, waiting for room at output 1");
 }
 
 void Queue::Statistics(const StatisticVisitor& visit) const {

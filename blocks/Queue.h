@@ -55,6 +55,7 @@ class Queue : public ModelBlock {
   void OnRoomDownstream(int outPort) override;
   bool ExecuteTimeoutEvent(DesEvent* event, TimeoutData* timeout) override;
   void ReleaseHeld() override;
+  void DescribeState(BlockStateResult& state) const override;
 
  private:
   struct Entry {
@@ -68,6 +69,8 @@ class Queue : public ModelBlock {
   void Serve();
   void SendTimedOut();
   void Insert(const Entry& entry);
+  // The queuing record of a carrier just filed: its place (1 at the head).
+  void LogQueued(const DesEvent* carrier);
   void RemoveAt(std::size_t index);
   void CancelPatience(DesEvent* carrier);
   void NoteLength() { length.Update(Now(), static_cast<double>(Length() + leaving.size())); }

@@ -10,6 +10,8 @@ void ReadTimer::Process(DesEntity* entity) {
   const double value = entity->FindTimer(this, tag.c_str(), true)->GetLapsedTime();
   if (!targetAttribute.empty()) entity->WriteNumberToAttribute(this, targetAttribute.c_str(), value);
   elapsed.Add(value);
+  // FindTimer has thrown if there was no such timer.
+  Log<9>(entity->GetCarrierEvent(), tag, true, value);
 }
 
 void ReadTimer::Statistics(const StatisticVisitor& visit) const {

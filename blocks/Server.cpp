@@ -82,6 +82,14 @@ void Server::ReleaseHeld() {
   done.clear();
 }
 
+void Server::DescribeState(BlockStateResult& state) const {
+  state.PushBlockData("busy " + std::to_string(Occupied()) + " of " + std::to_string(servers) +
+                      " servers, completed " + std::to_string(completed));
+  // An entity in service waits on the calendar for its completion.
+  for (const DesEvent* e : inService) DescribeEntity(state, e, "in service until " + NumberText(e->GetTime()));
+  for (const DesEvent* e : done) DescribeEntity(state, e, "served, waiting for room downstream");
+}
+
 void Server::Statistics(const StatisticVisitor& visit) const {
   ModelBlock::Statistics(visit);
   visit("completed", static_cast<double>(completed), true);

@@ -33,6 +33,7 @@ class Server : public ModelBlock {
   DesEventFunctor* ArrivalHandler(int) override { return &arriveHandler; }
   void OnRoomDownstream(int) override { Depart(); }
   void ReleaseHeld() override;
+  void DescribeState(BlockStateResult& state) const override;
 
  private:
   MSGRespEvent Arrive(DesEvent* e);

@@ -24,6 +24,7 @@ class Sink : public ModelBlock {
  protected:
   bool CanAccept(int) const override { return true; }
   DesEventFunctor* ArrivalHandler(int) override { return &arriveHandler; }
+  void DescribeState(BlockStateResult& state) const override;
 
  private:
   MSGRespEvent Arrive(DesEvent* e);

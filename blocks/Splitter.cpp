@@ -39,6 +39,14 @@ MSGRespEvent Splitter::Arrive(DesEvent* e) {
     leaving.push_back(Member{port, carrier});
     carrier->SetEntity(member);
   }
+  if (Traced()) {
+    std::string equation = "into";
+    for (const Member& m : leaving)
+      equation += (equation.size() > 4 ? ", " : " ") + m.carrier->GetEntity()->GetId() + " (output " +
+                  std::to_string(m.port) + ")";
+    Log<13>(e, equation);
+    Log<1>(e);
+  }
   TakeArrival(e, 0);
   ++split;
   delete e;  // the emptied composite ends with its carrier
@@ -64,6 +72,12 @@ void Splitter::ForEachHeld(const std::function<void(const DesEntity*)>& visit) c
 void Splitter::ReleaseHeld() {
   for (const Member& m : leaving) Release(m.carrier);
   leaving.clear();
+}
+
+void Splitter::DescribeState(BlockStateResult& state) const {
+  state.PushBlockData("split " + std::to_string(split));
+  for (const Member& m : leaving)
+    DescribeEntity(state, m.carrier, "split off, waiting for room at output " + std::to_string(m.port));
 }
 
 void Splitter::Statistics(const StatisticVisitor& visit) const {

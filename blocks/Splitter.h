@@ -25,6 +25,7 @@ class Splitter : public ModelBlock {
   DesEventFunctor* ArrivalHandler(int) override { return &arriveHandler; }
   void OnRoomDownstream(int) override { SendMembers(); }
   void ReleaseHeld() override;
+  void DescribeState(BlockStateResult& state) const override;
 
  private:
   struct Member {

@@ -9,4 +9,5 @@ StartTimer::~StartTimer() = default;
 void StartTimer::Process(DesEntity* entity) {
   RCPtr<TimerData> timer = entity->FindOrCreateTimer(this, tag.c_str());
   timer->SetTimer(Now(), this);
+  Log<10>(entity->GetCarrierEvent(), tag);
 }

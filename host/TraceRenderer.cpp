@@ -1,6 +1,7 @@
 #include "host/TraceRenderer.h"
 
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -53,6 +54,21 @@ bool ParseNumber(const std::string& text, double& value) {
   return end == text.c_str() + text.size();
 }
 
+// The elements of a real or logical matrix, row by row, each made by
+// `make(logical, flag, number)` from the element's value.
+template <class Make>
+auto MatrixRows(const hvArray* a, Make make) -> std::vector<std::vector<decltype(make(false, false, 0.0))>> {
+  const bool logical = hvGetClassID(a) == hvLOGICAL_CLASS;
+  const std::size_t m = hvGetM(a), n = hvGetN(a);
+  std::vector<std::vector<decltype(make(false, false, 0.0))>> rows(m);
+  for (std::size_t r = 0; r < m; ++r)
+    for (std::size_t c = 0; c < n; ++c) {
+      const std::size_t i = c * m + r;
+      rows[r].push_back(logical ? make(true, hvGetLogicals(a)[i], 0.0) : make(false, false, hvGetPr(a)[i]));
+    }
+  return rows;
+}
+
 // A value as one line of text: texts as they are, numbers in shortest exact
 // form, matrices row by row in brackets, cells in braces.
 std::string ValueText(const hvArray* a) {
@@ -62,17 +78,15 @@ std::string ValueText(const hvArray* a) {
       return detail::arrayText(a);
     case hvDOUBLE_CLASS:
     case hvLOGICAL_CLASS: {
-      const bool logical = hvGetClassID(a) == hvLOGICAL_CLASS;
-      auto element = [&](std::size_t i) {
-        if (logical) return std::string(hvGetLogicals(a)[i] ? "true" : "false");
-        return TraceRenderer::ShortestNumber(hvGetPr(a)[i]);
-      };
-      const std::size_t m = hvGetM(a), n = hvGetN(a);
-      if (m * n == 1) return element(0);
+      const auto rows = MatrixRows(a, [](bool logical, bool flag, double number) {
+        if (logical) return std::string(flag ? "true" : "false");
+        return TraceRenderer::ShortestNumber(number);
+      });
+      if (hvGetNumberOfElements(a) == 1) return rows[0][0];
       std::string text = "[";
-      for (std::size_t r = 0; r < m; ++r) {
+      for (std::size_t r = 0; r < rows.size(); ++r) {
         if (r > 0) text += "; ";
-        for (std::size_t c = 0; c < n; ++c) text += (c > 0 ? " " : "") + element(c * m + r);
+        for (std::size_t c = 0; c < rows[r].size(); ++c) text += (c > 0 ? " " : "") + rows[r][c];
       }
       return text + "]";
     }
@@ -88,7 +102,8 @@ std::string ValueText(const hvArray* a) {
 }
 
 // A value with its natural JSON type: text as a string, a real scalar as a
-// number, logicals as booleans, matrices as arrays of rows, cells as arrays.
+// number, logicals as booleans, matrices as arrays of rows (a row vector as
+// one array), cells as arrays.
 Json ValueJson(const hvArray* a) {
   if (a == nullptr) return Json();
   switch (hvGetClassID(a)) {
@@ -96,21 +111,14 @@ Json ValueJson(const hvArray* a) {
       return detail::arrayText(a);
     case hvDOUBLE_CLASS:
     case hvLOGICAL_CLASS: {
-      const bool logical = hvGetClassID(a) == hvLOGICAL_CLASS;
-      auto element = [&](std::size_t i) {
-        if (logical) return Json(hvGetLogicals(a)[i]);
-        double v = hvGetPr(a)[i];
-        return std::isfinite(v) ? Json(v) : Json(ValueText(a));
-      };
-      const std::size_t m = hvGetM(a), n = hvGetN(a);
-      if (m * n == 1) return element(0);
-      Json rows = Json::array();
-      for (std::size_t r = 0; r < m; ++r) {
-        Json row = Json::array();
-        for (std::size_t c = 0; c < n; ++c) row.push_back(element(c * m + r));
-        rows.push_back(row);
-      }
-      return m == 1 ? rows[0] : rows;
+      const auto rows = MatrixRows(a, [](bool logical, bool flag, double number) {
+        if (logical) return Json(flag);
+        return std::isfinite(number) ? Json(number) : Json(TraceRenderer::ShortestNumber(number));
+      });
+      if (hvGetNumberOfElements(a) == 1) return rows[0][0];
+      Json json = Json::array();
+      for (const auto& row : rows) json.push_back(Json(row));
+      return rows.size() == 1 ? json[0] : json;
     }
     case hvCELL_CLASS: {
       Json items = Json::array();
@@ -120,6 +128,16 @@ Json ValueJson(const hvArray* a) {
     default:
       return ValueText(a);
   }
+}
+
+// A capacity of the largest count there is, as a number: no limit.
+const double kNoLimit = 18446744073709551616.0;
+
+// The attributes of an attribute-setting record: a cell with their names
+// in row 1 and their values in row 2.
+bool IsAttributeCell(const Pair& p) {
+  return p.name == "AttCell" && p.value != nullptr && hvGetClassID(p.value) == hvCELL_CLASS &&
+         hvGetM(p.value) == 2;
 }
 
 // The calendar table: one 1x7 cell of texts per row, the header first.
@@ -173,7 +191,89 @@ std::string CalendarTable(const hvArray* table) {
 }  // namespace
 
 TraceRenderer::TraceRenderer(Format format, std::FILE* sink)
-    : format(format), sink(sink), haveTime(false), time(0) {}
+    : format(format), sink(sink), haveTime(false), time(0), rootWritten(true) {}
+
+bool TraceRenderer::Filter::Active() const {
+  return !blocks.empty() || !entities.empty() || from > 0.0 || to < std::numeric_limits<double>::infinity();
+}
+
+void TraceRenderer::Log(const hvArray* record) {
+  const std::string text = Render(record);  // first: it moves the time on
+  if (!filter.Active()) {
+    Write(text);
+    return;
+  }
+  const std::vector<Pair> pairs = Pairs(record);
+  const hvArray* action = Find(pairs, "Action");
+  if (IsText(action) && detail::arrayText(action) == "cal") {
+    if (rootWritten) Write(text);
+    return;
+  }
+  const hvArray* formatValue = Find(pairs, "FormatStr");
+  const bool root = IsText(formatValue) && detail::arrayText(formatValue).compare(0, 2, "\\D") == 0;
+  const bool kept = Kept(record);
+  if (root) {
+    rootWritten = kept;
+    heldRoot = kept ? std::string() : text;
+    if (kept) Write(text);
+    return;
+  }
+  if (!kept) return;
+  if (!rootWritten) {
+    Write(heldRoot);
+    heldRoot.clear();
+    rootWritten = true;
+  }
+  Write(text);
+}
+
+namespace {
+
+// The entity ids a record names: its entity fields, and the ids in the
+// equation of a combination or a split.
+std::vector<std::string> EntitiesNamed(const std::vector<Pair>& pairs) {
+  std::vector<std::string> ids;
+  for (const Pair& p : pairs) {
+    if (!IsText(p.value)) continue;
+    const std::string text = detail::arrayText(p.value);
+    if (p.name == "EntityId" || p.name == "OldEntity" || p.name == "NewEntity") {
+      ids.push_back(text);
+    } else if (p.name == "Equation") {
+      std::string word;
+      for (char ch : text + " ") {
+        if (std::isalnum(static_cast<unsigned char>(ch))) {
+          word += ch;
+        } else if (!word.empty()) {
+          ids.push_back(word);
+          word.clear();
+        }
+      }
+    }
+  }
+  return ids;
+}
+
+}  // namespace
+
+bool TraceRenderer::Kept(const hvArray* record) const {
+  const double now = haveTime ? time : 0.0;
+  if (now < filter.from || now > filter.to) return false;
+  const std::vector<Pair> pairs = Pairs(record);
+  bool namesBlock = false, blockKept = filter.blocks.empty();
+  for (const char* field : {"Block", "To"}) {
+    const hvArray* v = Find(pairs, field);
+    if (!IsText(v)) continue;
+    namesBlock = true;
+    if (filter.blocks.count(detail::arrayText(v)) > 0) blockKept = true;
+  }
+  const std::vector<std::string> ids = EntitiesNamed(pairs);
+  bool entityKept = filter.entities.empty();
+  for (const std::string& id : ids)
+    if (filter.entities.count(id) > 0) entityKept = true;
+  // The model's own records name neither.
+  if (!namesBlock && ids.empty()) return true;
+  return blockKept && entityKept;
+}
 
 std::string TraceRenderer::ShortestNumber(double value) {
   if (std::isnan(value)) return "NaN";
@@ -199,9 +299,18 @@ std::string TraceRenderer::RenderText(const hvArray* record) {
 
   // The values that fill the conversions: every pair after the format.
   std::vector<const hvArray*> values;
+  std::size_t unlimited = std::size_t(-1);  // the value that is a capacity without limit
   bool afterFormat = false;
   for (const Pair& p : pairs) {
-    if (afterFormat) values.push_back(p.value);
+    if (afterFormat && IsAttributeCell(p)) {
+      // Fills a "name = value" pair of conversions per attribute.
+      for (std::size_t i = 0; i < hvGetNumberOfElements(p.value); ++i) values.push_back(hvGetCell(p.value, i));
+    } else if (afterFormat && p.name == "Capacity" && IsRealScalar(p.value) && hvGetPr(p.value)[0] == kNoLimit) {
+      unlimited = values.size();
+      values.push_back(p.value);
+    } else if (afterFormat) {
+      values.push_back(p.value);
+    }
     if (p.name == "FormatStr") afterFormat = true;
   }
   const hvArray* timeValue = Find(pairs, "Time");
@@ -217,6 +326,11 @@ std::string TraceRenderer::RenderText(const hvArray* record) {
   std::size_t next = 0;
   auto out = [&](const std::string& s) { (right ? lines.back().second : lines.back().first) += s; };
   auto fill = [&](bool isTime) {
+    if (next == unlimited) {
+      ++next;
+      out("unlimited");
+      return;
+    }
     const hvArray* v = next < values.size() ? values[next++] : nullptr;
     double number;
     if (isTime && IsText(v) && ParseNumber(detail::arrayText(v), number))
@@ -314,6 +428,17 @@ std::string TraceRenderer::RenderJson(const hvArray* record) {
       object["Events"] = events;
       continue;
     }
+    if (IsAttributeCell(p)) {
+      Json attributes = Json::object();
+      for (std::size_t k = 0; k < hvGetN(p.value); ++k)
+        attributes[ValueText(hvGetCell(p.value, 2 * k))] = ValueJson(hvGetCell(p.value, 2 * k + 1));
+      object[p.name] = attributes;
+      continue;
+    }
+    if (p.name == "Capacity" && IsRealScalar(p.value) && hvGetPr(p.value)[0] == kNoLimit) {
+      object[p.name] = Json();  // no limit
+      continue;
+    }
     object[p.name] = ValueJson(p.value);
   }
   return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -328,7 +453,7 @@ void TraceRenderer::Write(const std::string& text) {
 
 void TraceRenderer::Install(std::shared_ptr<TraceRenderer> renderer) {
   registerFunction("des_dbg_log", [renderer](int, hvArray* out[], int nIn, hvArray* in[]) {
-    if (nIn > 0) renderer->Write(renderer->Render(in[0]));
+    if (nIn > 0) renderer->Log(in[0]);
     // 0: the engine goes on to its breakpoint and single-step checks.
     out[0] = hvCreateDoubleScalar(0);
   });

@@ -12,7 +12,9 @@
 #pragma once
 
 #include <cstdio>
+#include <limits>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "support/HostInterface.h"
@@ -33,6 +35,24 @@ class TraceRenderer {
   std::string Render(const hvArray* record);
   void Write(const std::string& text);
 
+  // What a filtered trace keeps: the records that name one of `blocks` (by
+  // path, in "Block" or "To") and one of `entities` (by id), happening from
+  // `from` to `to`; an empty set asks nothing. Records of the whole model
+  // (its start and end) need only the time. A root record that is dropped
+  // is still written before the first kept record nested under it, and a
+  // calendar dump goes with its root record, so that what is kept reads in
+  // its context.
+  struct Filter {
+    std::set<std::string> blocks;
+    std::set<std::string> entities;
+    double from = 0.0;
+    double to = std::numeric_limits<double>::infinity();
+    bool Active() const;
+  };
+  void SetFilter(const Filter& f) { filter = f; }
+  // Renders the record and writes it, unless the filter drops it.
+  void Log(const hvArray* record);
+
   // Registers the three host functions for `renderer` (shared: they keep it
   // alive), replacing earlier ones of the same names.
   static void Install(std::shared_ptr<TraceRenderer> renderer);
@@ -46,10 +66,15 @@ class TraceRenderer {
   std::string RenderText(const hvArray* record);
   std::string RenderJson(const hvArray* record);
 
+  bool Kept(const hvArray* record) const;
+
   Format format;
   std::FILE* sink;
   bool haveTime;
   double time;
+  Filter filter;
+  std::string heldRoot;  // the dropped root record, written once something under it is kept
+  bool rootWritten;      // the current root record is in the trace
 };
 
 }  // namespace host

@@ -1,10 +1,12 @@
 #include "model/DebuggerCommands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "host/HostControl.h"
 #include "host/HostInternal.h"
@@ -36,11 +38,12 @@ double Time(const std::string& text) {
   return t;
 }
 
-// The block named by id ("blk3") or by its name (its path in the model).
+// The block named by id ("blk3"), by its path or by its name in the model.
 DebugBlock* FindBlock(TWDebugger* d, const std::string& key) {
   DesSimState* state = d->GetSimState();
   DebugBlock* block = state->GetBlockById(key);
   if (block == nullptr) block = state->GetBlockByName(key);
+  if (block == nullptr) block = state->GetBlockByName(d->GetModelName() + "/" + key);
   if (block == nullptr) throw Mistake{"no block '" + key + "' (blocks lists them)"};
   return block;
 }
@@ -106,13 +109,20 @@ void PrintBlockState(TWDebugger* d, const std::string& key) {
   hostPrintf("%s (%s)\n", block->GetName().c_str(), block->GetId().c_str());
   for (std::size_t i = 0; lines != nullptr && i < hvGetNumberOfElements(lines); ++i)
     hostPrintf("  %s\n", detail::arrayText(hvGetCell(lines, i)).c_str());
-  for (std::size_t r = 0; table != nullptr && r < hvGetM(table); ++r) {
+  // Column k of the table is the k-th entity's row; its texts line up.
+  const std::size_t fields = table != nullptr ? hvGetM(table) : 0, entities = table != nullptr ? hvGetN(table) : 0;
+  auto text = [&](std::size_t entity, std::size_t field) {
+    const hvArray* cell = hvGetCell(table, entity * fields + field);
+    return cell != nullptr && hvGetClassID(cell) == hvCHAR_CLASS ? detail::arrayText(cell) : std::string();
+  };
+  std::vector<std::size_t> widths(fields, 0);
+  for (std::size_t e = 0; e < entities; ++e)
+    for (std::size_t f = 0; f < fields; ++f) widths[f] = std::max(widths[f], text(e, f).size());
+  for (std::size_t e = 0; e < entities; ++e) {
     std::string row = "  ";
-    for (std::size_t c = 0; c < hvGetN(table); ++c) {
-      const hvArray* cell = hvGetCell(table, c * hvGetM(table) + r);
-      row += (c > 0 ? "  " : "") + (cell != nullptr && hvGetClassID(cell) == hvCHAR_CLASS
-                                         ? detail::arrayText(cell)
-                                         : std::string());
+    for (std::size_t f = 0; f < fields; ++f) {
+      const std::string t = text(e, f);
+      row += t + (f + 1 < fields ? std::string(widths[f] - t.size() + 2, ' ') : std::string());
     }
     hostPrintf("%s\n", row.c_str());
   }

@@ -1,6 +1,7 @@
 #include "model/ModelBlock.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -8,7 +9,11 @@
 #include "entity/DesEntity.h"
 #include "host/HostControl.h"
 #include "kernel/Des.h"
+#include "debugger/BlockStateResult.h"
+#include "debugger/DesSimState.h"
+#include "debugger/TWDebugger.h"
 #include "kernel/DesEvent.h"
+#include "model/EventFingerprint.h"
 #include "model/ModelError.h"
 #include "support/PMException.h"
 
@@ -24,6 +29,8 @@ std::string Time(double t) {
 
 ModelBlock::ModelBlock(int inputPorts, int outputPorts)
     : hostObject(nullptr),
+      debugger(nullptr),
+      fingerprint(nullptr),
       seed(0),
       eventsHandled(0),
       outputs(outputPorts, Link{nullptr, 0}),
@@ -95,7 +102,57 @@ bool ModelBlock::Stop() {
   for (DesEvent* e : refused) Release(e);
   refused.clear();
   std::fill(pending.begin(), pending.end(), 0);
+  // The engine terminates next, and its debugger with it.
+  debugger = nullptr;
   return true;
+}
+
+void ModelBlock::RegisterWithDebugger() {
+  TWDebugger* d = Engine()->GetDebugger();
+  if (d == nullptr) return;
+  d->GetSimState()->RegisterDebuggableBlock(this, path);
+  debugger = d;
+}
+
+BlockStateResult* ModelBlock::GetBlockState() {
+  BlockStateResult* state = new BlockStateResult();
+  try {
+    DescribeState(*state);
+    for (const DesEvent* e : incoming) DescribeEntity(*state, e, "on its way in");
+    for (const DesEvent* e : refused) DescribeEntity(*state, e, "refused by the next block");
+  } catch (...) {
+    delete state;
+    throw;
+  }
+  return state;
+}
+
+void ModelBlock::DescribeState(BlockStateResult&) const {}
+
+void ModelBlock::LogAttributeRecord(const DesEvent* carrier, const WrittenAttributes& written) {
+  // Names in row 1, values in row 2: one column per attribute, as the
+  // attribute logger's format expects.
+  hvArray* cell = hvCreateCellMatrix(2, written.size());
+  try {
+    for (std::size_t k = 0; k < written.size(); ++k) {
+      hvSetCell(cell, 2 * k, hvCreateString(written[k].first.c_str()));
+      hvSetCell(cell, 2 * k + 1, hvCreateDoubleScalar(written[k].second));
+    }
+  } catch (...) {
+    hvDestroyArray(cell);
+    throw;
+  }
+  Log<16>(carrier, cell);  // takes the cell
+}
+
+void ModelBlock::DescribeEntity(BlockStateResult& state, const DesEvent* carrier, const std::string& about) {
+  state.PushEntityData(carrier->GetEntity() != nullptr ? carrier->GetEntity()->GetId() : "<none>", about);
+}
+
+std::string ModelBlock::NumberText(double t) {
+  char text[40];
+  const std::to_chars_result written = std::to_chars(text, text + sizeof text, t);
+  return std::string(text, written.ptr);
 }
 
 void ModelBlock::ForEachHeld(const std::function<void(const DesEntity*)>& visit) const {
@@ -149,6 +206,7 @@ void ModelBlock::Send(int outPort, DesEvent* carrier) {
   ++to.block->pending[to.port];
   carrier->SetTime(Now());
   carrier->ReuseAndReinitialize(0.0, 0, to.block, to.block->Guarded(to.block->ArrivalHandler(to.port)));
+  Log<4>(carrier, this, to.block);
   Engine()->AddEvt(carrier);
 }
 
@@ -168,7 +226,8 @@ DesEventFunctor* ModelBlock::Guarded(DesEventFunctor* handler) {
   guards.push_back(std::make_unique<Guard>());
   Guard& g = *guards.back();
   g.handler = handler;
-  g.entry.BindTo(this, &ModelBlock::RunGuarded, handler->GetName());
+  g.entry.BindTo(this, fingerprint != nullptr ? &ModelBlock::RunFingerprinted : &ModelBlock::RunGuarded,
+                 handler->GetName());
   return &g.entry;
 }
 
@@ -196,6 +255,13 @@ MSGRespEvent ModelBlock::RunGuarded(DesEvent* e) {
                          {handler->GetBlock()->GetBlkParentName(), handler->GetName(), Time(Now())});
   }
   return MSGRespEvent();
+}
+
+MSGRespEvent ModelBlock::RunFingerprinted(DesEvent* e) {
+  // Before the handler, which may destroy the event. The guard's entry
+  // bears its handler's name.
+  fingerprint->Add(Now(), e->GetFunctor()->GetName(), path, e->GetEntity());
+  return RunGuarded(e);
 }
 
 void ModelBlock::TakeArrival(DesEvent* carrier, int inPort) {

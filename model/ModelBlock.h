@@ -27,6 +27,13 @@
 // type), and every handler runs inside a guard that turns an exception of
 // any kind into a ModelError naming the block, the handler and the time.
 //
+// Debugging. Once the engine has a debugger, RegisterWithDebugger makes
+// the block known to it by its path; from then on the block logs what it
+// does to entities with the library's operation loggers (Log, guarded by
+// Traced) and answers the debugger's state query (GetBlockState, filled by
+// DescribeState). A block never registered logs nothing and builds no
+// record: an untraced run pays one test of a pointer per operation.
+//
 // Life of a block, driven by the model driver: Attach (joins an engine), Init
 // (defines entity types, from the BlockData hooks), Start (schedules the
 // first events), the run, CloseStatistics, Stop (releases every held
@@ -38,16 +45,21 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "entity/BlockData.h"
 #include "kernel/DesEventFunctor.h"
 #include "kernel/NodeInterface.h"
+#include "trace/OperationLoggers.h"
 
+class BlockStateResult;
 class Des;
 class DesEntity;
 class DesEvent;
+class EventFingerprint;
 class ModelError;
+class TWDebugger;
 
 class ModelBlock : public NodeInterface, public BlockData {
  public:
@@ -79,8 +91,21 @@ class ModelBlock : public NodeInterface, public BlockData {
   const std::string& Path() const { return path; }
 
   // Cancels and destroys every event (and so every entity) the block still
-  // holds: incoming ones and those of ReleaseHeld. Returns true.
+  // holds: incoming ones and those of ReleaseHeld; logs no more. Returns
+  // true.
   bool Stop() override;
+
+  // Makes the block known to the engine's debugger under its path and
+  // switches its logging on. Nothing happens without a debugger.
+  virtual void RegisterWithDebugger();
+  // What the block holds now, for the debugger's state command: the lines
+  // and rows of DescribeState, then the entities on their way in. The
+  // caller owns the result.
+  BlockStateResult* GetBlockState() override;
+  // Every event this block's handlers execute is folded into `fingerprint`
+  // (null: none, the default); it must outlive the run. Set before the
+  // block starts: it applies to the handlers scheduled from then on.
+  void SetFingerprint(EventFingerprint* fingerprint) { this->fingerprint = fingerprint; }
 
   // Every entity the block holds now (a composite counts once).
   virtual void ForEachHeld(const std::function<void(const DesEntity*)>& visit) const;
@@ -133,6 +158,33 @@ class ModelBlock : public NodeInterface, public BlockData {
   void Release(DesEvent* e);
   void CountEvent() { ++eventsHandled; }
 
+  // True once the block is registered with a debugger: only then may it
+  // build log records. Arguments that cost something to make are made
+  // under this test.
+  bool Traced() const { return debugger != nullptr; }
+  // Logs an operation with the library's logger N (its call's arguments);
+  // nothing without a debugger. A logger may stop at the prompt and, when
+  // the user quits there, throw: call it where the block's lists already
+  // account for every entity.
+  template <int N, class... Args>
+  void Log(Args&&... args) {
+    if (Traced()) LogRecord<N>(std::forward<Args>(args)...);
+  }
+  // Logs the attributes just written on the entity `carrier` carries, as
+  // (name, value) pairs in the order written.
+  using WrittenAttributes = std::vector<std::pair<std::string, double>>;
+  void LogAttributes(const DesEvent* carrier, const WrittenAttributes& written) {
+    if (Traced() && !written.empty()) LogAttributeRecord(carrier, written);
+  }
+  // The block's own part of its state: lines about it and one row per
+  // entity it holds (see BlockStateResult). The base adds nothing.
+  virtual void DescribeState(BlockStateResult& state) const;
+  // An entity's row in a state: its id and one text about it.
+  static void DescribeEntity(BlockStateResult& state, const DesEvent* carrier, const std::string& about);
+  // A number (a time, a value) as the trace prints it: the shortest text
+  // that reads back exactly.
+  static std::string NumberText(double t);
+
   Des* Engine() const { return GetDesInstance(); }
   double Now() const;
   uint64_t Seed() const { return seed; }
@@ -155,12 +207,28 @@ class ModelBlock : public NodeInterface, public BlockData {
     DesEventFunctor* handler;
   };
 
+  // The records themselves, apart from the tests above so that those stay
+  // inline and small: out of line and marked rarely taken, they leave the
+  // untraced path of their callers as it was.
+  template <int N, class... Args>
+  __attribute__((noinline, cold)) void LogRecord(Args&&... args) {
+    _Logger<N>{Engine()}(std::forward<Args>(args)...);
+  }
+  __attribute__((noinline, cold)) void LogAttributeRecord(const DesEvent* carrier,
+                                                          const WrittenAttributes& written);
+
   DesEventFunctor* Guarded(DesEventFunctor* handler);
   MSGRespEvent RunGuarded(DesEvent* e);
+  // RunGuarded, after folding the event into the fingerprint: the entry of
+  // the guards made while a fingerprint is set, so that a run without one
+  // does not test for it on every event.
+  MSGRespEvent RunFingerprinted(DesEvent* e);
   void RefuseOutput(int outPort) const;
 
   std::string path;
   void* hostObject;
+  TWDebugger* debugger;  // set while registered; the engine owns it
+  EventFingerprint* fingerprint;
   uint64_t seed;
   uint64_t eventsHandled;
   std::vector<Link> outputs;

@@ -15,6 +15,8 @@
 #include "support/ErrExcept.h"
 #include "support/PMException.h"
 #include "support/PMMallocError.h"
+#include "debugger/BreakPointManager.h"
+#include "debugger/TWDebugger.h"
 #include "trace/OperationLoggers.h"
 
 namespace {
@@ -166,6 +168,8 @@ RunReport ModelDriver::Run(const Progress& progress) {
                             config.maxEventsAtTimeStep);
       engine->SetEndTime(config.endTime);
       if (engineStarted) engineStarted(*this);
+      if (config.fingerprint)
+        for (auto& b : blocks) b->SetFingerprint(&fingerprint);
       for (auto& b : blocks) b->DoStart();
       Advance(report, progress);
     }
@@ -250,11 +254,18 @@ void ModelDriver::Finish(RunReport& report) {
       report.holdings.push_back(BlockHolding{b->Path(), held, reason});
     });
   }
+  if (config.fingerprint && ran) report.fingerprint = fingerprint.Text();
   if (engine == nullptr) return;
+  // Under a debugger the end of the run is a record of its own. Where the
+  // debugger may stop, it is a stop (the user may abort there), which the
+  // engine recognises only once output has ended, and the stop prints the
+  // record; a trace that never stops prints it while output still runs.
+  TWDebugger* debugger = engine->GetDebugger();
+  const bool stops = debugger != nullptr && debugger->GetBreakPointManager()->GetBreakEnabled();
+  const auto logEnd = [&] { _Logger<17>{engine.get()}(config.modelName); };
+  if (debugger != nullptr && !stops) guarded(logEnd);
   guarded([&] { engine->DisableOutputForEndOfSim(); });
-  // Under a debugger the end of the run is a stop of its own (and the user
-  // may abort there).
-  if (engine->GetDebugger() != nullptr) guarded([&] { _Logger<17>{engine.get()}(config.modelName); });
+  if (stops) guarded(logEnd);
   // The blocks' entities go before the engine: their pools and registry
   // end with it.
   for (auto& b : blocks) guarded([&] { b->DoStop(); });

@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/EventFingerprint.h"
 #include "model/ModelError.h"
 
 class Des;
@@ -41,6 +42,9 @@ struct DriverConfig {
   int seed = 1;
   bool combinedCalendars = false;
   uint64_t maxEventsAtTimeStep = 1000000;
+  // Hash the executed events (RunReport::fingerprint); off, it costs
+  // nothing.
+  bool fingerprint = false;
 };
 
 struct BlockHolding {
@@ -62,6 +66,9 @@ struct RunReport {
   uint64_t eventsExecuted = 0;
   uint64_t timeSteps = 0;
   double wallSeconds = 0.0;
+  // The executed events' fingerprint (EventFingerprint::Text) when the
+  // configuration asked for it; empty otherwise.
+  std::string fingerprint;
 };
 
 class PMException;
@@ -118,6 +125,7 @@ class ModelDriver {
   std::vector<std::string> duplicateNames;
   std::vector<std::pair<const ModelBlock*, std::string>> stallReasons;
   bool ran;
+  EventFingerprint fingerprint;
   RunReport setupFailure;  // failed when the engine could not be set up
   std::function<void(ModelDriver&)> engineStarted;
 };

@@ -95,4 +95,27 @@ TEST(DebugRun, StartUpCommandsRunBeforeThePromptAsks) {
   EXPECT_TRUE(Has(s.out, "(twdb) 2.0061814395262725")) << s.out;
 }
 
+// The blocks answer `state`: by name, path or id, a server with the
+// entity in service and when it completes, a queue with its entities and
+// when they arrived, as the run goes on. Service is slow here, so the second
+// customer waits.
+TEST(DebugRun, StateShowsWhatAQueueAndAServerHold) {
+  const Session s = RunWith("--service-rate 0.1 --break-at 2",
+                            "state Server\nstate queue/Queue\ncont\nstate blk3\nstate blk4\nstate Served\n"
+                            "state nosuch\ncont\n",
+                            "state");
+  EXPECT_EQ(s.status, 0) << s.out;
+  for (const char* shown : {
+           // At time 2, as the second customer is made:
+           "(twdb) queue/Server (blk4)\n  busy 1 of 1 servers, completed 0\n  en1  in service until 5.951500432471919\n",
+           "(twdb) queue/Queue (blk3)\n  length 0 of unlimited, first in first out\n  timed out so far 0\n(twdb)",
+           // At the end, the second customer waits in the queue:
+           "(twdb) queue/Queue (blk3)\n  length 1 of unlimited, first in first out\n  timed out so far 0\n"
+           "  en2  arrived at 2.0061814395262725\n",
+           "(twdb) queue/Served (blk6)\n  took 0 entities\n",
+           "(twdb) no block 'nosuch' (blocks lists them)\n",
+       })
+    EXPECT_TRUE(Has(s.out, shown)) << shown << "\n---\n" << s.out;
+}
+
 }  // namespace

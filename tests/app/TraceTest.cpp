@@ -140,4 +140,72 @@ TEST(TraceTest, BadTraceOptionsAreOneLineAndRunNothing) {
   }
 }
 
+// The records of a JSON Lines trace of the tiny run with `filter`.
+std::vector<nlohmann::json> FilteredRecords(const std::vector<std::string>& filter, const char* tag) {
+  std::vector<std::string> args = kTinyRun;
+  args.insert(args.end(), {"--trace-format", "jsonl"});
+  args.insert(args.end(), filter.begin(), filter.end());
+  const Traced run = Tarnwell(args, tag);
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<nlohmann::json> records;
+  std::istringstream lines(run.trace);
+  for (std::string line; std::getline(lines, line);) records.push_back(nlohmann::json::parse(line));
+  return records;
+}
+
+bool IsRoot(const nlohmann::json& r) {
+  const std::string action = r["action"];
+  return action.compare(0, 7, "evtExec") == 0 || action == "desInit" || action == "tbegInit" ||
+         action == "endOfSim" || action == "cal";
+}
+
+// Filters by block (name, path or id), by entity and by time keep only
+// the records that involve them, each with the event it happens in.
+TEST(TraceTest, FiltersKeepWhatInvolvesTheirBlocksEntitiesAndTimes) {
+  const std::vector<nlohmann::json> server = FilteredRecords({"--trace-block", "Server"}, "f_server");
+  std::size_t nested = 0;
+  for (const nlohmann::json& r : server) {
+    if (IsRoot(r)) continue;
+    ++nested;
+    EXPECT_TRUE(r.value("Block", "") == "queue/Server" || r.value("To", "") == "queue/Server") << r.dump();
+  }
+  EXPECT_GT(nested, 3u);
+  EXPECT_EQ(FilteredRecords({"--trace-block", "queue/Server"}, "f_path"), server);
+  EXPECT_EQ(FilteredRecords({"--trace-block", "blk4"}, "f_id"), server);
+  const std::vector<nlohmann::json> all = FilteredRecords({}, "f_all");
+  EXPECT_LT(server.size(), all.size());
+
+  nested = 0;
+  for (const nlohmann::json& r : FilteredRecords({"--trace-entity", "2"}, "f_entity")) {
+    if (IsRoot(r) || !r.contains("EntityId")) continue;
+    ++nested;
+    EXPECT_EQ(r["EntityId"], "en2") << r.dump();
+  }
+  EXPECT_GT(nested, 3u);
+
+  const std::vector<nlohmann::json> window =
+      FilteredRecords({"--trace-from", "1.5", "--trace-to", "2.01"}, "f_window");
+  ASSERT_FALSE(window.empty());
+  for (const nlohmann::json& r : window) {
+    ASSERT_TRUE(r["time"].is_number()) << r.dump();
+    EXPECT_GE(r["time"].get<double>(), 1.5) << r.dump();
+    EXPECT_LE(r["time"].get<double>(), 2.01) << r.dump();
+  }
+}
+
+TEST(TraceTest, BadFiltersAreOneLineAndRunNothing) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--trace-block", "Sevrer"}, {"--trace-entity", "x7"},
+        {"--trace-from", "3", "--trace-to", "2"}, {"--trace-from", "-1"}}) {
+    std::vector<const char*> argv = {"tarnwell", "--end-time", "4", "--progress", "never"};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    EXPECT_EQ(RunTarnwell(static_cast<int>(argv.size()), argv.data(), out, err, false), 2) << args[1];
+    const std::string message = err.str();
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_NE(message.find("--trace-"), std::string::npos) << message;
+    EXPECT_EQ(out.str(), "");
+  }
+}
+
 }  // namespace

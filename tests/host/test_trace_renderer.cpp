@@ -219,4 +219,79 @@ TEST_F(TraceRendererTest, InstalledFunctionsWriteToTheConsoleAndAnswerZero) {
   EXPECT_EQ(hostCallFunctionWithTrap(0, out, 0, nullptr, "des_activateCmdWin", true), 0);
 }
 
+// An attribute-setting record carries its attributes as one cell, names
+// in row 1 and values in row 2: each fills a "name = value" line of text,
+// and in JSON they become an object keyed by name.
+TEST_F(TraceRendererTest, AttributesFillOneLineEachAndAreAnObjectInJson) {
+  hvArray* attributes = hvCreateCellMatrix(2, 2);
+  hvSetCell(attributes, 0, hvCreateString("Serial"));
+  hvSetCell(attributes, 1, hvCreateDoubleScalar(1));
+  hvSetCell(attributes, 2, hvCreateString("Priority"));
+  hvSetCell(attributes, 3, hvCreateDoubleScalar(0.25));
+  Record r;
+  r.Add("Action", "entSetAtt")
+      .Add("FormatStr", "\\L\\n\\ISetting Attribute on Entity (%s)\\n\\I: %s = %s\\n\\I: %s = %s\\n\\I: Block = %s\\n")
+      .Add("EntityId", "en3")
+      .Add("AttCell", attributes)
+      .Add("Block", "m/Gen");
+  EXPECT_EQ(TraceRenderer().Render(r.Cell()),
+            "    Setting Attribute on Entity (en3)\n    : Serial = 1\n    : Priority = 0.25\n    : Block = m/Gen\n");
+  const nlohmann::json object = nlohmann::json::parse(TraceRenderer(TraceRenderer::Format::JsonLines).Render(r.Cell()));
+  EXPECT_EQ(object["AttCell"], nlohmann::json::parse(R"({"Serial": 1, "Priority": 0.25})"));
+}
+
+Record Nested(const char* entity, const char* block) {
+  Record r;
+  r.Add("Action", "entQueue")
+      .Add("FormatStr", "\\L\\n\\IQueuing Entity (%s)\\n\\I: Block = %s\\n")
+      .Add("EntityId", entity)
+      .Add("Block", block);
+  return r;
+}
+
+// A filter keeps the records that name its blocks and entities within its
+// times; a root record it drops comes back before the first record kept
+// under it, and the model's own records pass whatever they name.
+TEST_F(TraceRendererTest, FiltersKeepRecordsInTheirContext) {
+  struct Case {
+    const char* what;
+    TraceRenderer::Filter filter;
+    std::string expected;  // the records kept, by their first words
+  };
+  TraceRenderer::Filter server, entity, window;
+  server.blocks = {"Server"};
+  entity.entities = {"en4"};
+  window.from = 2.5;
+  window.to = 3.5;
+  const std::vector<Case> cases = {
+      {"none", TraceRenderer::Filter(), "E1 en3@Queue en4@Server E3 en4@Queue M"},
+      {"block", server, "E1 en4@Server M"},
+      {"entity", entity, "E1 en4@Server E3 en4@Queue M"},
+      {"window", window, "E3 en4@Queue M"},
+  };
+  for (const Case& c : cases) {
+    host::captureConsole(true);
+    host::clearConsole();
+    TraceRenderer renderer;
+    renderer.SetFilter(c.filter);
+    Record model;
+    model.Add("Action", "desInit").Add("FormatStr", "\\D\\nInitializing Model %s\\n").Add("Model", "M");
+    Record e1 = Executing(1), e3 = Executing(3);
+    Record a = Nested("en3", "Queue"), b = Nested("en4", "Server"), d = Nested("en4", "Queue");
+    for (Record* r : {&e1, &a, &b, &e3, &d, &model}) renderer.Log(r->Cell());
+    std::string kept;
+    std::istringstream lines(host::consoleText());
+    for (std::string line; std::getline(lines, line);) {
+      std::string word;
+      if (line.compare(0, 9, "Executing") == 0) word = line.find("Time = 1") != std::string::npos ? "E1" : "E3";
+      if (line.compare(0, 11, "Initializin") == 0) word = "M";
+      if (line.compare(0, 18, "    Queuing Entity") == 0) word = line.substr(20, 3);
+      if (line.compare(0, 13, "    : Block =") == 0) kept += "@" + line.substr(14);
+      if (!word.empty()) kept += (kept.empty() ? "" : " ") + word;
+    }
+    EXPECT_EQ(kept, c.expected) << c.what;
+  }
+  host::captureConsole(false);
+}
+
 }  // namespace

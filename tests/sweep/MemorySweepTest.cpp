@@ -12,6 +12,8 @@
 // TARNWELL_SWEEP_FROM=n starts at point n (to look at one point closely).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -66,11 +68,12 @@ struct Point {
 
 class MemorySweep : public ::testing::TestWithParam<Model> {
  protected:
-  // One file per test: the tests may run at the same time.
+  // One file per test and process: the tests may run at the same time, in
+  // this build tree and in others.
   std::string CsvPath() const {
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::replace(name.begin(), name.end(), '/', '_');
-    return ::testing::TempDir() + "tarnwell_sweep_" + name + ".csv";
+    return ::testing::TempDir() + "tarnwell_sweep_" + std::to_string(getpid()) + "_" + name + ".csv";
   }
 
   Point Run(const std::function<void()>& arm, const std::function<void()>& disarm) {
