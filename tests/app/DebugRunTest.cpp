@@ -75,8 +75,12 @@ TEST(DebugRun, MistakesAreOneLineAndThePromptAsksAgain) {
 }
 
 // Quitting, or the end of input, aborts: the abort line, exit status 1.
+// A quit where a server's completion is about to run, or in the middle of
+// the hand-overs it starts, leaves the blocks their events to release (the
+// sanitizer tree's executable sees any event freed under a block).
 TEST(DebugRun, QuitAndTheEndOfInputAbortTheRun) {
-  for (const std::string& input : {std::string("quit\n"), std::string()}) {
+  for (const std::string& input : {std::string("quit\n"), std::string(), std::string("tbreak 1.7\ncont\nquit\n"),
+                                   std::string("tbreak 1.7\ncont\nstep\nstep\nquit\n")}) {
     const Session s = RunWith("--debug", input, input.empty() ? "eof" : "quit");
     EXPECT_EQ(s.status, 1) << s.out;
     EXPECT_TRUE(Has(s.out, "Abort Simulation")) << s.out;
