@@ -198,11 +198,23 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
   const double end = config.endTime;
   double next = engine->GetDesNextTime(0.0);
   while (next <= end) {
+    if (stopFlag != nullptr && *stopFlag != 0) {
+      report.interrupted = true;
+      break;
+    }
+    if (timeHook && next > hookTime) RunTimeHook();
     report.timeReached = next;
     next = engine->ExecuteEvents(next, next, true);
     ++report.timeSteps;
     if (progress && (report.timeSteps & 0x3FF) == 0) progress(report.timeReached);
   }
+  if (report.interrupted) {
+    // Stopped between two time steps: every statistic covers [0, timeReached].
+    for (auto& b : blocks) b->CloseStatistics(report.timeReached);
+    if (progress) progress(report.timeReached);
+    return;
+  }
+  if (timeHook && hookTime <= end) RunTimeHook();
   for (auto& b : blocks) b->CloseStatistics(end);
   if (progress) progress(next == std::numeric_limits<double>::infinity() ? report.timeReached : end);
   if (next == std::numeric_limits<double>::infinity()) {
@@ -219,6 +231,13 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
   } else {
     report.timeReached = end;
   }
+}
+
+void ModelDriver::RunTimeHook() {
+  // Taken out first: the hook runs once even if it throws.
+  const std::function<void(double)> hook = std::move(timeHook);
+  timeHook = nullptr;
+  hook(hookTime);
 }
 
 void ModelDriver::Finish(RunReport& report) {
