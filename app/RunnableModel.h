@@ -1,6 +1,6 @@
 // What the runner needs of a model, built-in or read from a file, once its
 // blocks are in the driver: the attributes for the CSV columns, the sinks
-// to observe, one line that describes it and the summary of a run.
+// to observe, one line that describes it and the figures of a run.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SummaryTable.h"
 #include "blocks/Sink.h"
 
 struct RunReport;
@@ -21,7 +22,14 @@ class RunnableModel {
   // Every sink tells `observer` about the entities leaving through it.
   virtual void ObserveDepartures(const Sink::Observer& observer) = 0;
   virtual std::string Describe() const = 0;
-  virtual void PrintSummary(std::ostream& out, const RunReport& report) const = 0;
+  // The run's figures, section by section, once the run has ended.
+  virtual summary::Statistics Statistics(const RunReport& report) const = 0;
+  void PrintSummary(std::ostream& out, const RunReport& report) const { summary::Print(out, Statistics(report)); }
+  // Whether the model can leave out what happened before a time (a
+  // warm-up); if so, WarmUpEnds is called when the run passes that time
+  // and the figures cover only what follows.
+  virtual bool HasWarmUp() const { return false; }
+  virtual void WarmUpEnds(double) {}
   // Keeps every observation of the model's tallies (exact quantiles), with
   // room for n reserved; a model without tallies has nothing to keep.
   virtual void ReserveObservations(std::size_t) {}
