@@ -202,7 +202,7 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
       report.interrupted = true;
       break;
     }
-    if (timeHook && next > hookTime) RunTimeHook();
+    if (next > nextHookTime) RunTimeHooks(next, false);
     report.timeReached = next;
     next = engine->ExecuteEvents(next, next, true);
     ++report.timeSteps;
@@ -214,7 +214,7 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
     if (progress) progress(report.timeReached);
     return;
   }
-  if (timeHook && hookTime <= end) RunTimeHook();
+  RunTimeHooks(end, true);
   for (auto& b : blocks) b->CloseStatistics(end);
   if (progress) progress(next == std::numeric_limits<double>::infinity() ? report.timeReached : end);
   if (next == std::numeric_limits<double>::infinity()) {
@@ -233,11 +233,21 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
   }
 }
 
-void ModelDriver::RunTimeHook() {
-  // Taken out first: the hook runs once even if it throws.
-  const std::function<void(double)> hook = std::move(timeHook);
-  timeHook = nullptr;
-  hook(hookTime);
+void ModelDriver::AtTime(double time, std::function<void(double)> hook) {
+  timeHooks.emplace(time, std::move(hook));
+  nextHookTime = timeHooks.begin()->first;
+}
+
+void ModelDriver::RunTimeHooks(double limit, bool inclusive) {
+  while (!timeHooks.empty() &&
+         (timeHooks.begin()->first < limit || (inclusive && timeHooks.begin()->first == limit))) {
+    // Taken out first: each hook runs once even if it throws.
+    const double time = timeHooks.begin()->first;
+    const std::function<void(double)> hook = std::move(timeHooks.begin()->second);
+    timeHooks.erase(timeHooks.begin());
+    nextHookTime = timeHooks.empty() ? std::numeric_limits<double>::infinity() : timeHooks.begin()->first;
+    hook(time);
+  }
 }
 
 void ModelDriver::Finish(RunReport& report) {

@@ -24,6 +24,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -109,11 +111,10 @@ class ModelDriver {
   void StopWhen(const volatile std::sig_atomic_t* flag) { stopFlag = flag; }
   // `hook` runs once, with `time`, when the simulation is about to pass
   // `time` (after every event at `time`), or at the end when the calendar
-  // ran dry before it: the place to end a warm-up period.
-  void AtTime(double time, std::function<void(double)> hook) {
-    hookTime = time;
-    timeHook = std::move(hook);
-  }
+  // ran dry before it and `time` is not past the end time: the place to
+  // end a warm-up period or take a sample. Hooks run in the order of their
+  // times and may add others.
+  void AtTime(double time, std::function<void(double)> hook);
 
   // Checks the model, then runs it once, start to termination.
   RunReport Run(const Progress& progress = Progress());
@@ -126,7 +127,8 @@ class ModelDriver {
   void AddBlock(const std::string& name, std::unique_ptr<ModelBlock> block);
   void Advance(RunReport& report, const Progress& progress);
   void Finish(RunReport& report);
-  void RunTimeHook();
+  // Runs the hooks whose time is below `limit` (or equal, if `inclusive`).
+  void RunTimeHooks(double limit, bool inclusive);
 
   DriverConfig config;
   std::unique_ptr<Des> engine;
@@ -137,6 +139,6 @@ class ModelDriver {
   RunReport setupFailure;  // failed when the engine could not be set up
   std::function<void(ModelDriver&)> engineStarted;
   const volatile std::sig_atomic_t* stopFlag = nullptr;
-  double hookTime = 0.0;
-  std::function<void(double)> timeHook;
+  std::multimap<double, std::function<void(double)>> timeHooks;
+  double nextHookTime = std::numeric_limits<double>::infinity();  // the first hook's; infinity: none
 };
