@@ -47,7 +47,7 @@ DriverConfig DriverConfigFor(const RunOptions& options) {
   return config;
 }
 
-BuiltinModel::BuiltinModel(const RunOptions& opts, ModelDriver& driver) : options(opts) {
+BuiltinModel::BuiltinModel(const RunOptions& opts, ModelDriver& modelDriver) : options(opts), driver(modelDriver) {
   if (options.model == "assembly")
     BuildAssembly(driver);
   else
@@ -155,8 +155,11 @@ void BuiltinModel::WatchSinks() {
   for (Watch& w : watches) {
     Watch* watch = &w;
     w.sink->SetObserver([this, watch](const Sink& sink, DesEntity& entity, double time) {
-      if (measuring)
-        watch->tally.Add(entity.ReadNumberFromAttribute(const_cast<Sink*>(&sink), watch->attribute.c_str()));
+      if (measuring) {
+        const double t = entity.ReadNumberFromAttribute(const_cast<Sink*>(&sink), watch->attribute.c_str());
+        watch->tally.Add(t);
+        if (keepTimes && watch == &watches.front()) times.push_back(t);
+      }
       if (forward) forward(sink, entity, time);
     });
   }
@@ -195,6 +198,25 @@ void BuiltinModel::WarmUpEnds(double time) {
 double BuiltinModel::SinceWarmUp(double average, double area, double end) const {
   const double span = end - baseline.time;
   return span > 0.0 ? (average * end - area) / span : std::nan("");
+}
+
+std::vector<std::string> BuiltinModel::SeriesColumns() const {
+  if (options.model == "assembly") return {"frame queue", "panel queue", "in model", "station utilisation"};
+  return {"queue length", "in model", "server utilisation"};
+}
+
+void BuiltinModel::SampleSeries(std::vector<double>& values) const {
+  values.clear();
+  values.push_back(static_cast<double>(queue->Length()));
+  if (panelQueue != nullptr) values.push_back(static_cast<double>(panelQueue->Length()));
+  std::size_t held = 0;
+  for (const auto& block : driver.Blocks()) held += block->EntitiesHeld();
+  values.push_back(static_cast<double>(held));
+  values.push_back(static_cast<double>(server->EntitiesHeld()) / server->Servers());
+}
+
+double BuiltinModel::TimeInSystemRate() const {
+  return options.IsPlainMM1() && OfferedLoad() < 1.0 ? options.serviceRate - options.arrivalRate : 0.0;
 }
 
 double BuiltinModel::OfferedLoad() const {

@@ -53,6 +53,12 @@ class BuiltinModel : public RunnableModel {
   bool HasWarmUp() const override { return true; }
   void WarmUpEnds(double time) override;
 
+  std::vector<std::string> SeriesColumns() const override;
+  void SampleSeries(std::vector<double>& values) const override;
+  void KeepTimesInSystem() override { keepTimes = true; }
+  const std::vector<double>& TimesInSystem() const override { return times; }
+  double TimeInSystemRate() const override;
+
   // Arrivals times the mean service time, per server: 1 or more, and the
   // servers cannot keep up.
   double OfferedLoad() const;
@@ -99,6 +105,9 @@ class BuiltinModel : public RunnableModel {
   std::deque<Watch> watches;  // a deque: the sinks' observers point into it
   Sink::Observer forward;     // the runner's observer (the CSV), after ours
   bool measuring = true;      // false during the warm-up
+  bool keepTimes = false;
+  std::vector<double> times;  // of the served, for the plots
+  ModelDriver& driver;
   Baseline baseline;
 };
 

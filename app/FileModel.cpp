@@ -1,6 +1,8 @@
 #include "app/FileModel.h"
 
 #include "app/SummaryTable.h"
+#include "blocks/Queue.h"
+#include "blocks/Server.h"
 #include "model/ModelDriver.h"
 #include "model/ModelFile.h"
 
@@ -47,4 +49,27 @@ summary::Statistics FileModel::Statistics(const RunReport& report) const {
   }
   summary::AddEngine(statistics, report);
   return statistics;
+}
+
+std::vector<std::string> FileModel::SeriesColumns() const {
+  std::vector<std::string> columns;
+  for (const auto& block : driver.Blocks()) {
+    const std::string name = block->Path().substr(block->Path().rfind('/') + 1);
+    if (dynamic_cast<const Queue*>(block.get()) != nullptr) columns.push_back(name + " length");
+    if (dynamic_cast<const Server*>(block.get()) != nullptr) columns.push_back(name + " utilisation");
+  }
+  columns.push_back("in model");
+  return columns;
+}
+
+void FileModel::SampleSeries(std::vector<double>& values) const {
+  values.clear();
+  std::size_t held = 0;
+  for (const auto& block : driver.Blocks()) {
+    held += block->EntitiesHeld();
+    if (const auto* queue = dynamic_cast<const Queue*>(block.get())) values.push_back(static_cast<double>(queue->Length()));
+    if (const auto* server = dynamic_cast<const Server*>(block.get()))
+      values.push_back(static_cast<double>(server->EntitiesHeld()) / server->Servers());
+  }
+  values.push_back(static_cast<double>(held));
 }

@@ -22,6 +22,10 @@ class FileModel : public RunnableModel {
   void ObserveDepartures(const Sink::Observer& observer) override;
   std::string Describe() const override;
   summary::Statistics Statistics(const RunReport& report) const override;
+  // Each queue's length and each server's share of busy servers, and the
+  // entities in the model.
+  std::vector<std::string> SeriesColumns() const override;
+  void SampleSeries(std::vector<double>& values) const override;
 
  private:
   std::unique_ptr<ModelFile> file;

@@ -89,7 +89,7 @@ void CheckArrivals(const std::string& option, double rate, double endTime, uint6
 bool SweepAllowed(const std::string& option) {
   for (const char* name : {"sweep", "sweep-point", "emit-jobs", "replications", "replication", "result", "jobs",
                            "summary-json", "csv", "progress", "trace", "trace-file", "trace-format",
-                           "debug-commands", "break-at"})
+                           "debug-commands", "break-at", "series", "plot"})
     if (option == name) return false;
   return true;
 }
@@ -108,6 +108,8 @@ void CheckApplies(const po::variables_map& vm, const RunOptions& o) {
   } else if (vm.count("jobs")) {
     throw BadValue("jobs", "runs replications side by side; give --replications N too");
   }
+  if (vm.count("plot") && o.sweeps.empty() && o.replications > 1 && o.replication == 0)
+    throw BadValue("plot", "draws one run or a sweep; not replications alone");
   // A model file's own blocks are checked when the file is read.
   if (o.model == RunOptions::kFileModel) return;
   const bool assembly = o.model == "assembly";
@@ -213,6 +215,14 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
        "run replication K of --replications only (as --emit-jobs writes)")
       ("result", po::value<std::string>()->value_name("FILE"),
        "write this run's result as JSON to FILE for tarnwell merge, instead of the summary")
+      ("series", po::value<std::string>()->value_name("FILE"),
+       "write the queue lengths, the entities in the model and the share of busy servers over time "
+       "as CSV to FILE (with several runs, FILE-pP-rR.csv each)")
+      ("series-interval", po::value<std::string>()->value_name("DT"),
+       "simulated time between two samples of --series (default: a thousandth of the end time)")
+      ("plot", po::value<std::string>()->value_name("DIR"),
+       "draw PNG plots into DIR with gnuplot: a run's time in system and queue length over time, "
+       "or a sweep's figures against the swept option")
       ("csv", po::value<std::string>()->value_name("FILE"),
        "write one row per entity leaving the model to FILE")
       ("progress", po::value<std::string>()->value_name("WHEN"),
@@ -351,6 +361,20 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
     if (vm.count("result")) {
       o.resultPath = text("result");
       if (o.resultPath.empty()) throw BadValue("result", "needs a file name");
+    }
+    if (vm.count("series")) {
+      o.seriesPath = text("series");
+      if (o.seriesPath.empty()) throw BadValue("series", "needs a file name");
+    }
+    if (vm.count("series-interval")) {
+      if (!vm.count("series") && !vm.count("plot")) throw BadValue("series-interval", "needs --series or --plot");
+      o.seriesInterval = Positive("series-interval", text("series-interval"));
+      if (o.endTime / o.seriesInterval > 1e8)
+        throw BadValue("series-interval", "would sample more than 10^8 times before the end time");
+    }
+    if (vm.count("plot")) {
+      o.plotDir = text("plot");
+      if (o.plotDir.empty()) throw BadValue("plot", "needs a directory");
     }
     if (vm.count("limit")) o.limit = Count("limit", text("limit"), 1, UINT64_MAX);
     if (vm.count("panel-limit")) o.limitB = Count("panel-limit", text("panel-limit"), 1, UINT64_MAX);

@@ -61,6 +61,11 @@ struct RunOptions {
   std::string emitJobs;      // write the command lines of the runs here instead of running them
   int replication = 0;       // run this replication only (from 1); 0: all
   std::string resultPath;    // this run's result, as JSON, for `tarnwell merge`
+  // Samples of the model's quantities over time, every seriesInterval (0:
+  // a thousandth of the end time); with several runs, a file each.
+  std::string seriesPath;
+  double seriesInterval = 0.0;
+  std::string plotDir;  // PNG plots here; empty: none
 
   bool debug = false;
   std::string debugCommandsFile;

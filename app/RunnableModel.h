@@ -30,6 +30,20 @@ class RunnableModel {
   // and the figures cover only what follows.
   virtual bool HasWarmUp() const { return false; }
   virtual void WarmUpEnds(double) {}
+
+  // What a series samples over time: the quantities' names, and their
+  // values now (as many, in the same order).
+  virtual std::vector<std::string> SeriesColumns() const = 0;
+  virtual void SampleSeries(std::vector<double>& values) const = 0;
+  // For the plots: every time in the system from now on is kept (served
+  // entities, after the warm-up); the rate of the exponential law they
+  // follow in theory, 0 when there is no theory.
+  virtual void KeepTimesInSystem() {}
+  virtual const std::vector<double>& TimesInSystem() const {
+    static const std::vector<double> none;
+    return none;
+  }
+  virtual double TimeInSystemRate() const { return 0.0; }
   // Keeps every observation of the model's tallies (exact quantiles), with
   // room for n reserved; a model without tallies has nothing to keep.
   virtual void ReserveObservations(std::size_t) {}

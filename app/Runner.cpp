@@ -19,10 +19,12 @@
 #include "app/CsvWriter.h"
 #include "app/FileModel.h"
 #include "app/Interruption.h"
+#include "app/Plotter.h"
 #include "app/ProgressBar.h"
 #include "app/Replication.h"
 #include "app/ResultsReport.h"
 #include "app/RunOptions.h"
+#include "app/SeriesWriter.h"
 #include "app/SummaryJson.h"
 #include "app/TraceSetup.h"
 #include "blocks/StandardBlocks.h"
@@ -86,14 +88,31 @@ struct Plan {
 struct SingleRunOutputs {
   CsvWriter* csv = nullptr;
   TraceSetup* trace = nullptr;
+  Plotter* plotter = nullptr;
   bool progress = false;
   RunReport report;
 };
 
+// Where a run's series goes: the file named, or with several runs one file
+// each, "series-p2-r3.csv" for point 2 (of a sweep), replication 3.
+std::string SeriesPath(const RunOptions& options, int pointIndex, int replication) {
+  if (options.replications == 1 && pointIndex == 0) return options.seriesPath;
+  const std::string& path = options.seriesPath;
+  const std::size_t slash = path.rfind('/');
+  std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+  const std::string suffix =
+      (pointIndex > 0 ? "-p" + std::to_string(pointIndex) : std::string()) + "-r" + std::to_string(replication);
+  return path.substr(0, dot) + suffix + path.substr(dot);
+}
+
 // Builds the model into a driver and runs replication `replication` (its
 // seed derived from the options'), stopping early when interrupted.
-ReplicationResult RunOnce(const RunOptions& options, const Plan& plan, int replication, SingleRunOutputs* outputs) {
+ReplicationResult RunOnce(const RunOptions& options, const Plan& plan, int pointIndex, const SweepPoint& point,
+                          int replication, SingleRunOutputs* outputs) {
   ReplicationResult result;
+  result.pointIndex = pointIndex;
+  result.point = point;
   result.replication = replication;
   result.replications = options.replications;
   result.baseSeed = options.seed;
@@ -101,6 +120,17 @@ ReplicationResult RunOnce(const RunOptions& options, const Plan& plan, int repli
   DriverConfig config = plan.ConfigFor(options);
   result.seed = config.seed = ReplicationSeed(options.seed, replication);
   RunReport report;
+  SeriesWriter series;
+  Plotter* plotter = outputs != nullptr ? outputs->plotter : nullptr;
+  if (!options.seriesPath.empty()) {
+    std::string problem;
+    if (!series.Open(SeriesPath(options, pointIndex, replication), problem)) {
+      result.status = 2;
+      result.error = "tarnwell: --series: " + problem + "\n";
+      return result;
+    }
+  }
+  std::string trouble;  // an output that failed after a good run
   // Building the model and composing its summary may run out of memory as
   // much as the run itself; that ends the command as a failed run too.
   try {
@@ -124,12 +154,22 @@ ReplicationResult RunOnce(const RunOptions& options, const Plan& plan, int repli
       model->ObserveDepartures(
           [csv](const Sink& sink, DesEntity& entity, double time) { csv->Row(sink, entity, time); });
     }
+    if (!options.seriesPath.empty() || plotter != nullptr) {
+      series.Attach(driver, *model, replication,
+                    options.seriesInterval > 0.0 ? options.seriesInterval : options.endTime / 1000.0,
+                    plotter != nullptr);
+    }
+    if (plotter != nullptr) model->KeepTimesInSystem();
     ProgressBar bar(options.endTime, outputs != nullptr && outputs->progress);
     report = driver.Run([&bar](double now) { bar.Update(now); });
     bar.Finish();
     if (!report.failed) {
       result.description = model->Describe();
       result.statistics = model->Statistics(report);
+      if (plotter != nullptr &&
+          (!plotter->TimeInSystem(model->TimesInSystem(), model->TimeInSystemRate(), trouble) ||
+           !plotter->OverTime(series.Columns(), series.Samples(), trouble)))
+        trouble = "tarnwell: " + trouble + "\n";
     }
   } catch (PMException* e) {
     report = FailedRunReport(e);
@@ -149,6 +189,12 @@ ReplicationResult RunOnce(const RunOptions& options, const Plan& plan, int repli
     std::snprintf(when, sizeof when, "tarnwell: the simulation failed at t = %g:\n", report.timeReached);
     result.status = 1;
     result.error = when + report.diagnostic;
+  } else if (!series.Close()) {
+    result.status = 1;
+    result.error = "tarnwell: --series: writing '" + SeriesPath(options, pointIndex, replication) + "' failed\n";
+  } else if (!trouble.empty()) {
+    result.status = 1;
+    result.error = trouble;
   }
   if (outputs != nullptr) outputs->report = std::move(report);
   return result;
@@ -213,14 +259,22 @@ int ExecuteSingle(const RunOptions& options, const Plan& plan, int pointIndex, c
       return 2;
     }
   }
+  Plotter plotter;
+  if (!options.plotDir.empty()) {
+    std::string problem;
+    if (!plotter.Open(options.plotDir, problem)) {
+      err << "tarnwell: " << problem << "\n";
+      return 2;
+    }
+  }
   SingleRunOutputs outputs;
   outputs.csv = options.csvPath.empty() ? nullptr : &csv;
   outputs.trace = &trace;
+  outputs.plotter = options.plotDir.empty() ? nullptr : &plotter;
   outputs.progress = options.progress == RunOptions::ProgressAlways ||
                      (options.progress == RunOptions::ProgressAuto && errIsTerminal);
-  ReplicationResult result = RunOnce(options, plan, options.replication > 0 ? options.replication : 1, &outputs);
-  result.pointIndex = pointIndex;
-  result.point = point;
+  const ReplicationResult result =
+      RunOnce(options, plan, pointIndex, point, options.replication > 0 ? options.replication : 1, &outputs);
   const RunReport& report = outputs.report;
   bool written = true;
   if (resultFile.is_open()) {
@@ -273,14 +327,19 @@ int ExecuteMany(const RunOptions& options, const std::vector<RunOptions>& pointO
   const int runs = replications * static_cast<int>(points.size());
   const bool sweep = !options.sweeps.empty();
   const int jobs = options.jobs > 0 ? options.jobs : CoreCount();
+  Plotter plotter;
+  if (!options.plotDir.empty()) {
+    std::string problem;
+    if (!plotter.Open(options.plotDir, problem)) {
+      err << "tarnwell: " << problem << "\n";
+      return 2;
+    }
+  }
   const std::vector<ReplicationResult> results = RunReplications(
       runs, jobs,
       [&](int run) {
         const int p = (run - 1) / replications;
-        ReplicationResult r = RunOnce(pointOptions[p], plan, (run - 1) % replications + 1, nullptr);
-        r.pointIndex = sweep ? p + 1 : 0;
-        r.point = points[p];
-        return r;
+        return RunOnce(pointOptions[p], plan, sweep ? p + 1 : 0, points[p], (run - 1) % replications + 1, nullptr);
       },
       Interruption::Flag());
   for (const ReplicationResult& r : results)
@@ -316,6 +375,11 @@ int ExecuteMany(const RunOptions& options, const std::vector<RunOptions>& pointO
   }
   PrintResults(out, used, remark);
   if (!files.Write(options, used, interrupted, err)) return 1;
+  std::string problem;
+  if (!options.plotDir.empty() && !plotter.Sweep(used, problem)) {
+    err << "tarnwell: " << problem << "\n";
+    return 1;
+  }
   return interrupted ? kInterruptedStatus : 0;
 }
 
@@ -390,7 +454,8 @@ int ExecutePlan(const Plan& plan, const ParseOutcome& parsed, const RunOptions& 
     const std::string& name = option.first;
     if (name == "sweep") sweepTokens.insert(sweepTokens.end(), option.second.begin(), option.second.end());
     if (name == "sweep" || name == "sweep-point" || name == "emit-jobs" || name == "jobs" || name == "summary-json" ||
-        name == "progress" || name == "replications" || name == "replication" || name == "result")
+        name == "progress" || name == "replications" || name == "replication" || name == "result" ||
+        name == "plot")
       continue;
     base.insert(base.end(), option.second.begin(), option.second.end());
   }
@@ -414,6 +479,9 @@ int ExecutePlan(const Plan& plan, const ParseOutcome& parsed, const RunOptions& 
     o.resultPath = options.resultPath;
     o.progress = options.progress;
     o.summaryJson = options.summaryJson;
+    o.seriesPath = options.seriesPath;
+    o.seriesInterval = options.seriesInterval;
+    o.plotDir = options.plotDir;
     pointOptions.push_back(o);
   }
   if (!options.emitJobs.empty()) return EmitJobs(options, base, sweepTokens, points.size(), plan, out, err);

@@ -54,14 +54,16 @@ pid_t Start(const std::vector<std::string>& args, const std::string& out) {
 }
 
 // Waits until `ready` holds (at most a minute) and sends `signal`; returns
-// the child's exit status.
+// the child's exit status (also when it ended by itself before).
 template <class Ready>
 int InterruptWhen(pid_t pid, Ready ready, int signal) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  while (!ready() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  kill(pid, signal);
   int status = 0;
+  while (!ready() && std::chrono::steady_clock::now() < deadline) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, signal);
   waitpid(pid, &status, 0);
   return status;
 }
@@ -70,9 +72,10 @@ TEST(Interrupt, ASingleRunPrintsItsSummarySoFarAndLeavesWholeCsvRows) {
   for (const int signal : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal);
     const std::string csv = Scratch("interrupted.csv"), out = Scratch("interrupted.out"),
-                      json = Scratch("interrupted.json");
+                      json = Scratch("interrupted.json"), series = Scratch("interrupted-series.csv");
     // Far longer than the test waits.
-    const pid_t pid = Start({"--end-time", "1e9", "--limit", "1000000000", "--csv", csv, "--summary-json", json},
+    const pid_t pid = Start({"--end-time", "1e9", "--limit", "1000000000", "--csv", csv, "--summary-json", json,
+                             "--series", series, "--series-interval", "20"},
                             out);
     const int status = InterruptWhen(pid, [&] { return FileSize(csv) > 200000; }, signal);
     ASSERT_TRUE(WIFEXITED(status)) << status;
@@ -91,7 +94,13 @@ TEST(Interrupt, ASingleRunPrintsItsSummarySoFarAndLeavesWholeCsvRows) {
     const nlohmann::json s = nlohmann::json::parse(Slurp(json));
     EXPECT_TRUE(s.at("interrupted").get<bool>());
     EXPECT_GT(s.at("replications")[0].at("timeReached").get<double>(), 0.0);
-    for (const std::string& f : {csv, out, json}) std::remove(f.c_str());
+    std::ifstream samples(series, std::ios::binary);
+    std::size_t sampled = 0;
+    for (std::string line; std::getline(samples, line); ++sampled)
+      ASSERT_EQ(std::count(line.begin(), line.end(), ','), 4) << "sample " << sampled << ": " << line;
+    EXPECT_GT(sampled, 10u);
+    EXPECT_EQ(Slurp(series).back(), '\n');
+    for (const std::string& f : {csv, out, json, series}) std::remove(f.c_str());
   }
 }
 
