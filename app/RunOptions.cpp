@@ -142,7 +142,8 @@ bool SetsBuiltinModel(const std::string& option) {
 ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
   po::options_description desc(
       "Usage: tarnwell [options]               run a built-in model\n"
-      "       tarnwell run MODEL.yaml [options] run the model a file describes\n\n"
+      "       tarnwell run MODEL.yaml [options] run the model a file describes\n"
+      "       tarnwell merge RESULT.json...     the summary of results of --emit-jobs runs\n\n"
       "Runs a discrete-event model on the Tarnwell engine and prints a summary.\n"
       "Without options: a single-server queue whose customers arrive and are\n"
       "served at exponential intervals and give up after an exponential patience.\n"
@@ -268,7 +269,9 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       std::ostringstream help;
       help << desc << "\nExit status: 0 done (also when the model stalled), 1 the simulation failed\n"
                       "(a catalogue error, or a block refused by the block framework), 2 invalid\n"
-                      "options or a model with mistakes (nothing ran).\n";
+                      "options or a model with mistakes (nothing ran), 130 stopped by Ctrl-C or SIGTERM\n"
+                      "(the summary so far printed, every file complete).\n"
+                      "\nMerging results of emitted jobs: tarnwell merge RESULT.json...\n";
       outcome.kind = ParseOutcome::Help;
       outcome.text = help.str();
       return outcome;
