@@ -13,12 +13,7 @@
 
 namespace {
 
-std::string Fixed(double v, int decimals) {
-  if (std::isnan(v)) return "-";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, v);
-  return text;
-}
+using summary::Fixed;
 
 // Text width in characters (the ± sign is two bytes).
 std::size_t Width(const std::string& text) {

@@ -204,11 +204,13 @@ ReplicationResult RunOnce(const RunOptions& options, const Plan& plan, int point
 // so that a file that cannot be written is refused first.
 struct ResultFiles {
   SummaryJson json;
+  Plotter plotter;
   std::vector<std::string> arguments;
 
   bool Open(const RunOptions& options, std::ostream& err) {
     std::string problem;
-    if (!options.summaryJson.empty() && !json.Open(options.summaryJson, problem)) {
+    if ((!options.summaryJson.empty() && !json.Open(options.summaryJson, problem)) ||
+        (!options.plotDir.empty() && !plotter.Open(options.plotDir, problem))) {
       err << "tarnwell: " << problem << "\n";
       return false;
     }
@@ -259,18 +261,10 @@ int ExecuteSingle(const RunOptions& options, const Plan& plan, int pointIndex, c
       return 2;
     }
   }
-  Plotter plotter;
-  if (!options.plotDir.empty()) {
-    std::string problem;
-    if (!plotter.Open(options.plotDir, problem)) {
-      err << "tarnwell: " << problem << "\n";
-      return 2;
-    }
-  }
   SingleRunOutputs outputs;
   outputs.csv = options.csvPath.empty() ? nullptr : &csv;
   outputs.trace = &trace;
-  outputs.plotter = options.plotDir.empty() ? nullptr : &plotter;
+  outputs.plotter = options.plotDir.empty() ? nullptr : &files.plotter;
   outputs.progress = options.progress == RunOptions::ProgressAlways ||
                      (options.progress == RunOptions::ProgressAuto && errIsTerminal);
   const ReplicationResult result =
@@ -327,14 +321,6 @@ int ExecuteMany(const RunOptions& options, const std::vector<RunOptions>& pointO
   const int runs = replications * static_cast<int>(points.size());
   const bool sweep = !options.sweeps.empty();
   const int jobs = options.jobs > 0 ? options.jobs : CoreCount();
-  Plotter plotter;
-  if (!options.plotDir.empty()) {
-    std::string problem;
-    if (!plotter.Open(options.plotDir, problem)) {
-      err << "tarnwell: " << problem << "\n";
-      return 2;
-    }
-  }
   const std::vector<ReplicationResult> results = RunReplications(
       runs, jobs,
       [&](int run) {
@@ -376,7 +362,7 @@ int ExecuteMany(const RunOptions& options, const std::vector<RunOptions>& pointO
   PrintResults(out, used, remark);
   if (!files.Write(options, used, interrupted, err)) return 1;
   std::string problem;
-  if (!options.plotDir.empty() && !plotter.Sweep(used, problem)) {
+  if (!options.plotDir.empty() && !files.plotter.Sweep(used, problem)) {
     err << "tarnwell: " << problem << "\n";
     return 1;
   }

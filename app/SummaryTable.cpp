@@ -28,14 +28,14 @@ void Line(std::ostream& out, const std::string& label, const std::string& value,
 std::string Count(uint64_t n) { return std::to_string(n); }
 std::string Real(double v) { return Format("%.4f", v); }
 
-namespace {
-
 std::string Fixed(double v, int decimals) {
   if (std::isnan(v)) return "-";
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, v);
   return text;
 }
+
+namespace {
 
 // Sections in the order of their first figure; `visit(section, first,
 // last)` for each run of figures of one section.

@@ -48,6 +48,8 @@ void Line(std::ostream& out, const std::string& label, const std::string& value,
 std::string Count(uint64_t n);
 std::string Real(double v);
 std::string Format(const char* format, double value);
+// `v` with `decimals` places; "-" for NaN (a figure without a value).
+std::string Fixed(double v, int decimals);
 // The engine's figures that end every summary: events, time steps, wall time.
 void AddEngine(Statistics& statistics, const RunReport& report);
 void PrintEngine(std::ostream& out, const RunReport& report);

@@ -20,18 +20,9 @@
 #include <vector>
 
 #include "app/Interruption.h"
+#include "tests/app/RunnerTestSupport.h"
 
 namespace {
-
-std::string Scratch(const std::string& name) {
-  return ::testing::TempDir() + "tw_" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ostringstream s;
-  s << std::ifstream(path, std::ios::binary).rdbuf();
-  return s.str();
-}
 
 long FileSize(const std::string& path) {
   struct stat st {};

@@ -9,22 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Runner.h"
+#include "tests/app/RunnerTestSupport.h"
 
 namespace {
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-Outcome Tarnwell(const std::vector<std::string>& args) {
-  std::vector<const char*> argv = {"tarnwell"};
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  const int status = RunTarnwell(static_cast<int>(argv.size()), argv.data(), out, err, false);
-  return Outcome{status, out.str(), err.str()};
-}
 
 // The summary from its first section on, without the wall-clock figures.
 std::string Figures(const std::string& summary) {
@@ -37,17 +24,6 @@ std::string Figures(const std::string& summary) {
         line.find("per time unit") == std::string::npos)
       kept += line + "\n";
   return kept;
-}
-
-// A scratch file of this process: test runs may share the machine.
-std::string Scratch(const std::string& name) {
-  return ::testing::TempDir() + "tw_" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ostringstream s;
-  s << std::ifstream(path, std::ios::binary).rdbuf();
-  return s.str();
 }
 
 TEST(ModelFiles, TheShippedFilesGiveTheBuiltInModelsSummariesAndCsv) {

@@ -13,26 +13,9 @@
 #include <vector>
 
 #include "app/ProgressBar.h"
-#include "app/Runner.h"
+#include "tests/app/RunnerTestSupport.h"
 
 namespace {
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-Outcome Tarnwell(const std::vector<std::string>& args) {
-  std::vector<const char*> argv = {"tarnwell"};
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  const int status = RunTarnwell(static_cast<int>(argv.size()), argv.data(), out, err, false);
-  return Outcome{status, out.str(), err.str()};
-}
-
-std::string Scratch(const std::string& name) {
-  return ::testing::TempDir() + "tw_" + std::to_string(getpid()) + "_" + name;
-}
 
 std::vector<std::string> Lines(const std::string& path) {
   std::ifstream in(path);

@@ -15,28 +15,11 @@
 #include "app/BuiltinModel.h"
 #include "app/Replication.h"
 #include "app/RunOptions.h"
-#include "app/Runner.h"
+#include "tests/app/RunnerTestSupport.h"
 #include "app/SummaryTable.h"
 #include "model/ModelDriver.h"
 
 namespace {
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-Outcome Tarnwell(const std::vector<std::string>& args) {
-  std::vector<const char*> argv = {"tarnwell"};
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  const int status = RunTarnwell(static_cast<int>(argv.size()), argv.data(), out, err, false);
-  return Outcome{status, out.str(), err.str()};
-}
-
-std::string Scratch(const std::string& name) {
-  return ::testing::TempDir() + "tw_" + std::to_string(getpid()) + "_" + name;
-}
 
 nlohmann::json ReadJson(const std::string& path) {
   std::ifstream in(path);
