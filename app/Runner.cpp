@@ -314,9 +314,10 @@ int ExecuteSingle(const RunOptions& options, const Plan& plan, int pointIndex, c
 
 // Every replication of every point, side by side; the summary shows each
 // figure's mean and confidence interval, for a sweep a row per point.
+// `firstPoint`: the sweep's number of the first of `points`, less one.
 int ExecuteMany(const RunOptions& options, const std::vector<RunOptions>& pointOptions,
-                const std::vector<SweepPoint>& points, const Plan& plan, ResultFiles& files, std::ostream& out,
-                std::ostream& err) {
+                const std::vector<SweepPoint>& points, int firstPoint, const Plan& plan, ResultFiles& files,
+                std::ostream& out, std::ostream& err) {
   const int replications = options.replications;
   const int runs = replications * static_cast<int>(points.size());
   const bool sweep = !options.sweeps.empty();
@@ -325,7 +326,8 @@ int ExecuteMany(const RunOptions& options, const std::vector<RunOptions>& pointO
       runs, jobs,
       [&](int run) {
         const int p = (run - 1) / replications;
-        return RunOnce(pointOptions[p], plan, sweep ? p + 1 : 0, points[p], (run - 1) % replications + 1, nullptr);
+        return RunOnce(pointOptions[p], plan, sweep ? firstPoint + p + 1 : 0, points[p], (run - 1) % replications + 1,
+                       nullptr);
       },
       Interruption::Flag());
   for (const ReplicationResult& r : results)
@@ -481,9 +483,9 @@ int ExecutePlan(const Plan& plan, const ParseOutcome& parsed, const RunOptions& 
     const int p = options.sweepPoint > 0 ? options.sweepPoint - 1 : 0;
     if (options.replication > 0 || options.replications == 1)
       return ExecuteSingle(pointOptions[p], plan, options.sweepPoint, points[p], files, out, err, errIsTerminal);
-    return ExecuteMany(pointOptions[p], {pointOptions[p]}, {points[p]}, plan, files, out, err);
+    return ExecuteMany(pointOptions[p], {pointOptions[p]}, {points[p]}, p, plan, files, out, err);
   }
-  return ExecuteMany(options, pointOptions, points, plan, files, out, err);
+  return ExecuteMany(options, pointOptions, points, 0, plan, files, out, err);
 }
 
 // tarnwell run MODEL.yaml [options]: the file's run settings first, then
