@@ -96,11 +96,14 @@ TEST(Interrupt, ASingleRunPrintsItsSummarySoFarAndLeavesWholeCsvRows) {
 }
 
 TEST(Interrupt, ReplicationsStopTogetherAndShowWhatTheyHave) {
-  const std::string out = Scratch("replicated.out");
-  const pid_t pid = Start({"--end-time", "1e9", "--replications", "4", "--jobs", "2"}, out);
-  // The workers are well into their first replications.
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  const int status = InterruptWhen(pid, [] { return true; }, SIGINT);
+  const std::string out = Scratch("replicated.out"), series = Scratch("replicated.csv");
+  const std::string first = Scratch("replicated-r1.csv"), second = Scratch("replicated-r2.csv");
+  const pid_t pid = Start({"--end-time", "1e9", "--replications", "4", "--jobs", "2", "--series", series,
+                           "--series-interval", "10"},
+                          out);
+  // Both workers are well into their first replications: their series grow.
+  const int status = InterruptWhen(
+      pid, [&] { return FileSize(first) > 20000 && FileSize(second) > 20000; }, SIGINT);
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 130);
   const std::string summary = Slurp(out);
@@ -109,6 +112,11 @@ TEST(Interrupt, ReplicationsStopTogetherAndShowWhatTheyHave) {
             std::string::npos)
       << summary;
   EXPECT_NE(summary.find("mean ± 95% half-width"), std::string::npos) << summary;
+  for (const std::string& f : {first, second}) {
+    const std::string rows = Slurp(f);
+    EXPECT_EQ(rows.back(), '\n') << f;
+    std::remove(f.c_str());
+  }
   std::remove(out.c_str());
 }
 
