@@ -2,6 +2,7 @@
 
 #include "app/SummaryTable.h"
 #include "blocks/Queue.h"
+#include "blocks/ReadTimer.h"
 #include "blocks/Server.h"
 #include "model/ModelDriver.h"
 #include "model/ModelFile.h"
@@ -72,4 +73,9 @@ void FileModel::SampleSeries(std::vector<double>& values) const {
       values.push_back(static_cast<double>(server->EntitiesHeld()) / server->Servers());
   }
   values.push_back(static_cast<double>(held));
+}
+
+void FileModel::ReserveObservations(std::size_t n) {
+  for (const auto& block : driver.Blocks())
+    if (auto* timer = dynamic_cast<ReadTimer*>(block.get())) timer->Elapsed().KeepAll(n);
 }

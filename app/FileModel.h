@@ -26,6 +26,8 @@ class FileModel : public RunnableModel {
   // entities in the model.
   std::vector<std::string> SeriesColumns() const override;
   void SampleSeries(std::vector<double>& values) const override;
+  // Every timer block keeps all its observations.
+  void ReserveObservations(std::size_t n) override;
 
  private:
   std::unique_ptr<ModelFile> file;

@@ -105,6 +105,8 @@ void CheckApplies(const po::variables_map& vm, const RunOptions& o) {
                                                                                                      : "--replications";
     for (const char* name : {"csv", "trace", "trace-file", "debug", "debug-commands", "break-at", "result"})
       if (vm.count(name)) throw BadValue(name, std::string("follows a single run; not with ") + which);
+    if (o.progress == RunOptions::ProgressAlways)
+      throw BadValue("progress", std::string("shows a single run's progress; not with ") + which);
   } else if (vm.count("jobs")) {
     throw BadValue("jobs", "runs replications side by side; give --replications N too");
   }

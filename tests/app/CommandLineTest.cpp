@@ -161,6 +161,9 @@ TEST(CommandLine, RefusalsSayWhyAndExitWithStatusTwo) {
       {"--sweep servers=1,2 --csv x.csv", "--csv: follows a single run; not with --sweep"},
       {"--emit-jobs jobs.txt --trace", "--trace: follows a single run; not with --emit-jobs"},
       {"--sweep-point 2", "--sweep-point: needs --sweep"},
+      {"--replications 2 --progress always", "--progress: shows a single run's progress; not with --replications"},
+      {"--series-interval 5", "--series-interval: needs --series or --plot"},
+      {"--series s.csv --series-interval 1e-4", "--series-interval: would sample more than 10^8 times before the end time"},
       {"--sweep servers=1,2 --sweep-point 3", "--sweep-point: the sweep has 2 points"},
       {"--replications 2 --replication 3", "--replication: must be at most --replications (2)"},
   };

@@ -48,6 +48,19 @@ TEST(ModelFiles, TheShippedFilesGiveTheBuiltInModelsSummariesAndCsv) {
     }
 }
 
+// Exact quantiles reach a file's timer blocks too: beyond the values a
+// tally keeps by itself the file's medians stay the built-in model's.
+TEST(ModelFiles, ExactQuantilesApplyToTheFilesTimers) {
+  const Outcome compiled = Tarnwell({"--end-time", "6000", "--exact-quantiles"});
+  const Outcome file =
+      Tarnwell({"run", std::string(TARNWELL_MODELS_DIR) + "/queue.yaml", "--end-time", "6000", "--exact-quantiles"});
+  ASSERT_EQ(compiled.status, 0) << compiled.err;
+  ASSERT_EQ(file.status, 0) << file.err;
+  EXPECT_EQ(Figures(file.out), Figures(compiled.out));
+  EXPECT_NE(Figures(file.out), Figures(Tarnwell({"run", std::string(TARNWELL_MODELS_DIR) + "/queue.yaml",
+                                                 "--end-time", "6000"}).out));
+}
+
 TEST(ModelFiles, TheCommandLineOverridesTheFilesRunSettings) {
   const Outcome r = Tarnwell({"run", std::string(TARNWELL_MODELS_DIR) + "/queue.yaml", "--end-time", "300"});
   ASSERT_EQ(r.status, 0) << r.err;
