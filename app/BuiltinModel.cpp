@@ -1,5 +1,6 @@
 #include "app/BuiltinModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "blocks/Splitter.h"
 #include "blocks/StartTimer.h"
 #include "model/ModelDriver.h"
+#include "tarnwell.h"
 
 namespace {
 
@@ -22,10 +24,7 @@ std::unique_ptr<B> Make(Args&&... args) {
   return std::unique_ptr<B>(new B(std::forward<Args>(args)...));
 }
 
-using summary::Count;
 using summary::Format;
-using summary::Line;
-using summary::Real;
 
 // The command line gives a rate, or a distribution of the service time.
 Distribution ServiceTime(const RunOptions& options) {
@@ -49,11 +48,16 @@ DriverConfig DriverConfigFor(const RunOptions& options) {
   return config;
 }
 
-BuiltinModel::BuiltinModel(const RunOptions& opts, ModelDriver& driver) : options(opts) {
+BuiltinModel::BuiltinModel(const RunOptions& opts, ModelDriver& modelDriver) : options(opts), driver(modelDriver) {
   if (options.model == "assembly")
     BuildAssembly(driver);
   else
     BuildQueue(driver);
+  WatchSinks();
+  if (options.warmUp > 0.0) {
+    measuring = false;
+    driver.AtTime(options.warmUp, [this](double t) { WarmUpEnds(t); });
+  }
 }
 
 void BuiltinModel::BuildQueue(ModelDriver& driver) {
@@ -88,6 +92,8 @@ void BuiltinModel::BuildQueue(ModelDriver& driver) {
   waited->Connect(0, timedOut);
   sinks = {served, timedOut};
   timers = {servedTime, waited};
+  watches.push_back(Watch{served, "TimeInSystem", Tally()});
+  watches.push_back(Watch{timedOut, "TimeInSystem", Tally()});
 }
 
 void BuiltinModel::BuildAssembly(ModelDriver& driver) {
@@ -142,14 +148,84 @@ void BuiltinModel::BuildAssembly(ModelDriver& driver) {
   panelTime->Connect(0, panelsOut);
   sinks = {served, panelsOut};
   timers = {servedTime, panelTime};
+  watches.push_back(Watch{served, "FrameTime", Tally()});
+  watches.push_back(Watch{panelsOut, "PanelTime", Tally()});
 }
 
-void BuiltinModel::ObserveDepartures(const Sink::Observer& observer) {
-  for (Sink* s : sinks) s->SetObserver(observer);
+void BuiltinModel::WatchSinks() {
+  for (Watch& w : watches) {
+    Watch* watch = &w;
+    w.sink->SetObserver([this, watch](const Sink& sink, DesEntity& entity, double time) {
+      if (measuring) {
+        const double t = entity.ReadNumberFromAttribute(const_cast<Sink*>(&sink), watch->attribute.c_str());
+        watch->tally.Add(t);
+        if (keepTimes && watch == &watches.front()) times.push_back(t);
+      }
+      if (forward) forward(sink, entity, time);
+    });
+  }
 }
+
+void BuiltinModel::ObserveDepartures(const Sink::Observer& observer) { forward = observer; }
 
 void BuiltinModel::ReserveObservations(std::size_t n) {
   for (ReadTimer* t : timers) t->Elapsed().KeepAll(n);
+  for (Watch& w : watches) w.tally.KeepAll(n);
+}
+
+void BuiltinModel::WarmUpEnds(double time) {
+  // Closing a time average part-way only brings its area up to date.
+  Baseline& b = baseline;
+  b.time = time;
+  b.generated = arrivals->Generated();
+  b.panels = panels != nullptr ? panels->Generated() : 0;
+  b.served = served->Count();
+  b.timedOut = TimedOut();
+  b.completed = server->Completed();
+  b.combined = combiner != nullptr ? combiner->Combined() : 0;
+  b.split = splitter != nullptr ? splitter->Split() : 0;
+  for (int i = 0; i < 2; ++i) b.departed[i] = sinks[i]->Count();
+  queue->CloseStatistics(time);
+  b.queueArea = queue->AverageLength() * time;
+  if (panelQueue != nullptr) {
+    panelQueue->CloseStatistics(time);
+    b.panelQueueArea = panelQueue->AverageLength() * time;
+  }
+  server->CloseStatistics(time);
+  b.busyArea = server->Utilisation() * time;
+  measuring = true;
+}
+
+double BuiltinModel::SinceWarmUp(double average, double area, double end) const {
+  const double span = end - baseline.time;
+  return span > 0.0 ? (average * end - area) / span : std::nan("");
+}
+
+std::vector<std::string> BuiltinModel::SeriesColumns() const {
+  if (options.model == "assembly") return {"frame queue", "panel queue", "in model", "station utilisation"};
+  return {"queue length", "in model", "server utilisation"};
+}
+
+void BuiltinModel::SampleSeries(std::vector<double>& values) const {
+  values.clear();
+  values.push_back(static_cast<double>(queue->Length()));
+  if (panelQueue != nullptr) values.push_back(static_cast<double>(panelQueue->Length()));
+  std::size_t held = 0;
+  for (const auto& block : driver.Blocks()) held += block->EntitiesHeld();
+  values.push_back(static_cast<double>(held));
+  values.push_back(static_cast<double>(server->EntitiesHeld()) / server->Servers());
+}
+
+double BuiltinModel::TimeInSystemRate() const {
+  return options.IsPlainMM1() && OfferedLoad() < 1.0 ? options.serviceRate - options.arrivalRate : 0.0;
+}
+
+double BuiltinModel::OfferedLoad() const {
+  const double service =
+      options.serviceTime.empty() ? 1.0 / options.serviceRate : Distribution::Parse(options.serviceTime, true).Mean();
+  double rate = options.arrivalRate;
+  if (options.model == "assembly" && options.partBRate > 0.0) rate = std::min(rate, options.partBRate);
+  return rate * service / options.servers;
 }
 
 uint64_t BuiltinModel::Generated() const {
@@ -190,63 +266,92 @@ std::string BuiltinModel::Describe() const {
   return text;
 }
 
-void BuiltinModel::PrintSummary(std::ostream& out, const RunReport& report) const {
+summary::Statistics BuiltinModel::Statistics(const RunReport& report) const {
+  summary::Statistics s;
+  const double load = OfferedLoad();
+  if (load >= 1.0)
+    s.notes.push_back("warning: the offered load (arrival rate x mean service time / servers) is " +
+                      Format("%g", load) +
+                      ", 1 or more: the servers cannot keep up, the queue has no steady state and its figures "
+                      "grow with the run; no theory is shown");
+  const double end = report.interrupted ? report.timeReached : options.endTime;
   if (options.model == "assembly")
-    PrintAssemblySummary(out, report);
+    AssemblyStatistics(s, report, end);
   else
-    PrintQueueSummary(out, report);
-  summary::PrintEngine(out, report);
+    QueueStatistics(s, report, end);
+  summary::AddEngine(s, report);
+  return s;
 }
 
-void BuiltinModel::PrintQueueSummary(std::ostream& out, const RunReport& report) const {
-  const bool theory = options.IsPlainMM1() && options.arrivalRate < options.serviceRate;
+void BuiltinModel::QueueStatistics(summary::Statistics& s, const RunReport& report, double end) const {
+  const bool theory = options.IsPlainMM1() && OfferedLoad() < 1.0;
   const double lambda = options.arrivalRate, mu = options.serviceRate;
   const double rho = lambda / mu;
-  auto th = [theory](double v) { return theory ? Real(v) : std::string(); };
+  const double none = std::nan("");
+  auto th = [theory, none](double v) { return theory ? v : none; };
+  s.theoryName = "M/M/1 theory";
+  const Baseline& b = baseline;
+  const double span = end - b.time;
 
-  out << "entities\n";
-  Line(out, "generated", Count(arrivals->Generated()));
-  Line(out, "served", Count(served->Count()));
-  Line(out, "timed out", Count(timedOut->Count()));
-  Line(out, "in the model at the end", Count(report.partsInModel));
+  const char* entities = "entities";
+  s.Add(entities, "generated", static_cast<double>(arrivals->Generated() - b.generated), 0);
+  s.Add(entities, "served", static_cast<double>(served->Count() - b.served), 0);
+  s.Add(entities, "timed out", static_cast<double>(TimedOut() - b.timedOut), 0);
+  if (options.patience > 0.0) s.Key("timed out");
+  s.Add(entities, "in the model at the end", static_cast<double>(report.partsInModel), 0);
 
-  const Tally& t = servedTime->Elapsed();
-  if (theory) {
-    char heading[160];
-    std::snprintf(heading, sizeof heading, "\n%-32s %14s %14s\n", "time in system (served)", "measured",
-                  "M/M/1 theory");
-    out << heading;
-  } else {
-    out << "\ntime in system (served)\n";
-  }
-  Line(out, "mean", Real(t.Mean()), th(1.0 / (mu - lambda)));
+  const Tally& t = watches[0].tally;
+  const char* inSystem = "time in system (served)";
+  s.Add(inSystem, "mean", t.Mean(), 4, th(1.0 / (mu - lambda)));
+  s.Key("time in system");
   // In an M/M/1 queue the time in system is exponential with rate mu - lambda.
-  Line(out, "median", Real(t.Quantile(0.5)), th(std::log(2.0) / (mu - lambda)));
-  Line(out, "95th percentile", Real(t.Quantile(0.95)), th(std::log(20.0) / (mu - lambda)));
-  out << "\nqueue and server\n";
-  Line(out, "time-average queue length", Real(queue->AverageLength()), th(rho * rho / (1.0 - rho)));
-  Line(out, "server utilisation", Real(server->Utilisation()), th(rho));
+  s.Add(inSystem, "median", t.Quantile(0.5), 4, th(std::log(2.0) / (mu - lambda)));
+  s.Add(inSystem, "95th percentile", t.Quantile(0.95), 4, th(std::log(20.0) / (mu - lambda)));
+  if (options.patience > 0.0) {
+    const Tally& g = watches[1].tally;
+    s.Add("time before giving up (timed out)", "mean", g.Mean());
+    s.Add("time before giving up (timed out)", "95th percentile", g.Quantile(0.95));
+  }
+  const char* station = "queue and server";
+  s.Add(station, "time-average queue length", SinceWarmUp(queue->AverageLength(), b.queueArea, end), 4,
+        th(rho * rho / (1.0 - rho)));
+  s.Key("queue length");
+  s.Add(station, "server utilisation", SinceWarmUp(server->Utilisation(), b.busyArea, end), 4, th(rho));
+  s.Key("utilisation");
+  s.Add(station, "throughput per time unit",
+        span > 0.0 ? static_cast<double>(served->Count() - b.served) / span : none, 4, th(lambda));
+  s.Key("throughput");
 }
 
-void BuiltinModel::PrintAssemblySummary(std::ostream& out, const RunReport& report) const {
-  out << "parts and assemblies\n";
-  Line(out, "frames generated", Count(arrivals->Generated()));
-  Line(out, "panels generated", Count(panels->Generated()));
-  Line(out, "assemblies made", Count(combiner->Combined()));
-  Line(out, "assemblies served", Count(server->Completed()));
-  Line(out, "assemblies split", Count(splitter->Split()));
-  Line(out, "frames out", Count(sinks[0]->Count()));
-  Line(out, "panels out", Count(sinks[1]->Count()));
-  Line(out, "parts in the model at the end", Count(report.partsInModel));
-  out << "\ntime in system\n";
-  Line(out, "frames: mean", Real(servedTime->Elapsed().Mean()));
-  Line(out, "frames: median", Real(servedTime->Elapsed().Quantile(0.5)));
-  Line(out, "frames: 95th percentile", Real(servedTime->Elapsed().Quantile(0.95)));
-  Line(out, "panels: mean", Real(panelTime->Elapsed().Mean()));
-  Line(out, "panels: median", Real(panelTime->Elapsed().Quantile(0.5)));
-  Line(out, "panels: 95th percentile", Real(panelTime->Elapsed().Quantile(0.95)));
-  out << "\nqueues and station\n";
-  Line(out, "time-average frame queue", Real(queue->AverageLength()));
-  Line(out, "time-average panel queue", Real(panelQueue->AverageLength()));
-  Line(out, "station utilisation", Real(server->Utilisation()));
+void BuiltinModel::AssemblyStatistics(summary::Statistics& s, const RunReport& report, double end) const {
+  const Baseline& b = baseline;
+  const double span = end - b.time;
+  const char* parts = "parts and assemblies";
+  s.Add(parts, "frames generated", static_cast<double>(arrivals->Generated() - b.generated), 0);
+  s.Add(parts, "panels generated", static_cast<double>(panels->Generated() - b.panels), 0);
+  s.Add(parts, "assemblies made", static_cast<double>(combiner->Combined() - b.combined), 0);
+  s.Add(parts, "assemblies served", static_cast<double>(server->Completed() - b.completed), 0);
+  s.Add(parts, "assemblies split", static_cast<double>(splitter->Split() - b.split), 0);
+  s.Add(parts, "frames out", static_cast<double>(sinks[0]->Count() - b.departed[0]), 0);
+  s.Add(parts, "panels out", static_cast<double>(sinks[1]->Count() - b.departed[1]), 0);
+  s.Add(parts, "parts in the model at the end", static_cast<double>(report.partsInModel), 0);
+  const char* inSystem = "time in system";
+  const Tally& frames = watches[0].tally;
+  const Tally& panelTimes = watches[1].tally;
+  s.Add(inSystem, "frames: mean", frames.Mean());
+  s.Key("frame time");
+  s.Add(inSystem, "frames: median", frames.Quantile(0.5));
+  s.Add(inSystem, "frames: 95th percentile", frames.Quantile(0.95));
+  s.Add(inSystem, "panels: mean", panelTimes.Mean());
+  s.Key("panel time");
+  s.Add(inSystem, "panels: median", panelTimes.Quantile(0.5));
+  s.Add(inSystem, "panels: 95th percentile", panelTimes.Quantile(0.95));
+  const char* station = "queues and station";
+  s.Add(station, "time-average frame queue", SinceWarmUp(queue->AverageLength(), b.queueArea, end));
+  s.Add(station, "time-average panel queue", SinceWarmUp(panelQueue->AverageLength(), b.panelQueueArea, end));
+  s.Add(station, "station utilisation", SinceWarmUp(server->Utilisation(), b.busyArea, end));
+  s.Key("utilisation");
+  s.Add(station, "assemblies per time unit",
+        span > 0.0 ? static_cast<double>(server->Completed() - b.completed) / span : std::nan(""));
+  s.Key("throughput");
 }

@@ -5,10 +5,12 @@
 //  - assembly: frames and panels arrive separately, a combiner pairs them
 //    into an assembly, a station serves it, an inspection stamps the frame
 //    through the assembly, and a splitter sends both parts on.
-// The model also prints the summary of a run.
+// The model also gives the figures of a run. It measures times in the
+// system itself, at its sinks, so that a warm-up period can be left out.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "app/RunOptions.h"
 #include "app/RunnableModel.h"
 #include "blocks/Sink.h"
+#include "blocks/Tally.h"
 
 class Combiner;
 class EntityGenerator;
@@ -46,13 +49,43 @@ class BuiltinModel : public RunnableModel {
   uint64_t Served() const;
   uint64_t TimedOut() const;
 
-  void PrintSummary(std::ostream& out, const RunReport& report) const override;
+  summary::Statistics Statistics(const RunReport& report) const override;
+  bool HasWarmUp() const override { return true; }
+  void WarmUpEnds(double time) override;
+
+  std::vector<std::string> SeriesColumns() const override;
+  void SampleSeries(std::vector<double>& values) const override;
+  void KeepTimesInSystem() override { keepTimes = true; }
+  const std::vector<double>& TimesInSystem() const override { return times; }
+  double TimeInSystemRate() const override;
+
+  // Arrivals times the mean service time, per server: 1 or more, and the
+  // servers cannot keep up.
+  double OfferedLoad() const;
 
  private:
+  // A sink whose entities carry, in `attribute`, a time the model reports.
+  struct Watch {
+    Sink* sink;
+    std::string attribute;
+    Tally tally;
+  };
+  // What the counters and time averages read when the warm-up ended.
+  struct Baseline {
+    double time = 0.0;
+    uint64_t generated = 0, panels = 0, served = 0, timedOut = 0, completed = 0, combined = 0, split = 0;
+    uint64_t departed[2] = {0, 0};
+    double queueArea = 0.0, panelQueueArea = 0.0, busyArea = 0.0;
+  };
+
   void BuildQueue(ModelDriver& driver);
   void BuildAssembly(ModelDriver& driver);
-  void PrintQueueSummary(std::ostream& out, const RunReport& report) const;
-  void PrintAssemblySummary(std::ostream& out, const RunReport& report) const;
+  void WatchSinks();
+  void QueueStatistics(summary::Statistics& s, const RunReport& report, double end) const;
+  void AssemblyStatistics(summary::Statistics& s, const RunReport& report, double end) const;
+  // The time average over [warm-up end, end] of a quantity whose average
+  // over [0, end] is `average`; `area` is its area up to the warm-up's end.
+  double SinceWarmUp(double average, double area, double end) const;
 
   RunOptions options;
   std::vector<std::string> attributeNames;
@@ -69,6 +102,13 @@ class BuiltinModel : public RunnableModel {
   Sink* timedOut = nullptr;
   ReadTimer* servedTime = nullptr;
   ReadTimer* panelTime = nullptr;
+  std::deque<Watch> watches;  // a deque: the sinks' observers point into it
+  Sink::Observer forward;     // the runner's observer (the CSV), after ours
+  bool measuring = true;      // false during the warm-up
+  bool keepTimes = false;
+  std::vector<double> times;  // of the served, for the plots
+  ModelDriver& driver;
+  Baseline baseline;
 };
 
 // The driver settings that `options` asks for: the model's name, the end

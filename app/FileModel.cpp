@@ -1,14 +1,18 @@
 #include "app/FileModel.h"
 
 #include "app/SummaryTable.h"
+#include "blocks/Queue.h"
+#include "blocks/ReadTimer.h"
+#include "blocks/Server.h"
 #include "model/ModelDriver.h"
 #include "model/ModelFile.h"
 
-FileModel::FileModel(ModelFile& modelFile, ModelDriver& modelDriver) : file(modelFile), driver(modelDriver) {
-  file.Build(driver);
+FileModel::FileModel(std::unique_ptr<ModelFile> modelFile, ModelDriver& modelDriver)
+    : file(std::move(modelFile)), driver(modelDriver) {
+  file->Build(driver);
 }
 
-std::vector<std::string> FileModel::AttributeNames() const { return file.AttributeNames(); }
+std::vector<std::string> FileModel::AttributeNames() const { return file->AttributeNames(); }
 
 void FileModel::ObserveDepartures(const Sink::Observer& observer) {
   for (const auto& block : driver.Blocks())
@@ -17,15 +21,13 @@ void FileModel::ObserveDepartures(const Sink::Observer& observer) {
 
 std::string FileModel::Describe() const {
   const std::size_t n = driver.Blocks().size();
-  return "model " + file.Name() + " from " + file.Path() + ": " + std::to_string(n) + " block" +
+  return "model " + file->Name() + " from " + file->Path() + ": " + std::to_string(n) + " block" +
          (n == 1 ? "" : "s");
 }
 
-void FileModel::PrintSummary(std::ostream& out, const RunReport& report) const {
-  bool first = true;
-  for (const ModelFile::ReportSection& section : file.Report()) {
-    out << (first ? "" : "\n") << section.heading << "\n";
-    first = false;
+summary::Statistics FileModel::Statistics(const RunReport& report) const {
+  summary::Statistics statistics;
+  for (const ModelFile::ReportSection& section : file->Report()) {
     for (const ModelFile::ReportLine& line : section.lines) {
       double value = 0.0;
       bool whole = true;
@@ -42,9 +44,38 @@ void FileModel::PrintSummary(std::ostream& out, const RunReport& report) const {
           whole = isWhole;
         });
       }
-      summary::Line(out, line.label,
-                    whole ? summary::Count(static_cast<uint64_t>(value)) : summary::Real(value));
+      statistics.Add(section.heading, line.label, value, whole ? 0 : 4);
+      statistics.Key(line.label);
     }
   }
-  summary::PrintEngine(out, report);
+  summary::AddEngine(statistics, report);
+  return statistics;
+}
+
+std::vector<std::string> FileModel::SeriesColumns() const {
+  std::vector<std::string> columns;
+  for (const auto& block : driver.Blocks()) {
+    const std::string name = block->Path().substr(block->Path().rfind('/') + 1);
+    if (dynamic_cast<const Queue*>(block.get()) != nullptr) columns.push_back(name + " length");
+    if (dynamic_cast<const Server*>(block.get()) != nullptr) columns.push_back(name + " utilisation");
+  }
+  columns.push_back("in model");
+  return columns;
+}
+
+void FileModel::SampleSeries(std::vector<double>& values) const {
+  values.clear();
+  std::size_t held = 0;
+  for (const auto& block : driver.Blocks()) {
+    held += block->EntitiesHeld();
+    if (const auto* queue = dynamic_cast<const Queue*>(block.get())) values.push_back(static_cast<double>(queue->Length()));
+    if (const auto* server = dynamic_cast<const Server*>(block.get()))
+      values.push_back(static_cast<double>(server->EntitiesHeld()) / server->Servers());
+  }
+  values.push_back(static_cast<double>(held));
+}
+
+void FileModel::ReserveObservations(std::size_t n) {
+  for (const auto& block : driver.Blocks())
+    if (auto* timer = dynamic_cast<ReadTimer*>(block.get())) timer->Elapsed().KeepAll(n);
 }

@@ -3,6 +3,7 @@
 // report sections, printed like the built-in models' summaries.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,15 +15,21 @@ class ModelFile;
 class FileModel : public RunnableModel {
  public:
   // Builds the file's blocks into `driver`; throws ModelError* for a
-  // mistake in the file.
-  FileModel(ModelFile& file, ModelDriver& driver);
+  // mistake in the file. A file builds once: every run reads it afresh.
+  FileModel(std::unique_ptr<ModelFile> file, ModelDriver& driver);
 
   std::vector<std::string> AttributeNames() const override;
   void ObserveDepartures(const Sink::Observer& observer) override;
   std::string Describe() const override;
-  void PrintSummary(std::ostream& out, const RunReport& report) const override;
+  summary::Statistics Statistics(const RunReport& report) const override;
+  // Each queue's length and each server's share of busy servers, and the
+  // entities in the model.
+  std::vector<std::string> SeriesColumns() const override;
+  void SampleSeries(std::vector<double>& values) const override;
+  // Every timer block keeps all its observations.
+  void ReserveObservations(std::size_t n) override;
 
  private:
-  ModelFile& file;
+  std::unique_ptr<ModelFile> file;
   ModelDriver& driver;
 };

@@ -1,10 +1,13 @@
 #include "app/RunOptions.h"
 
 #include "model/Distribution.h"
+#include "support/HostBridge.h"
 
 #include <boost/program_options.hpp>
 #include <cerrno>
 #include <cmath>
+#include <cctype>
+#include <cfloat>
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
@@ -50,7 +53,85 @@ uint64_t Count(const std::string& option, const std::string& text, uint64_t min,
 
 bool IsNone(const std::string& text) { return text == "none" || text == "inf" || text == "infinite"; }
 
+// "-x" or "--xyz" but not "-1" or "-.5": what the user meant as the next
+// option rather than this one's value.
+bool LooksLikeOption(const std::string& value) {
+  return value.size() > 1 && value[0] == '-' && !std::isdigit(static_cast<unsigned char>(value[1])) &&
+         value[1] != '.';
+}
+
+// Arrivals at `rate` until `endTime`: refused when the run can never end,
+// because the mean interval is below the clock's resolution at the end time
+// (time would stop advancing), or because there would be so many arrivals
+// that the run would take days.
+void CheckArrivals(const std::string& option, double rate, double endTime, uint64_t limit) {
+  const double resolution = std::nextafter(endTime, HUGE_VAL) - endTime;
+  char text[256];
+  if (1.0 / rate < resolution) {
+    std::snprintf(text, sizeof text,
+                  "the mean interval between arrivals (%g) is below the time resolution at the end time "
+                  "(%g): the clock could never reach the end time",
+                  1.0 / rate, resolution);
+    throw BadValue(option, text);
+  }
+  const double expected = rate * endTime;
+  if (limit == 0 && expected > 1e12) {
+    std::snprintf(text, sizeof text,
+                  "about %.3g arrivals before the end time %g: the run would take days (lower the rate or "
+                  "the end time, or give --limit)",
+                  expected, endTime);
+    throw BadValue(option, text);
+  }
+}
+
+// What a sweep may vary: what shapes the model and the run, not where its
+// outputs go or how the sweep itself runs.
+bool SweepAllowed(const std::string& option) {
+  for (const char* name : {"sweep", "sweep-point", "emit-jobs", "replications", "replication", "result", "jobs",
+                           "summary-json", "csv", "progress", "trace", "trace-file", "trace-format",
+                           "debug-commands", "break-at", "series", "plot"})
+    if (option == name) return false;
+  return true;
+}
+
+// Options that mean nothing for the model or the run asked for are refused
+// rather than silently ignored, and so are names the model does not have.
+void CheckApplies(const po::variables_map& vm, const RunOptions& o) {
+  // One run's outputs, for many runs; or the outputs of a single
+  // replication (--replication) when they are all wanted.
+  const bool many = (o.replications > 1 && o.replication == 0) || (!o.sweeps.empty() && o.sweepPoint == 0);
+  if (many || !o.emitJobs.empty()) {
+    const char* which = !o.emitJobs.empty() ? "--emit-jobs" : !o.sweeps.empty() && o.sweepPoint == 0 ? "--sweep"
+                                                                                                     : "--replications";
+    for (const char* name : {"csv", "trace", "trace-file", "debug", "debug-commands", "break-at", "result"})
+      if (vm.count(name)) throw BadValue(name, std::string("follows a single run; not with ") + which);
+    if (o.progress == RunOptions::ProgressAlways)
+      throw BadValue("progress", std::string("shows a single run's progress; not with ") + which);
+  } else if (vm.count("jobs")) {
+    throw BadValue("jobs", "runs replications side by side; give --replications N too");
+  }
+  if (vm.count("plot") && o.sweeps.empty() && o.replications > 1 && o.replication == 0)
+    throw BadValue("plot", "draws one run or a sweep; not replications alone");
+  // A model file's own blocks are checked when the file is read.
+  if (o.model == RunOptions::kFileModel) return;
+  const bool assembly = o.model == "assembly";
+  for (const char* name : {"panel-rate", "panel-limit"})
+    if (vm.count(name) && !assembly) throw BadValue(name, "applies to the assembly model only (--model assembly)");
+  for (const char* name : {"patience", "patience-fixed", "priority-attribute"})
+    if (vm.count(name) && assembly) throw BadValue(name, "applies to the queue model only, not to the assembly");
+  if (vm.count("patience-fixed") && o.patience == 0.0)
+    throw BadValue("patience-fixed", "customers never give up here (--patience none)");
+  if (!o.priorityAttribute.empty() && o.priorityAttribute != "Serial" && o.priorityAttribute != "Priority" &&
+      o.priorityAttribute != "TimeInSystem")
+    throw BadValue("priority-attribute", "customers have no attribute '" + o.priorityAttribute +
+                                             "' (they carry Serial, Priority and TimeInSystem)");
+  CheckArrivals("arrival-rate", o.arrivalRate, o.endTime, o.limit);
+  if (assembly && o.partBRate > 0.0) CheckArrivals("panel-rate", o.partBRate, o.endTime, o.limitB ? o.limitB : o.limit);
+}
+
 }  // namespace
+
+std::string VersionText() { return std::string(GetProductName()) + " " + GetLibraryVersion(); }
 
 bool SetsBuiltinModel(const std::string& option) {
   for (const char* name : {"model", "arrival-rate", "service-rate", "service-time", "panel-rate", "servers",
@@ -63,7 +144,8 @@ bool SetsBuiltinModel(const std::string& option) {
 ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
   po::options_description desc(
       "Usage: tarnwell [options]               run a built-in model\n"
-      "       tarnwell run MODEL.yaml [options] run the model a file describes\n\n"
+      "       tarnwell run MODEL.yaml [options] run the model a file describes\n"
+      "       tarnwell merge RESULT.json...     the summary of results of --emit-jobs runs\n\n"
       "Runs a discrete-event model on the Tarnwell engine and prints a summary.\n"
       "Without options: a single-server queue whose customers arrive and are\n"
       "served at exponential intervals and give up after an exponential patience.\n"
@@ -76,6 +158,7 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
   // option and says what was wrong with the value.
   desc.add_options()
       ("help,h", "show this help and exit")
+      ("version", "show the version and exit")
       ("model", po::value<std::string>()->value_name("NAME"),
        "queue (default): generator, queue with patience, k servers, sinks for served "
        "and timed-out customers;\n"
@@ -114,6 +197,35 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
        "event calendar holds the timeouts too")
       ("max-events-per-step", po::value<std::string>()->value_name("N"),
        "most events at one simulation time before the run fails (default 1000000)")
+      ("replications", po::value<std::string>()->value_name("N"),
+       "run N independent replications (each with a seed derived from --seed) and show every figure "
+       "as a mean with its 95 % confidence half-width (default 1)")
+      ("jobs", po::value<std::string>()->value_name("J"),
+       "replications run by J processes at a time (default: one per core)")
+      ("warm-up", po::value<std::string>()->value_name("T"),
+       "built-in models: leave out what happened before time T (default 0)")
+      ("summary-json", po::value<std::string>()->value_name("FILE"),
+       "write the summary, every figure with its interval, the options, seeds and versions, as JSON")
+      ("sweep", po::value<std::vector<std::string>>()->value_name("PARAM=LIST")->composing(),
+       "run every point of the cross product of the swept options (repeatable), each with its "
+       "replications, and print one row per point; LIST: values and ranges from:to[:step], e.g. "
+       "arrival-rate=0.5:0.9:0.1 or servers=1,2,4")
+      ("emit-jobs", po::value<std::string>()->value_name("FILE"),
+       "do not run: write one command line per run (point and replication) to FILE, each writing "
+       "its result to FILE.results/, for GNU parallel or a Slurm job array; then tarnwell merge")
+      ("sweep-point", po::value<std::string>()->value_name("K"), "run point K of the sweep only (as --emit-jobs writes)")
+      ("replication", po::value<std::string>()->value_name("K"),
+       "run replication K of --replications only (as --emit-jobs writes)")
+      ("result", po::value<std::string>()->value_name("FILE"),
+       "write this run's result as JSON to FILE for tarnwell merge, instead of the summary")
+      ("series", po::value<std::string>()->value_name("FILE"),
+       "write the queue lengths, the entities in the model and the share of busy servers over time "
+       "as CSV to FILE (with several runs, FILE-pP-rR.csv each)")
+      ("series-interval", po::value<std::string>()->value_name("DT"),
+       "simulated time between two samples of --series (default: a thousandth of the end time)")
+      ("plot", po::value<std::string>()->value_name("DIR"),
+       "draw PNG plots into DIR with gnuplot: a run's time in system and queue length over time, "
+       "or a sweep's figures against the swept option")
       ("csv", po::value<std::string>()->value_name("FILE"),
        "write one row per entity leaving the model to FILE")
       ("progress", po::value<std::string>()->value_name("WHEN"),
@@ -151,18 +263,38 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
   ParseOutcome outcome;
   po::variables_map vm;
   try {
-    po::store(po::command_line_parser(argc, argv).options(desc).run(), vm);
+    const po::parsed_options parsed = po::command_line_parser(argc, argv).options(desc).run();
+    for (const po::option& option : parsed.options) {
+      // Arguments that belong to no option: a model file goes after `run`.
+      if (option.position_key >= 0 || option.string_key.empty()) {
+        const std::string arg = option.original_tokens.empty() ? std::string() : option.original_tokens.front();
+        throw std::invalid_argument("'" + arg +
+                                    "': unexpected argument (a model file runs as: tarnwell run MODEL.yaml)");
+      }
+      for (const std::string& value : option.value)
+        if (LooksLikeOption(value))
+          throw BadValue(option.string_key, "needs a value, but '" + value + "' is an option");
+    }
+    po::store(parsed, vm);
     po::notify(vm);
     if (vm.count("help")) {
       std::ostringstream help;
       help << desc << "\nExit status: 0 done (also when the model stalled), 1 the simulation failed\n"
                       "(a catalogue error, or a block refused by the block framework), 2 invalid\n"
-                      "options or a model with mistakes (nothing ran).\n";
+                      "options or a model with mistakes (nothing ran), 130 stopped by Ctrl-C or SIGTERM\n"
+                      "(the summary so far printed, every file complete).\n"
+                      "\nMerging results of emitted jobs: tarnwell merge RESULT.json...\n";
       outcome.kind = ParseOutcome::Help;
       outcome.text = help.str();
       return outcome;
     }
+    if (vm.count("version")) {
+      outcome.kind = ParseOutcome::Version;
+      outcome.text = VersionText() + "\n";
+      return outcome;
+    }
     for (const auto& option : vm) outcome.given.push_back(option.first);
+    for (const po::option& option : parsed.options) outcome.tokens.emplace_back(option.string_key, option.original_tokens);
     auto text = [&vm](const char* name) { return vm[name].as<std::string>(); };
     if (vm.count("model")) {
       o.model = text("model");
@@ -197,6 +329,67 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
     if (vm.count("priority-attribute")) {
       o.priorityAttribute = text("priority-attribute");
       if (o.priorityAttribute.empty()) throw BadValue("priority-attribute", "needs an attribute name");
+    }
+    if (vm.count("replications"))
+      o.replications = static_cast<int>(Count("replications", text("replications"), 1, 1000000));
+    if (vm.count("jobs")) o.jobs = static_cast<int>(Count("jobs", text("jobs"), 1, 1024));
+    if (vm.count("warm-up")) {
+      o.warmUp = Number("warm-up", text("warm-up"));
+      if (o.warmUp < 0.0 || !(o.warmUp < o.endTime))
+        throw BadValue("warm-up", "must be a time from 0 to below the end time, not '" + text("warm-up") + "'");
+    }
+    if (vm.count("summary-json")) {
+      o.summaryJson = text("summary-json");
+      if (o.summaryJson.empty()) throw BadValue("summary-json", "needs a file name");
+    }
+    if (vm.count("sweep")) {
+      for (const std::string& text : vm["sweep"].as<std::vector<std::string>>()) {
+        SweepParameter p;
+        try {
+          p = ParseSweep(text);
+        } catch (const std::invalid_argument& e) {
+          throw BadValue("sweep", e.what());
+        }
+        const po::option_description* swept = desc.find_nothrow(p.option, false);
+        if (swept == nullptr) throw BadValue("sweep", "'" + p.option + "' is not an option");
+        if (swept->semantic()->max_tokens() == 0 || !SweepAllowed(p.option))
+          throw BadValue("sweep", "--" + p.option + " cannot be swept");
+        if (vm.count(p.option)) throw BadValue("sweep", "--" + p.option + " is given and swept");
+        for (const SweepParameter& other : o.sweeps)
+          if (other.option == p.option) throw BadValue("sweep", "--" + p.option + " is swept twice");
+        o.sweeps.push_back(p);
+      }
+    }
+    if (vm.count("sweep-point")) {
+      if (o.sweeps.empty()) throw BadValue("sweep-point", "needs --sweep");
+      o.sweepPoint = static_cast<int>(Count("sweep-point", text("sweep-point"), 1, 100000000));
+    }
+    if (vm.count("emit-jobs")) {
+      o.emitJobs = text("emit-jobs");
+      if (o.emitJobs.empty()) throw BadValue("emit-jobs", "needs a file name");
+    }
+    if (vm.count("replication")) {
+      o.replication = static_cast<int>(Count("replication", text("replication"), 1, 1000000));
+      if (o.replication > o.replications)
+        throw BadValue("replication", "must be at most --replications (" + std::to_string(o.replications) + ")");
+    }
+    if (vm.count("result")) {
+      o.resultPath = text("result");
+      if (o.resultPath.empty()) throw BadValue("result", "needs a file name");
+    }
+    if (vm.count("series")) {
+      o.seriesPath = text("series");
+      if (o.seriesPath.empty()) throw BadValue("series", "needs a file name");
+    }
+    if (vm.count("series-interval")) {
+      if (!vm.count("series") && !vm.count("plot")) throw BadValue("series-interval", "needs --series or --plot");
+      o.seriesInterval = Positive("series-interval", text("series-interval"));
+      if (o.endTime / o.seriesInterval > 1e8)
+        throw BadValue("series-interval", "would sample more than 10^8 times before the end time");
+    }
+    if (vm.count("plot")) {
+      o.plotDir = text("plot");
+      if (o.plotDir.empty()) throw BadValue("plot", "needs a directory");
     }
     if (vm.count("limit")) o.limit = Count("limit", text("limit"), 1, UINT64_MAX);
     if (vm.count("panel-limit")) o.limitB = Count("panel-limit", text("panel-limit"), 1, UINT64_MAX);
@@ -298,6 +491,10 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       if (o.breakAt < 0.0 || std::isinf(o.breakAt))
         throw BadValue("break-at", "must be a time of 0 or more, not '" + text("break-at") + "'");
     }
+    CheckApplies(vm, o);
+  } catch (const std::invalid_argument& e) {
+    outcome.kind = ParseOutcome::Invalid;
+    outcome.text = e.what();
   } catch (const po::error& e) {
     outcome.kind = ParseOutcome::Invalid;
     outcome.text = e.what();

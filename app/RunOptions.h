@@ -7,11 +7,16 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "app/Sweep.h"
 
 struct RunOptions {
   enum Progress { ProgressAuto, ProgressAlways, ProgressNever };
 
+  // queue or assembly, the built-in models; kFileModel for a model file.
+  static constexpr const char* kFileModel = "file";
   std::string model = "queue";
   double endTime = 100000.0;
   int seed = 1;
@@ -53,6 +58,25 @@ struct RunOptions {
 
   // The debugger's prompt: at the start (debug), with commands run at the
   // first stop, or first at a time breakpoint (breakAt below 0: none).
+  // Replications: each with a seed of its own derived from `seed`
+  // (ReplicationSeed), run by `jobs` processes (0: one per core).
+  int replications = 1;
+  int jobs = 0;
+  // Statistics collected before this time are left out (0: none).
+  double warmUp = 0.0;
+  std::string summaryJson;  // the summary as JSON to this file; empty: none
+  // A sweep over the cross product of these options' values.
+  std::vector<SweepParameter> sweeps;
+  int sweepPoint = 0;        // run this point of the sweep only (from 1); 0: all
+  std::string emitJobs;      // write the command lines of the runs here instead of running them
+  int replication = 0;       // run this replication only (from 1); 0: all
+  std::string resultPath;    // this run's result, as JSON, for `tarnwell merge`
+  // Samples of the model's quantities over time, every seriesInterval (0:
+  // a thousandth of the end time); with several runs, a file each.
+  std::string seriesPath;
+  double seriesInterval = 0.0;
+  std::string plotDir;  // PNG plots here; empty: none
+
   bool debug = false;
   std::string debugCommandsFile;
   double breakAt = -1.0;
@@ -68,11 +92,16 @@ struct RunOptions {
 };
 
 struct ParseOutcome {
-  enum Kind { Run, Help, Invalid };
+  enum Kind { Run, Help, Version, Invalid };
   Kind kind = Run;
   std::string text;  // the help text, or the one-line error
   std::vector<std::string> given;  // the options on the command line, without "--"
+  // Each option as it was written: its name and its tokens.
+  std::vector<std::pair<std::string, std::vector<std::string>>> tokens;
 };
+
+// The product and library version, as --version prints it.
+std::string VersionText();
 
 // The options that set parameters of the built-in models; a model file
 // sets its blocks' parameters itself.

@@ -205,11 +205,23 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
   const double end = config.endTime;
   double next = engine->GetDesNextTime(0.0);
   while (next <= end) {
+    if (stopFlag != nullptr && *stopFlag != 0) {
+      report.interrupted = true;
+      break;
+    }
+    if (next > nextHookTime) RunTimeHooks(next, false);
     report.timeReached = next;
     next = engine->ExecuteEvents(next, next, true);
     ++report.timeSteps;
     if (progress && (report.timeSteps & 0x3FF) == 0) progress(report.timeReached);
   }
+  if (report.interrupted) {
+    // Stopped between two time steps: every statistic covers [0, timeReached].
+    for (auto& b : blocks) b->CloseStatistics(report.timeReached);
+    if (progress) progress(report.timeReached);
+    return;
+  }
+  RunTimeHooks(end, true);
   for (auto& b : blocks) b->CloseStatistics(end);
   if (progress) progress(next == std::numeric_limits<double>::infinity() ? report.timeReached : end);
   if (next == std::numeric_limits<double>::infinity()) {
@@ -225,6 +237,23 @@ void ModelDriver::Advance(RunReport& report, const Progress& progress) {
     }
   } else {
     report.timeReached = end;
+  }
+}
+
+void ModelDriver::AtTime(double time, std::function<void(double)> hook) {
+  timeHooks.emplace(time, std::move(hook));
+  nextHookTime = timeHooks.begin()->first;
+}
+
+void ModelDriver::RunTimeHooks(double limit, bool inclusive) {
+  while (!timeHooks.empty() &&
+         (timeHooks.begin()->first < limit || (inclusive && timeHooks.begin()->first == limit))) {
+    // Taken out first: each hook runs once even if it throws.
+    const double time = timeHooks.begin()->first;
+    const std::function<void(double)> hook = std::move(timeHooks.begin()->second);
+    timeHooks.erase(timeHooks.begin());
+    nextHookTime = timeHooks.empty() ? std::numeric_limits<double>::infinity() : timeHooks.begin()->first;
+    hook(time);
   }
 }
 

@@ -20,9 +20,12 @@
 // why.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -60,6 +63,9 @@ struct RunReport {
   std::string identifier;   // e.g. "VORTANE:DES_AttrNotFound" or "model:NoRoom"
   double timeReached = 0.0;  // simulation time of the last step executed
   bool stalled = false;
+  // Stopped at an event boundary because the stop flag was raised; the
+  // statistics are closed at timeReached.
+  bool interrupted = false;
   std::vector<BlockHolding> holdings;  // blocks holding entities at the end
   std::size_t entitiesInModel = 0;  // held by blocks at the end; a composite counts once
   std::size_t partsInModel = 0;     // the same, a composite counted by its members
@@ -107,6 +113,16 @@ class ModelDriver {
   // has neither.
   void OnEngineStarted(std::function<void(ModelDriver&)> hook) { engineStarted = std::move(hook); }
 
+  // The run stops at the next event boundary once `*flag` is non-zero (a
+  // signal handler raises it); the flag outlives the run.
+  void StopWhen(const volatile std::sig_atomic_t* flag) { stopFlag = flag; }
+  // `hook` runs once, with `time`, when the simulation is about to pass
+  // `time` (after every event at `time`), or at the end when the calendar
+  // ran dry before it and `time` is not past the end time: the place to
+  // end a warm-up period or take a sample. Hooks run in the order of their
+  // times and may add others.
+  void AtTime(double time, std::function<void(double)> hook);
+
   // Checks the model, then runs it once, start to termination.
   RunReport Run(const Progress& progress = Progress());
 
@@ -118,6 +134,8 @@ class ModelDriver {
   void AddBlock(const std::string& name, std::unique_ptr<ModelBlock> block);
   void Advance(RunReport& report, const Progress& progress);
   void Finish(RunReport& report);
+  // Runs the hooks whose time is below `limit` (or equal, if `inclusive`).
+  void RunTimeHooks(double limit, bool inclusive);
 
   DriverConfig config;
   std::unique_ptr<Des> engine;
@@ -128,4 +146,7 @@ class ModelDriver {
   EventFingerprint fingerprint;
   RunReport setupFailure;  // failed when the engine could not be set up
   std::function<void(ModelDriver&)> engineStarted;
+  const volatile std::sig_atomic_t* stopFlag = nullptr;
+  std::multimap<double, std::function<void(double)>> timeHooks;
+  double nextHookTime = std::numeric_limits<double>::infinity();  // the first hook's; infinity: none
 };

@@ -116,4 +116,96 @@ TEST(CommandLine, ACatalogueErrorExitsWithStatusOneAndLeavesOnlyWholeCsvRows) {
   std::remove(csv.c_str());
 }
 
+// Each refusal is one line on standard error, the whole message as the
+// user reads it, and status 2 before anything runs.
+TEST(CommandLine, RefusalsSayWhyAndExitWithStatusTwo) {
+  const std::string help = " (tarnwell --help lists the options)\n";
+  const struct {
+    const char* args;
+    std::string message;
+  } cases[] = {
+      {"--csv --end-time 10", "--csv: needs a value, but '--end-time' is an option"},
+      {"--summary-json --seed 3", "--summary-json: needs a value, but '--seed' is an option"},
+      {"--end-time 10 stray", "'stray': unexpected argument (a model file runs as: tarnwell run MODEL.yaml)"},
+      {"models/queue.yaml", "'models/queue.yaml': unexpected argument (a model file runs as: tarnwell run MODEL.yaml)"},
+      {"--panel-rate 2", "--panel-rate: applies to the assembly model only (--model assembly)"},
+      {"--panel-limit 5", "--panel-limit: applies to the assembly model only (--model assembly)"},
+      {"--model assembly --patience 3", "--patience: applies to the queue model only, not to the assembly"},
+      {"--model assembly --priority-attribute Serial",
+       "--priority-attribute: applies to the queue model only, not to the assembly"},
+      {"--patience none --patience-fixed", "--patience-fixed: customers never give up here (--patience none)"},
+      {"--priority-attribute Nope",
+       "--priority-attribute: customers have no attribute 'Nope' (they carry Serial, Priority and TimeInSystem)"},
+      {"--arrival-rate 1e308",
+       "--arrival-rate: the mean interval between arrivals (1e-308) is below the time resolution at the end time "
+       "(1.45519e-11): the clock could never reach the end time"},
+      {"--model assembly --panel-rate 1e300 --end-time 1e6",
+       "--panel-rate: the mean interval between arrivals (1e-300) is below the time resolution at the end time "
+       "(1.16415e-10): the clock could never reach the end time"},
+      {"--arrival-rate 1e9",
+       "--arrival-rate: about 1e+14 arrivals before the end time 100000: the run would take days (lower the rate "
+       "or the end time, or give --limit)"},
+      {"--jobs 2", "--jobs: runs replications side by side; give --replications N too"},
+      {"--replications 0", "--replications: must be between 1 and 1000000, not '0'"},
+      {"--replications 3 --csv out.csv", "--csv: follows a single run; not with --replications"},
+      {"--replications 3 --trace", "--trace: follows a single run; not with --replications"},
+      {"--replications 3 --debug", "--debug: follows a single run; not with --replications"},
+      {"--warm-up 100000", "--warm-up: must be a time from 0 to below the end time, not '100000'"},
+      {"--warm-up -1", "--warm-up: must be a time from 0 to below the end time, not '-1'"},
+      {"--sweep servers", "--sweep: 'servers' is not PARAM=LIST (e.g. arrival-rate=0.5:0.9:0.1)"},
+      {"--sweep nope=1,2", "--sweep: 'nope' is not an option"},
+      {"--sweep csv=a,b", "--sweep: --csv cannot be swept"},
+      {"--sweep exact-quantiles=1", "--sweep: --exact-quantiles cannot be swept"},
+      {"--servers 2 --sweep servers=1,2", "--sweep: --servers is given and swept"},
+      {"--sweep servers=2,0", "--sweep servers=0: --servers: must be between 1 and 100000, not '0'"},
+      {"--sweep servers=1,2 --csv x.csv", "--csv: follows a single run; not with --sweep"},
+      {"--emit-jobs jobs.txt --trace", "--trace: follows a single run; not with --emit-jobs"},
+      {"--sweep-point 2", "--sweep-point: needs --sweep"},
+      {"--replications 2 --progress always", "--progress: shows a single run's progress; not with --replications"},
+      {"--series-interval 5", "--series-interval: needs --series or --plot"},
+      {"--series s.csv --series-interval 1e-4", "--series-interval: would sample more than 10^8 times before the end time"},
+      {"--sweep servers=1,2 --sweep-point 3", "--sweep-point: the sweep has 2 points"},
+      {"--replications 2 --replication 3", "--replication: must be at most --replications (2)"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Tarnwell(c.args, true);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.out, "tarnwell: " + c.message + help) << c.args;
+  }
+  // A model file has its own parameters: the built-in models' options and
+  // the warm-up (which only they can leave out) are refused for it.
+  const std::string file = std::string("run ") + TARNWELL_MODELS_DIR + "/queue.yaml ";
+  for (const char* option : {"--servers 2", "--warm-up 10", "--model queue"}) {
+    const Result r = Tarnwell(file + option, true);
+    EXPECT_EQ(r.status, 2) << option;
+    EXPECT_NE(r.out.find("applies to the built-in models only"), std::string::npos) << r.out;
+  }
+  // Nothing ran: a refused --summary-json file was never written.
+  const std::string json = ::testing::TempDir() + "tw_refused_" + std::to_string(getpid()) + ".json";
+  EXPECT_EQ(Tarnwell("--summary-json '" + json + "' --panel-rate 2").status, 2);
+  EXPECT_FALSE(std::ifstream(json).good());
+  const Result unwritable = Tarnwell("--summary-json /nonexistent-dir/s.json", true);
+  EXPECT_EQ(unwritable.status, 2);
+  EXPECT_NE(unwritable.out.find("--summary-json: cannot write '/nonexistent-dir/s.json'"), std::string::npos);
+}
+
+TEST(CommandLine, VersionPrintsTheProductAndVersion) {
+  const Result r = Tarnwell("--version");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Tarnwell ", 0), 0u) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+}
+
+// The load warning: a queue that cannot keep up says so, instead of just
+// leaving the theory out.
+TEST(CommandLine, AnOfferedLoadOfOneOrMoreIsWarnedAbout) {
+  const Result r = Tarnwell("--patience none --arrival-rate 1.2 --end-time 500");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("warning: the offered load (arrival rate x mean service time / servers) is 1.2, 1 or more"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("M/M/1 theory"), std::string::npos);
+  EXPECT_EQ(Tarnwell("--servers 2 --arrival-rate 1.2 --end-time 500").out.find("warning"), std::string::npos);
+}
+
 }  // namespace
