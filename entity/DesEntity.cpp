@@ -296,7 +296,12 @@ DesEntity* DesEntity::cloneTemp(bool initToDefault) const {
 
 DesEntity* DesEntity::clone(bool initToDefault) const {
   DesEntity* result = cloneTemp(initToDefault);
-  result->AssignId();
+  try {
+    result->AssignId();
+  } catch (...) {
+    delete result;
+    throw;
+  }
   return result;
 }
 
