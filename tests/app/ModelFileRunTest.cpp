@@ -14,15 +14,22 @@
 namespace {
 
 // The summary from its first section on, without the wall-clock figures.
+// Throughputs and the queue's waiting time are the built-in models' own (a
+// file's report names block figures only).
 std::string Figures(const std::string& summary) {
   std::istringstream in(summary);
   std::string kept, line;
-  for (int n = 0; std::getline(in, line); ++n)
-    // Throughputs are the built-in models' own (a file's report names
-    // block figures only).
+  bool skipping = false;  // inside the waiting-time section, up to its blank line
+  for (int n = 0; std::getline(in, line); ++n) {
+    if (line.rfind("waiting time in the queue", 0) == 0) skipping = true;
+    if (skipping) {
+      skipping = !line.empty();
+      continue;
+    }
     if (n >= 4 && line.find("wall time") == std::string::npos && line.find("per second") == std::string::npos &&
         line.find("per time unit") == std::string::npos)
       kept += line + "\n";
+  }
   return kept;
 }
 
