@@ -307,14 +307,20 @@ void BuiltinModel::QueueStatistics(summary::Statistics& s, const RunReport& repo
   // In an M/M/1 queue the time in system is exponential with rate mu - lambda.
   s.Add(inSystem, "median", t.Quantile(0.5), 4, th(std::log(2.0) / (mu - lambda)));
   s.Add(inSystem, "95th percentile", t.Quantile(0.95), 4, th(std::log(20.0) / (mu - lambda)));
+  // Little's law on the queue alone: its time-average length over the rate
+  // at which entities leave it (to a server or by giving up), which in the
+  // long run is the rate at which they join it.
+  const double queueLength = SinceWarmUp(queue->AverageLength(), b.queueArea, end);
+  const double leftQueue = static_cast<double>(served->Count() - b.served + TimedOut() - b.timedOut);
+  s.Add("waiting time in the queue", "mean (Little's law)",
+        span > 0.0 && leftQueue > 0.0 ? queueLength * span / leftQueue : none, 4, th(rho / (mu - lambda)));
   if (options.patience > 0.0) {
     const Tally& g = watches[1].tally;
     s.Add("time before giving up (timed out)", "mean", g.Mean());
     s.Add("time before giving up (timed out)", "95th percentile", g.Quantile(0.95));
   }
   const char* station = "queue and server";
-  s.Add(station, "time-average queue length", SinceWarmUp(queue->AverageLength(), b.queueArea, end), 4,
-        th(rho * rho / (1.0 - rho)));
+  s.Add(station, "time-average queue length", queueLength, 4, th(rho * rho / (1.0 - rho)));
   s.Key("queue length");
   s.Add(station, "server utilisation", SinceWarmUp(server->Utilisation(), b.busyArea, end), 4, th(rho));
   s.Key("utilisation");

@@ -1,5 +1,7 @@
 #include "app/FileModel.h"
 
+#include <cmath>
+
 #include "app/SummaryTable.h"
 #include "blocks/Queue.h"
 #include "blocks/ReadTimer.h"
@@ -7,9 +9,47 @@
 #include "model/ModelDriver.h"
 #include "model/ModelFile.h"
 
-FileModel::FileModel(std::unique_ptr<ModelFile> modelFile, ModelDriver& modelDriver)
+FileModel::FileModel(std::unique_ptr<ModelFile> modelFile, ModelDriver& modelDriver, double warmUp)
     : file(std::move(modelFile)), driver(modelDriver) {
   file->Build(driver);
+  if (warmUp > 0.0) driver.AtTime(warmUp, [this](double t) { WarmUpEnds(t); });
+}
+
+namespace {
+
+// What a block figure is, by its name in model files: a time average, a
+// level read at the end, or (any other whole number) a count that grows.
+bool IsTimeAverage(const std::string& name) { return name == "average-length" || name == "utilisation"; }
+bool IsLevel(const std::string& name) {
+  return name == "held" || name == "length" || name == "last-departure";
+}
+
+}  // namespace
+
+void FileModel::WarmUpEnds(double time) {
+  warmUpEnd = time;
+  for (const auto& block : driver.Blocks()) {
+    // Closing a time average part-way only brings its area up to date.
+    block->CloseStatistics(time);
+    const auto record = [&](const std::string& name, double v, bool) { atWarmUp[{block.get(), name}] = v; };
+    if (auto* timer = dynamic_cast<ReadTimer*>(block.get())) {
+      // A timer block's own figures start again from no values at all.
+      timer->Elapsed().Clear();
+      timer->ModelBlock::Statistics(record);
+    } else {
+      block->Statistics(record);
+    }
+  }
+}
+
+double FileModel::SinceWarmUp(const ModelBlock* block, const std::string& name, double value, double end) const {
+  const auto at = atWarmUp.find({block, name});
+  if (at == atWarmUp.end() || IsLevel(name)) return value;
+  if (IsTimeAverage(name)) {
+    const double span = end - warmUpEnd;
+    return span > 0.0 ? (value * end - at->second * warmUpEnd) / span : std::nan("");
+  }
+  return value - at->second;
 }
 
 std::vector<std::string> FileModel::AttributeNames() const { return file->AttributeNames(); }
@@ -27,6 +67,7 @@ std::string FileModel::Describe() const {
 
 summary::Statistics FileModel::Statistics(const RunReport& report) const {
   summary::Statistics statistics;
+  const double end = report.interrupted ? report.timeReached : driver.Config().endTime;
   for (const ModelFile::ReportSection& section : file->Report()) {
     for (const ModelFile::ReportLine& line : section.lines) {
       double value = 0.0;
@@ -40,7 +81,7 @@ summary::Statistics FileModel::Statistics(const RunReport& report) const {
       } else {
         line.block->Statistics([&](const std::string& name, double v, bool isWhole) {
           if (name != line.statistic) return;
-          value = v;
+          value = SinceWarmUp(line.block, name, v, end);
           whole = isWhole;
         });
       }

@@ -3,12 +3,15 @@
 // report sections, printed like the built-in models' summaries.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/RunnableModel.h"
 
+class ModelBlock;
 class ModelDriver;
 class ModelFile;
 
@@ -16,7 +19,8 @@ class FileModel : public RunnableModel {
  public:
   // Builds the file's blocks into `driver`; throws ModelError* for a
   // mistake in the file. A file builds once: every run reads it afresh.
-  FileModel(std::unique_ptr<ModelFile> file, ModelDriver& driver);
+  // With a warm-up, the blocks' figures cover the run from `warmUp` on.
+  FileModel(std::unique_ptr<ModelFile> file, ModelDriver& driver, double warmUp = 0.0);
 
   std::vector<std::string> AttributeNames() const override;
   void ObserveDepartures(const Sink::Observer& observer) override;
@@ -30,6 +34,14 @@ class FileModel : public RunnableModel {
   void ReserveObservations(std::size_t n) override;
 
  private:
+  // The end of the warm-up: every block's figures as they stand, time
+  // averages brought up to date, timer blocks emptied.
+  void WarmUpEnds(double time);
+  // A block figure over the run since the warm-up (the whole run without one).
+  double SinceWarmUp(const ModelBlock* block, const std::string& name, double value, double end) const;
+
   std::unique_ptr<ModelFile> file;
   ModelDriver& driver;
+  double warmUpEnd = 0.0;
+  std::map<std::pair<const ModelBlock*, std::string>, double> atWarmUp;
 };

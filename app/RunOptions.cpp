@@ -203,7 +203,7 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions& o) {
       ("jobs", po::value<std::string>()->value_name("J"),
        "replications run by J processes at a time (default: one per core)")
       ("warm-up", po::value<std::string>()->value_name("T"),
-       "built-in models: leave out what happened before time T (default 0)")
+       "leave out what happened before time T (default 0)")
       ("summary-json", po::value<std::string>()->value_name("FILE"),
        "write the summary, every figure with its interval, the options, seeds and versions, as JSON")
       ("sweep", po::value<std::vector<std::string>>()->value_name("PARAM=LIST")->composing(),

@@ -528,7 +528,7 @@ int RunFile(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     ParseOutcome parsed = ParseRunOptions(static_cast<int>(rest.size()), rest.data(), options);
     if (parsed.kind != ParseOutcome::Run) return parsed;
     for (const std::string& option : parsed.given)
-      if (SetsBuiltinModel(option) || option == "warm-up") {
+      if (SetsBuiltinModel(option)) {
         parsed.kind = ParseOutcome::Invalid;
         parsed.text = "--" + option + ": applies to the built-in models only; the model file sets its blocks";
       }
@@ -540,8 +540,8 @@ int RunFile(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     return parsed;
   };
   // A file builds its blocks once: every run reads it afresh.
-  plan.make = [path = std::string(argv[2])](const RunOptions&, ModelDriver& driver) {
-    return std::make_unique<FileModel>(std::make_unique<ModelFile>(path), driver);
+  plan.make = [path = std::string(argv[2])](const RunOptions& o, ModelDriver& driver) {
+    return std::make_unique<FileModel>(std::make_unique<ModelFile>(path), driver, o.warmUp);
   };
   file.reset();
   const std::vector<std::string> tokens(argv + 3, argv + argc);

@@ -15,6 +15,16 @@ void Tally::KeepAll(std::size_t n) {
   values.reserve(std::max(n, kExactValues));
 }
 
+void Tally::Clear() {
+  for (Estimate& e : estimates)
+    e.estimator = Estimator(boost::accumulators::quantile_probability = e.probability);
+  values.clear();
+  ordered.clear();
+  sorted = true;
+  count = 0;
+  sum = 0.0;
+}
+
 void Tally::Add(double value) {
   ++count;
   sum += value;

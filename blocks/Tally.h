@@ -22,6 +22,8 @@ class Tally {
   // sample), with room for `n` reserved up front so that collecting them does
   // not allocate. Only before the first value.
   void KeepAll(std::size_t n);
+  // Forgets every value (a warm-up ends); KeepAll stays as it was.
+  void Clear();
   std::size_t Count() const { return count; }
   double Mean() const { return count == 0 ? 0.0 : sum / static_cast<double>(count); }
   // Quantile p in [0, 1]: exact (interpolated between order statistics)

@@ -172,10 +172,10 @@ TEST(CommandLine, RefusalsSayWhyAndExitWithStatusTwo) {
     EXPECT_EQ(r.status, 2) << c.args;
     EXPECT_EQ(r.out, "tarnwell: " + c.message + help) << c.args;
   }
-  // A model file has its own parameters: the built-in models' options and
-  // the warm-up (which only they can leave out) are refused for it.
+  // A model file has its own parameters: the built-in models' options are
+  // refused for it.
   const std::string file = std::string("run ") + TARNWELL_MODELS_DIR + "/queue.yaml ";
-  for (const char* option : {"--servers 2", "--warm-up 10", "--model queue"}) {
+  for (const char* option : {"--servers 2", "--model queue"}) {
     const Result r = Tarnwell(file + option, true);
     EXPECT_EQ(r.status, 2) << option;
     EXPECT_NE(r.out.find("applies to the built-in models only"), std::string::npos) << r.out;

@@ -142,6 +142,11 @@ TEST(ModelRuns, PlainMM1MatchesTheoryWithinThreePercent) {
   ASSERT_EQ(mean.size(), 2u) << summary;
   EXPECT_DOUBLE_EQ(mean[1], 2.0);
   EXPECT_NEAR(mean[0], 2.0, 2.0 * tolerance) << summary;
+  // The wait before service alone: rho / (mu - lambda), a noisier figure.
+  const std::vector<double> wait = Figures(summary, "mean (Little's law)");
+  ASSERT_EQ(wait.size(), 2u) << summary;
+  EXPECT_DOUBLE_EQ(wait[1], 1.0);
+  EXPECT_NEAR(wait[0], 1.0, 3.0 * tolerance) << summary;
 }
 
 TEST(ModelRuns, ImpatientCustomersLeaveOnceThroughTheirOwnExit) {
