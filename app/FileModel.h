@@ -33,10 +33,12 @@ class FileModel : public RunnableModel {
   // Every timer block keeps all its observations.
   void ReserveObservations(std::size_t n) override;
 
- private:
   // The end of the warm-up: every block's figures as they stand, time
   // averages brought up to date, timer blocks emptied.
-  void WarmUpEnds(double time);
+  bool HasWarmUp() const override { return true; }
+  void WarmUpEnds(double time) override;
+
+ private:
   // A block figure over the run since the warm-up (the whole run without one).
   double SinceWarmUp(const ModelBlock* block, const std::string& name, double value, double end) const;
 
