@@ -197,8 +197,7 @@ void BuiltinModel::WarmUpEnds(double time) {
 }
 
 double BuiltinModel::SinceWarmUp(double average, double area, double end) const {
-  const double span = end - baseline.time;
-  return span > 0.0 ? (average * end - area) / span : std::nan("");
+  return summary::AverageSince(average, end, area, baseline.time);
 }
 
 std::vector<std::string> BuiltinModel::SeriesColumns() const {

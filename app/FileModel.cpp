@@ -1,7 +1,5 @@
 #include "app/FileModel.h"
 
-#include <cmath>
-
 #include "app/SummaryTable.h"
 #include "blocks/Queue.h"
 #include "blocks/ReadTimer.h"
@@ -45,10 +43,7 @@ void FileModel::WarmUpEnds(double time) {
 double FileModel::SinceWarmUp(const ModelBlock* block, const std::string& name, double value, double end) const {
   const auto at = atWarmUp.find({block, name});
   if (at == atWarmUp.end() || IsLevel(name)) return value;
-  if (IsTimeAverage(name)) {
-    const double span = end - warmUpEnd;
-    return span > 0.0 ? (value * end - at->second * warmUpEnd) / span : std::nan("");
-  }
+  if (IsTimeAverage(name)) return summary::AverageSince(value, end, at->second * warmUpEnd, warmUpEnd);
   return value - at->second;
 }
 

@@ -498,6 +498,20 @@ int ExecutePlan(const Plan& plan, const ParseOutcome& parsed, const RunOptions& 
   return ExecuteMany(options, pointOptions, points, 0, plan, files, out, err);
 }
 
+// Parses the command's options with the plan's parser: help and version
+// print, a mistake is refused, anything else runs.
+int ParseAndExecute(const Plan& plan, const std::vector<std::string>& tokens, int argc, const char* const* argv,
+                    std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  RunOptions options;
+  const ParseOutcome parsed = plan.parse(tokens, options);
+  if (parsed.kind == ParseOutcome::Help || parsed.kind == ParseOutcome::Version) {
+    out << parsed.text;
+    return 0;
+  }
+  if (parsed.kind == ParseOutcome::Invalid) return Invalid(err, parsed.text);
+  return ExecutePlan(plan, parsed, options, argc, argv, out, err, errIsTerminal);
+}
+
 // tarnwell run MODEL.yaml [options]: the file's run settings first, then
 // the options given.
 int RunFile(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
@@ -545,14 +559,7 @@ int RunFile(int argc, const char* const* argv, std::ostream& out, std::ostream& 
   };
   file.reset();
   const std::vector<std::string> tokens(argv + 3, argv + argc);
-  RunOptions options;
-  const ParseOutcome parsed = plan.parse(tokens, options);
-  if (parsed.kind == ParseOutcome::Help || parsed.kind == ParseOutcome::Version) {
-    out << parsed.text;
-    return 0;
-  }
-  if (parsed.kind == ParseOutcome::Invalid) return Invalid(err, parsed.text);
-  return ExecutePlan(plan, parsed, options, argc, argv, out, err, errIsTerminal);
+  return ParseAndExecute(plan, tokens, argc, argv, out, err, errIsTerminal);
 }
 
 // Parses the options and runs the built-in model or a model file, or
@@ -572,14 +579,7 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     return std::make_unique<BuiltinModel>(options, driver);
   };
   const std::vector<std::string> tokens(argv + 1, argv + argc);
-  RunOptions options;
-  const ParseOutcome parsed = plan.parse(tokens, options);
-  if (parsed.kind == ParseOutcome::Help || parsed.kind == ParseOutcome::Version) {
-    out << parsed.text;
-    return 0;
-  }
-  if (parsed.kind == ParseOutcome::Invalid) return Invalid(err, parsed.text);
-  return ExecutePlan(plan, parsed, options, argc, argv, out, err, errIsTerminal);
+  return ParseAndExecute(plan, tokens, argc, argv, out, err, errIsTerminal);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/SummaryTable.h"
 
 #include <boost/math/distributions/students_t.hpp>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -27,6 +28,11 @@ void Line(std::ostream& out, const std::string& label, const std::string& value,
 
 std::string Count(uint64_t n) { return std::to_string(n); }
 std::string Real(double v) { return Format("%.4f", v); }
+
+double AverageSince(double average, double end, double areaToStart, double start) {
+  const double span = end - start;
+  return span > 0.0 ? (average * end - areaToStart) / span : std::nan("");
+}
 
 std::string Fixed(double v, int decimals) {
   if (std::isnan(v)) return "-";

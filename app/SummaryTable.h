@@ -50,6 +50,10 @@ std::string Real(double v);
 std::string Format(const char* format, double value);
 // `v` with `decimals` places; "-" for NaN (a figure without a value).
 std::string Fixed(double v, int decimals);
+// The time average over [start, end] of a quantity whose average over
+// [0, end] is `average` and whose area up to `start` is `areaToStart`
+// (what a warm-up leaves out); NaN for an empty span.
+double AverageSince(double average, double end, double areaToStart, double start);
 // The engine's figures that end every summary: events, time steps, wall time.
 void AddEngine(Statistics& statistics, const RunReport& report);
 void PrintEngine(std::ostream& out, const RunReport& report);
