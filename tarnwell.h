@@ -28,6 +28,7 @@
 #include "entity/EntityDef.h"
 #include "entity/DesEntity.h"
 #include "entity/EntityList.h"
+#include "entity/NameHandle.h"
 #include "kernel/TimerData.h"
 #include "kernel/TimeoutData.h"
 

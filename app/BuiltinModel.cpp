@@ -157,7 +157,7 @@ void BuiltinModel::WatchSinks() {
     Watch* watch = &w;
     w.sink->SetObserver([this, watch](const Sink& sink, DesEntity& entity, double time) {
       if (measuring) {
-        const double t = entity.ReadNumberFromAttribute(const_cast<Sink*>(&sink), watch->attribute.c_str());
+        const double t = entity.ReadNumberFromAttribute(const_cast<Sink*>(&sink), watch->attribute);
         watch->tally.Add(t);
         if (keepTimes && watch == &watches.front()) times.push_back(t);
       }

@@ -19,6 +19,7 @@
 #include "app/RunnableModel.h"
 #include "blocks/Sink.h"
 #include "blocks/Tally.h"
+#include "entity/NameHandle.h"
 
 class Combiner;
 class EntityGenerator;
@@ -67,7 +68,7 @@ class BuiltinModel : public RunnableModel {
   // A sink whose entities carry, in `attribute`, a time the model reports.
   struct Watch {
     Sink* sink;
-    std::string attribute;
+    NameHandle attribute;
     Tally tally;
   };
   // What the counters and time averages read when the warm-up ended.

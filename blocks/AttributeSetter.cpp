@@ -23,8 +23,8 @@ void AttributeSetter::Process(DesEntity* entity) {
   WrittenAttributes written;
   for (const Rule& rule : rules) {
     const double value = rule.clock ? Now() : rule.values.Draw(random);
-    entity->WriteNumberToAttribute(this, rule.attribute.c_str(), value);
-    if (Traced()) written.emplace_back(rule.attribute, value);
+    entity->WriteNumberToAttribute(this, rule.attribute, value);
+    if (Traced()) written.emplace_back(rule.attribute.Name(), value);
   }
   LogAttributes(entity->GetCarrierEvent(), written);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "blocks/PassThroughBlock.h"
+#include "entity/NameHandle.h"
 #include "model/Distribution.h"
 #include "model/RandomStream.h"
 
@@ -24,7 +25,7 @@ class AttributeSetter : public PassThroughBlock {
 
  private:
   struct Rule {
-    std::string attribute;
+    NameHandle attribute;
     bool clock;
     Distribution values;
   };

@@ -57,9 +57,9 @@ MSGRespEvent EntityGenerator::Generate(DesEvent*) {
     LogGenerated(carrier);
   } else {
     if (!serialAttribute.empty())
-      entity->WriteNumberToAttribute(this, serialAttribute.c_str(), static_cast<double>(generated));
+      entity->WriteNumberToAttribute(this, serialAttribute, static_cast<double>(generated));
     for (const Rule& rule : rules)
-      entity->WriteNumberToAttribute(this, rule.attribute.c_str(), rule.values.Draw(random));
+      entity->WriteNumberToAttribute(this, rule.attribute, rule.values.Draw(random));
   }
   Dispatch();
   return MSGRespEvent();
@@ -70,9 +70,9 @@ void EntityGenerator::LogGenerated(DesEvent* carrier) {
   Log<0>(carrier);
   DesEntity* entity = carrier->GetEntity();
   WrittenAttributes written;
-  const auto write = [&](const std::string& attribute, double value) {
-    entity->WriteNumberToAttribute(this, attribute.c_str(), value);
-    written.emplace_back(attribute, value);
+  const auto write = [&](const NameHandle& attribute, double value) {
+    entity->WriteNumberToAttribute(this, attribute, value);
+    written.emplace_back(attribute.Name(), value);
   };
   if (!serialAttribute.empty()) write(serialAttribute, static_cast<double>(generated));
   for (const Rule& rule : rules) write(rule.attribute, rule.values.Draw(random));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "entity/NameHandle.h"
 #include "model/Distribution.h"
 #include "model/EntityTypeDescription.h"
 #include "model/ModelBlock.h"
@@ -46,7 +47,7 @@ class EntityGenerator : public ModelBlock {
 
  private:
   struct Rule {
-    std::string attribute;
+    NameHandle attribute;
     Distribution values;
   };
 
@@ -59,7 +60,7 @@ class EntityGenerator : public ModelBlock {
   EntityTypeDescription type;
   Distribution interval;
   RandomStream random;
-  std::string serialAttribute;
+  NameHandle serialAttribute;
   std::vector<Rule> rules;
   uint64_t limit;
   uint64_t generated;

@@ -39,7 +39,7 @@ MSGRespEvent Queue::Arrive(DesEvent* e) {
   // it with the arrivals, which Stop releases.
   const double key = priorityAttribute.empty()
                          ? 0.0
-                         : e->GetEntity()->ReadNumberFromAttribute(this, priorityAttribute.c_str());
+                         : e->GetEntity()->ReadNumberFromAttribute(this, priorityAttribute);
   // Filed before it leaves the arrivals: when there is no room to file it,
   // it stays with the arrivals, which Stop releases.
   Insert(Entry{key, arrivals, e});
@@ -73,7 +73,7 @@ void Queue::Insert(const Entry& entry) {
 void Queue::LogQueued(const DesEvent* carrier) {
   std::size_t position = 1;
   while (head + position - 1 < entries.size() && entries[head + position - 1].carrier != carrier) ++position;
-  Log<8>(carrier, priorityAttribute.empty() ? std::string("FIFO") : "By " + priorityAttribute,
+  Log<8>(carrier, priorityAttribute.empty() ? std::string("FIFO") : "By " + priorityAttribute.Name(),
          static_cast<uint64_t>(position), static_cast<uint64_t>(Length()), static_cast<uint64_t>(capacity));
 }
 
@@ -180,13 +180,13 @@ void Queue::DescribeState(BlockStateResult& state) const {
   state.PushBlockData("length " + std::to_string(Length()) + " of " +
                       (capacity == kInfinite ? std::string("unlimited") : std::to_string(capacity)) +
                       (priorityAttribute.empty() ? ", first in first out"
-                                                 : ", smallest " + priorityAttribute + " first"));
+                                                 : ", smallest " + priorityAttribute.Name() + " first"));
   if (impatient) state.PushBlockData("timed out so far " + std::to_string(timedOutCount));
   // A waiting carrier was last scheduled for its arrival here.
   for (std::size_t i = head; i < entries.size(); ++i) {
     const DesEvent* e = entries[i].carrier;
     std::string about = "arrived at " + NumberText(e->GetTime());
-    if (!priorityAttribute.empty()) about += ", " + priorityAttribute + " = " + NumberText(entries[i].key);
+    if (!priorityAttribute.empty()) about += ", " + priorityAttribute.Name() + " = " + NumberText(entries[i].key);
     DescribeEntity(state, e, about);
   }
   for (const DesEvent* e : leaving) DescribeEntity(state, e, "timed out, waiting for room at output 1");

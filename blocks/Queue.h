@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "blocks/TimeAverage.h"
+#include "entity/NameHandle.h"
 #include "model/Distribution.h"
 #include "model/ModelBlock.h"
 #include "model/RandomStream.h"
@@ -76,7 +77,7 @@ class Queue : public ModelBlock {
   void NoteLength() { length.Update(Now(), static_cast<double>(Length() + leaving.size())); }
 
   std::size_t capacity;
-  std::string priorityAttribute;
+  NameHandle priorityAttribute;
   bool impatient;
   Distribution patience;
   std::string timeoutTag;

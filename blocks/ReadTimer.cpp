@@ -7,11 +7,11 @@ ReadTimer::ReadTimer(std::string timerTag) : tag(std::move(timerTag)) { SetEvent
 ReadTimer::~ReadTimer() = default;
 
 void ReadTimer::Process(DesEntity* entity) {
-  const double value = entity->FindTimer(this, tag.c_str(), true)->GetLapsedTime();
-  if (!targetAttribute.empty()) entity->WriteNumberToAttribute(this, targetAttribute.c_str(), value);
+  const double value = entity->FindTimer(this, tag, true)->GetLapsedTime();
+  if (!targetAttribute.empty()) entity->WriteNumberToAttribute(this, targetAttribute, value);
   elapsed.Add(value);
   // FindTimer has thrown if there was no such timer.
-  Log<9>(entity->GetCarrierEvent(), tag, true, value);
+  Log<9>(entity->GetCarrierEvent(), tag.Name(), true, value);
 }
 
 void ReadTimer::Statistics(const StatisticVisitor& visit) const {

@@ -7,6 +7,7 @@
 
 #include "blocks/PassThroughBlock.h"
 #include "blocks/Tally.h"
+#include "entity/NameHandle.h"
 
 class ReadTimer : public PassThroughBlock {
  public:
@@ -22,7 +23,7 @@ class ReadTimer : public PassThroughBlock {
   void Process(DesEntity* entity) override;
 
  private:
-  std::string tag;
-  std::string targetAttribute;
+  NameHandle tag;
+  NameHandle targetAttribute;
   Tally elapsed;
 };

@@ -32,7 +32,7 @@ MSGRespEvent Server::Arrive(DesEvent* e) {
   const double duration =
       serviceAttribute.empty()
           ? serviceTime.Draw(random)
-          : e->GetEntity()->ReadNumberFromAttribute(this, serviceAttribute.c_str());
+          : e->GetEntity()->ReadNumberFromAttribute(this, serviceAttribute);
   // Held before it leaves the arrivals, so that it always has an owner.
   inService.push_back(e);
   TakeArrival(e, 0);

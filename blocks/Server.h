@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "blocks/TimeAverage.h"
+#include "entity/NameHandle.h"
 #include "model/Distribution.h"
 #include "model/ModelBlock.h"
 #include "model/RandomStream.h"
@@ -44,7 +45,7 @@ class Server : public ModelBlock {
 
   int servers;
   Distribution serviceTime;
-  std::string serviceAttribute;
+  NameHandle serviceAttribute;
   RandomStream random;
   DesEventFunctor arriveHandler;
   DesEventFunctor completeHandler;

@@ -7,7 +7,7 @@ StartTimer::StartTimer(std::string timerTag) : tag(std::move(timerTag)) { SetEve
 StartTimer::~StartTimer() = default;
 
 void StartTimer::Process(DesEntity* entity) {
-  RCPtr<TimerData> timer = entity->FindOrCreateTimer(this, tag.c_str());
+  RCPtr<TimerData> timer = entity->FindOrCreateTimer(this, tag);
   timer->SetTimer(Now(), this);
-  Log<10>(entity->GetCarrierEvent(), tag);
+  Log<10>(entity->GetCarrierEvent(), tag.Name());
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "blocks/PassThroughBlock.h"
+#include "entity/NameHandle.h"
 
 class StartTimer : public PassThroughBlock {
  public:
@@ -14,5 +15,5 @@ class StartTimer : public PassThroughBlock {
   void Process(DesEntity* entity) override;
 
  private:
-  std::string tag;
+  NameHandle tag;
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <typeinfo>
 #include <utility>
 
 #include "entity/EntityList.h"
@@ -409,9 +410,42 @@ void DesEntity::CopyEntities(const DesEntity* source, bool) {
       });
 }
 
+namespace {
+
+template <class Exact>
+bool AssignAs(Attribute& mine, const Attribute& theirs) {
+  if (typeid(theirs) != typeid(Exact)) return false;
+  static_cast<Exact&>(mine) = static_cast<const Exact&>(theirs);
+  return true;
+}
+
+// Gives `mine` the definition, exists flag and value of `theirs` in place,
+// where that cannot be told apart from replacing it with a clone: nobody
+// else holds `mine` (the set's is the only reference), both are of the same
+// library class, and the copy can neither fail nor allocate (so text
+// attributes, whose copy may need memory, are cloned as before). Recycled
+// entities are overwritten from their type's template on every creation;
+// this spares each attribute a trip through its pool.
+bool OverwriteInPlace(Attribute& mine, const Attribute& theirs) {
+  if (mine.GetRefCount() != 1 || typeid(mine) != typeid(theirs)) return false;
+  return AssignAs<AttributeDouble>(mine, theirs) || AssignAs<AttributeInt>(mine, theirs) ||
+         AssignAs<AttributeDesData>(mine, theirs) || AssignAs<AttributePtrDouble>(mine, theirs) ||
+         AssignAs<AttributeHvArray>(mine, theirs);
+}
+
+}  // namespace
+
 void DesEntity::CopyAttributes(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
-  MatchSetsByClones(attributes, source->attributes);
+  MatchSets(
+      attributes, source->attributes,
+      [](RCPtr<Attribute>& mine, const RCPtr<Attribute>& theirs) {
+        if (!OverwriteInPlace(*mine, *theirs)) mine = RCPtr<Attribute>(theirs->clone());
+      },
+      [](AttributeSet& set, AttributeSet::iterator hint, const RCPtr<Attribute>& theirs) {
+        set.insert(hint, RCPtr<Attribute>(theirs->clone()));
+      },
+      [](AttributeSet& set, AttributeSet::iterator gone) { set.erase(gone); });
 }
 
 void DesEntity::CopyTimerData(const DesEntity* source, bool) {
@@ -533,13 +567,23 @@ RCPtr<AttribDef> DesEntity::FindAttrDefClass(NodeInterface* blk, const char* nam
 }
 
 Attribute* DesEntity::RequireAttribute(NodeInterface* blk, const char* name) const {
-  RCPtr<Attribute> a = FindAttrClass(blk, name);
-  if (!a || !a->Exists())
+  Attribute* a = nullptr;
+  {
+    LookupDepth depth;
+    AttributeSet::const_iterator it = attributes.find(std::string_view(name != nullptr ? name : ""));
+    if (it != attributes.end()) a = it->get();  // the set keeps it alive
+  }
+  if (a == nullptr || !a->Exists())
     throw new DesExcept(BlockHandle(blk), DES_AttrNotFound, BlockName(blk), name);
-  // The set keeps the attribute alive.
-  return a.get();
+  return a;
 }
 
+Attribute* DesEntity::RequireAttribute(NodeInterface* blk, const NameHandle& name) const {
+  AttributeSet::const_iterator it = name.Find(attributes);
+  if (it == attributes.end() || !(*it)->Exists())
+    throw new DesExcept(BlockHandle(blk), DES_AttrNotFound, BlockName(blk), name.c_str());
+  return it->get();
+}
 void DesEntity::RequireType(NodeInterface* blk, const Attribute* attribute, eAttrType expected,
                             bool withHandle) {
   if (attribute->GetTypeEnum() == expected) return;
@@ -595,7 +639,14 @@ void DesEntity::ReadFromAttributeIntOrDbl(NodeInterface* blk, const char* name,
 }
 
 double DesEntity::ReadNumberFromAttribute(NodeInterface* blk, const char* name) const {
-  Attribute* a = RequireAttribute(blk, name);
+  return ReadNumber(blk, RequireAttribute(blk, name));
+}
+
+double DesEntity::ReadNumberFromAttribute(NodeInterface* blk, const NameHandle& name) const {
+  return ReadNumber(blk, RequireAttribute(blk, name));
+}
+
+double DesEntity::ReadNumber(NodeInterface* blk, Attribute* a) {
   switch (a->GetTypeEnum()) {
     case eAttrInt: {
       int v = 0;
@@ -619,7 +670,14 @@ double DesEntity::ReadNumberFromAttribute(NodeInterface* blk, const char* name) 
 }
 
 void DesEntity::WriteNumberToAttribute(NodeInterface* blk, const char* name, double value) {
-  Attribute* a = RequireAttribute(blk, name);
+  WriteNumber(RequireAttribute(blk, name), value);
+}
+
+void DesEntity::WriteNumberToAttribute(NodeInterface* blk, const NameHandle& name, double value) {
+  WriteNumber(RequireAttribute(blk, name), value);
+}
+
+void DesEntity::WriteNumber(Attribute* a, double value) {
   switch (a->GetTypeEnum()) {
     case eAttrInt: {
       int v = TruncateToInt(value);
@@ -787,8 +845,23 @@ RCPtr<TimerData> DesEntity::FindTimer(NodeInterface* blk, const char* tag, bool 
 
 RCPtr<TimerData> DesEntity::FindOrCreateTimer(NodeInterface* blk, const char* tag) {
   RCPtr<TimerData> timer = FindTimer(blk, tag, false);
-  if (timer) return timer;
-  timer = CreateTimer(tag);
+  return timer ? timer : AddTimer(tag);
+}
+
+RCPtr<TimerData> DesEntity::FindTimer(NodeInterface* blk, const NameHandle& tag, bool mustExist) const {
+  TimerSet::const_iterator it = tag.Find(timers);
+  if (it != timers.end()) return *it;
+  if (mustExist) throw new DesExcept(DES_TimerTagNotFound, "Error", BlockName(blk), tag.c_str());
+  return RCPtr<TimerData>();
+}
+
+RCPtr<TimerData> DesEntity::FindOrCreateTimer(NodeInterface* blk, const NameHandle& tag) {
+  RCPtr<TimerData> timer = FindTimer(blk, tag, false);
+  return timer ? timer : AddTimer(tag.c_str());
+}
+
+RCPtr<TimerData> DesEntity::AddTimer(const char* tag) {
+  RCPtr<TimerData> timer = CreateTimer(tag);
   if (spareTimerNode.empty()) {
     timers.insert(timer);
   } else {

@@ -27,6 +27,7 @@
 #include "entity/BlockData.h"
 #include "entity/DesData.h"
 #include "entity/EntityDef.h"
+#include "entity/NameHandle.h"
 #include "entity/Pool.h"
 #include "entity/RCPtr.h"
 #include "entity/pmallocator.h"
@@ -173,6 +174,10 @@ class DesEntity : public BlockData {
   // int (truncated toward zero), double, or the first element of a DesData
   // attribute; attributes of other types are left unchanged.
   void WriteNumberToAttribute(NodeInterface* blk, const char* name, double value);
+  // The same two through a handle the block resolved once: same values and
+  // errors, without comparing names on the usual path.
+  double ReadNumberFromAttribute(NodeInterface* blk, const NameHandle& name) const;
+  void WriteNumberToAttribute(NodeInterface* blk, const NameHandle& name, double value);
   // As WriteToAttribute, but on a mutable type a missing attribute is
   // created first (definition on the type, a not-existing attribute on the
   // type's template, an existing one here). On an immutable type a missing
@@ -208,6 +213,9 @@ class DesEntity : public BlockData {
   RCPtr<TimerData> FindTimer(NodeInterface* blk, const char* tag, bool mustExist) const;
   // The timer of that tag, made (not started) and filed when missing.
   RCPtr<TimerData> FindOrCreateTimer(NodeInterface* blk, const char* tag);
+  // The same two through a handle the block resolved once.
+  RCPtr<TimerData> FindTimer(NodeInterface* blk, const NameHandle& tag, bool mustExist) const;
+  RCPtr<TimerData> FindOrCreateTimer(NodeInterface* blk, const NameHandle& tag);
   void CopyTimerData(const DesEntity* source, bool initToDefault);
   void CopyTimeoutData(const DesEntity* source, bool initToDefault);
 
@@ -348,6 +356,12 @@ class DesEntity : public BlockData {
   // The attribute for a typed access: found and existing, else
   // DES_AttrNotFound naming the block.
   Attribute* RequireAttribute(NodeInterface* blk, const char* name) const;
+  Attribute* RequireAttribute(NodeInterface* blk, const NameHandle& name) const;
+  // The typed halves of Read/WriteNumberToAttribute, on a found attribute.
+  static double ReadNumber(NodeInterface* blk, Attribute* a);
+  static void WriteNumber(Attribute* a, double value);
+  // Files a new timer with that tag (absent from the set).
+  RCPtr<TimerData> AddTimer(const char* tag);
   // DES_AttrIncorrectType unless the attribute has the expected type.
   static void RequireType(NodeInterface* blk, const Attribute* attribute, eAttrType expected,
                           bool withHandle = true);
