@@ -345,13 +345,27 @@ namespace {
 // (its key does not change), a key only the source has is added through
 // `copyIn`, and an element only the target has goes to `drop`. Elements are
 // never paired across different keys or past the end of either set.
+// Elements whose keys are known equal without comparing them: attributes
+// that share their definition (those of entities of one type) bear its name.
+template <class T>
+bool KnownSameKey(const T&, const T&) {
+  return false;
+}
+bool KnownSameKey(const RCPtr<Attribute>& a, const RCPtr<Attribute>& b) {
+  return a->GetDef().get() == b->GetDef().get();
+}
+
 template <class Set, class Overwrite, class CopyIn, class Drop>
 void MatchSets(Set& target, const Set& source, Overwrite overwrite, CopyIn copyIn, Drop drop) {
   typename Set::key_compare less = target.key_comp();
   typename Set::iterator t = target.begin();
   typename Set::const_iterator s = source.begin();
   while (t != target.end() || s != source.end()) {
-    if (s == source.end() || (t != target.end() && less(*t, *s))) {
+    if (t != target.end() && s != source.end() && KnownSameKey(*t, *s)) {
+      overwrite(const_cast<typename Set::value_type&>(*t), *s);
+      ++t;
+      ++s;
+    } else if (s == source.end() || (t != target.end() && less(*t, *s))) {
       typename Set::iterator gone = t++;
       drop(target, gone);
     } else if (t == target.end() || less(*s, *t)) {

@@ -177,16 +177,6 @@ void ModelBlock::Statistics(const StatisticVisitor& visit) const {
 void ModelBlock::OnRoomDownstream(int) {}
 void ModelBlock::ReleaseHeld() {}
 
-bool ModelBlock::IsConnected(int outPort) const {
-  return outPort >= 0 && outPort < OutputPorts() && outputs[static_cast<std::size_t>(outPort)].block != nullptr;
-}
-
-bool ModelBlock::CanSend(int outPort) const {
-  if (!IsConnected(outPort)) return false;
-  const Link& to = outputs[static_cast<std::size_t>(outPort)];
-  return to.block->CanAccept(to.port);
-}
-
 void ModelBlock::Send(int outPort, DesEvent* carrier) {
   if (!CanSend(outPort)) {
     // The carrier stays ours, so Stop releases it with the rest.

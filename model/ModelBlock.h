@@ -138,6 +138,7 @@ class ModelBlock : public NodeInterface, public BlockData {
   // Destroy what the block keeps in its own lists (see Release).
   virtual void ReleaseHeld();
 
+  // Inline: blocks ask before every hand-over, several times per entity.
   bool CanSend(int outPort) const;
   bool IsConnected(int outPort) const;
   // Hands the carrier over; the caller has already taken it out of its own
@@ -239,3 +240,13 @@ class ModelBlock : public NodeInterface, public BlockData {
   std::vector<BadConnection> badConnections;
   std::vector<std::unique_ptr<Guard>> guards;
 };
+
+inline bool ModelBlock::IsConnected(int outPort) const {
+  return outPort >= 0 && outPort < OutputPorts() && outputs[static_cast<std::size_t>(outPort)].block != nullptr;
+}
+
+inline bool ModelBlock::CanSend(int outPort) const {
+  if (!IsConnected(outPort)) return false;
+  const Link& to = outputs[static_cast<std::size_t>(outPort)];
+  return to.block->CanAccept(to.port);
+}
