@@ -250,4 +250,36 @@ TEST_F(EntityAttributeTest, RefusedCreationsCreateNothing) {
   EXPECT_FALSE(bag->HasAttribute(block, "n"));
 }
 
+// A handle learns where its name sits in one type's attribute set and must
+// still find it, or report it missing exactly as a lookup by name does, on
+// entities of other types, where the same position holds another name.
+TEST_F(EntityAttributeTest, HandlesFindTheirNameWhereverItSits) {
+  Define("Early", List({{"a", "double", Scalar(1)}, {"d", "double", Scalar(8)}}), false);
+  DesEntity* early = Clone("Early");
+  const NameHandle d("d");
+  part->WriteNumberToAttribute(block, d, 6.5);  // fourth of five in Part
+  EXPECT_EQ(early->ReadNumberFromAttribute(block, d), 8.0);  // second of two
+  early->WriteNumberToAttribute(block, d, 9.0);
+  EXPECT_EQ((std::vector<double>{Number(part, "d"), Number(early, "d"), part->ReadNumberFromAttribute(block, d)}),
+            (std::vector<double>{6.5, 9.0, 6.5}));
+
+  const NameHandle i("i"), missing("zz");
+  const Thrown byName = Catch([&] { Number(early, "i"); });
+  const Thrown byHandle = Catch([&] { early->ReadNumberFromAttribute(block, i); });
+  EXPECT_EQ(Err(byHandle), Err(byName));
+  EXPECT_EQ(Err(Catch([&] { part->WriteNumberToAttribute(block, missing, 1.0); })),
+            Error(DES_AttrNotFound, {"model/Blk", "zz"}));
+  part->WriteNumberToAttribute(block, i, 4.9);
+  EXPECT_EQ(Number(part, "i"), 4.0);
+
+  // Timers: created through the handle, then found by it and by name.
+  const NameHandle tag("T");
+  EXPECT_EQ(early->FindTimer(block, tag, false).get(), nullptr);
+  RCPtr<TimerData> timer = early->FindOrCreateTimer(block, tag);
+  EXPECT_EQ(early->FindOrCreateTimer(block, tag).get(), timer.get());
+  EXPECT_EQ(early->FindTimer(block, "T", true).get(), timer.get());
+  EXPECT_EQ(Err(Catch([&] { part->FindTimer(block, tag, true); })),
+            Err(Catch([&] { part->FindTimer(block, "T", true); })));
+}
+
 }  // namespace

@@ -123,6 +123,27 @@ TEST_F(EntityLifecycleTest, EndedImmutableEntitiesComeBackWithTemplateValues) {
   EXPECT_EQ(registry->GetPartialEntityList()->size(), lists);
 }
 
+// A recycled entity is overwritten in place only where nobody else can see
+// it: an attribute someone still holds keeps the value it had, and the new
+// entity gets an attribute of its own.
+TEST_F(EntityLifecycleTest, AnAttributeHeldElsewhereOutlivesTheRecycling) {
+  DesEntity* a = Clone("Job");
+  a->WriteToAttribute(block, "n", 42);
+  a->WriteNumberToAttribute(block, "Priority", 7.0);
+  const RCPtr<Attribute> held = a->FindAttrClass(block, "n");
+  const Attribute* priority = a->FindAttrClass(block, "Priority").get();  // not held
+  Destroy(a);
+  DesEntity* b = Clone("Job");
+  ASSERT_EQ(b, a);
+  int n = 0;
+  held->GetData(n);
+  EXPECT_EQ(n, 42) << "the held attribute keeps its value";
+  EXPECT_NE(b->FindAttrClass(block, "n").get(), held.get());
+  EXPECT_EQ(Number(b, "n"), 1.0);
+  EXPECT_EQ(Number(b, "Priority"), 10.0);
+  EXPECT_EQ(b->FindAttrClass(block, "Priority").get(), priority) << "overwritten in place";
+}
+
 // Ending an entity must not fail: without memory for what recycling needs
 // (the type's list, a node in it), the entity is freed instead.
 TEST_F(EntityLifecycleTest, WithoutMemoryToRecycleAnEndedEntityIsFreed) {
