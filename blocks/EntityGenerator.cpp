@@ -32,6 +32,7 @@ void EntityGenerator::RegisterWithDebugger() {
 }
 
 void* EntityGenerator::Start() {
+  entityTemplate = Engine()->GetEntityList()->FindEntity(type.Name().c_str());
   if (announce != nullptr) (*announce)();
   timerEvent = new DesEvent(0.0, 0, this, nullptr);
   Schedule(timerEvent, interval.Draw(random), &generateHandler);
@@ -45,7 +46,7 @@ MSGRespEvent EntityGenerator::Generate(DesEvent*) {
   DesEvent* carrier = new DesEvent(Now(), 0, this, nullptr);
   DesEntity* entity = nullptr;
   try {
-    entity = Engine()->GetEntityList()->CloneEntity(type.Name().c_str(), false);
+    entity = entityTemplate->clone(false);
   } catch (...) {
     Release(carrier);
     throw;

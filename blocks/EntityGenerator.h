@@ -67,5 +67,8 @@ class EntityGenerator : public ModelBlock {
   DesEventFunctor generateHandler;
   DesEvent* timerEvent;  // the generation event; ours, waiting or idle
   DesEvent* waiting;     // a made entity that could not leave yet
+  // The type's template, found once at Start: the registry only ever adds
+  // templates, and keeps them until the engine terminates.
+  const DesEntity* entityTemplate = nullptr;
   std::unique_ptr<_Logger<6>> announce;  // while registered with a debugger
 };
