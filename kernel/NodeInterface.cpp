@@ -44,9 +44,8 @@ void NodeInterface::InitLoggers() {}
 
 BlockStateResult* NodeInterface::GetBlockState() { return nullptr; }
 
-Des* NodeInterface::GetDesInstance() const {
-  if (des == nullptr) throw new DesExcept(DES_GenericInternalErr, "invalid des pointer");
-  return des;
+void NodeInterface::ThrowNoEngine() {
+  throw new DesExcept(DES_GenericInternalErr, "invalid des pointer");
 }
 
 void NodeInterface::SetEventType(const char* type) { eventType = pmCopyText(type); }

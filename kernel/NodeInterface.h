@@ -42,7 +42,11 @@ class NodeInterface {
 
   // The engine of the model; throws DES_GenericInternalErr ("invalid des
   // pointer") while the block belongs to none.
-  Des* GetDesInstance() const;
+  // Inline: blocks ask for it on every event they handle.
+  Des* GetDesInstance() const {
+    if (des == nullptr) ThrowNoEngine();
+    return des;
+  }
 
   std::string GetEventType() const { return eventType; }
   void SetEventType(const char* type);
@@ -59,6 +63,8 @@ class NodeInterface {
   // own error when it is null.
   friend class DesEvent;
   friend class TimeoutData;
+
+  [[noreturn]] static void ThrowNoEngine();
 
   std::string eventType;
   bool nonStorageFlag;

@@ -25,10 +25,6 @@ const char* NameOf(const NodeInterface* blk) {
 }
 void* HandleOf(NodeInterface* blk) { return blk != nullptr ? blk->getObjProxy() : nullptr; }
 
-[[noreturn]] void ThrowNoEngine() {
-  throw new DesExcept(DES_GenericInternalErr, "invalid des pointer");
-}
-
 uint32_t NextInstanceCount() { return static_cast<uint32_t>(TimeoutData::next_instanceCount++); }
 
 }  // namespace
@@ -91,13 +87,13 @@ TimeoutData::~TimeoutData() {
 }
 
 void TimeoutData::TakeEngineOf(NodeInterface* blk) {
-  if (blk->des == nullptr) ThrowNoEngine();
+  if (blk->des == nullptr) NodeInterface::ThrowNoEngine();
   SetDesInstance(blk->des);
 }
 
 Des* TimeoutData::RequireEngine() const {
   Des* engine = NodeInterface::des;
-  if (engine == nullptr) ThrowNoEngine();
+  if (engine == nullptr) NodeInterface::ThrowNoEngine();
   return engine;
 }
 
@@ -211,7 +207,7 @@ MSGRespEvent TimeoutData::DoProcessEvent(DesEvent*) {
   Des* engine = NodeInterface::des;
   if (engine == nullptr) {
     executing = false;
-    ThrowNoEngine();
+    NodeInterface::ThrowNoEngine();
   }
   try {
     // Leaves the collection and is reset (which also clears the executing

@@ -280,13 +280,6 @@ void ModelBlock::Release(DesEvent* e) {
   delete e;
 }
 
-// The engine's clock reads -1 until its first step; blocks that schedule
-// their first events at Start do so from time 0.
-double ModelBlock::Now() const {
-  const double t = Engine()->GetTimeNow();
-  return t < 0.0 ? 0.0 : t;
-}
-
 std::string ModelBlock::getFieldAsString(const char* field) const {
   if (field != nullptr && std::string(field) == "Parent") return path;
   return NodeInterface::getFieldAsString(field);

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "entity/BlockData.h"
+#include "kernel/Des.h"
 #include "kernel/DesEventFunctor.h"
 #include "kernel/NodeInterface.h"
 #include "trace/OperationLoggers.h"
@@ -243,6 +244,13 @@ class ModelBlock : public NodeInterface, public BlockData {
 
 inline bool ModelBlock::IsConnected(int outPort) const {
   return outPort >= 0 && outPort < OutputPorts() && outputs[static_cast<std::size_t>(outPort)].block != nullptr;
+}
+
+// The engine's clock reads -1 until its first step; blocks that schedule
+// their first events at Start do so from time 0.
+inline double ModelBlock::Now() const {
+  const double t = Engine()->GetTimeNow();
+  return t < 0.0 ? 0.0 : t;
 }
 
 inline bool ModelBlock::CanSend(int outPort) const {
