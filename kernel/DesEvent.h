@@ -13,10 +13,12 @@
 
 #include "entity/DesData.h"
 #include "entity/Pool.h"
+#include "kernel/CapturedValue.h"
 #include "kernel/DesEventFunctor.h"
 #include "kernel/EventOrder.h"
 #include "kernel/MSGRespEvent.h"
 #include "kernel/NodeInterface.h"
+#include "support/CompactText.h"
 #include "support/NumberedId.h"
 #include "support/PMMallocError.h"
 
@@ -83,8 +85,8 @@ class DesEvent {
   void SetTime(double t) { time = t; }
   int GetPriority() const { return priority; }
   // A copy sharing the captured value's storage.
-  DesData GetDataUponSchedule() const { return dataUponSchedule; }
-  void SetDataUponSchedule(const DesData& value) { dataUponSchedule = value; }
+  DesData GetDataUponSchedule() const { return dataUponSchedule.Get(); }
+  void SetDataUponSchedule(const DesData& value) { dataUponSchedule.Set(value); }
   void SetPriority(int p) { priority = p; }
   std::string GetPriorityAsString() const;
   uint32_t GetInstanceCount() const { return instanceCount; }
@@ -107,8 +109,8 @@ class DesEvent {
   const NumberedId& GetNumberedEntityId() const { return entityId; }
   void SetEntityId(const std::string& newId);
   void SetEntityId(const NumberedId& newId) { entityId = newId; }
-  const std::string& GetStatus() const { return status; }
-  void SetStatus(const std::string& text) { status = pmCopyText(text); }
+  const std::string& GetStatus() const { return status.Get(); }
+  void SetStatus(const std::string& text) { status.Set(text); }
   bool GetIsExecuting() const { return executing; }
   void SetIsExecuting(bool flag) { executing = flag; }
   // The functor's name, else the destination's event type, else "".
@@ -154,7 +156,14 @@ class DesEvent {
   // attached entity is only recorded, and these stay the only places where
   // an event touches its entity.
   void AttachEntity(DesEntity* newEntity);
+  // The same with the entity's id already copied (taken from newId).
+  void AttachEntity(DesEntity* newEntity, NumberedId& newId) noexcept;
+  // The entity's id, or "<none>" for no entity.
+  static NumberedId EntityIdOf(const DesEntity* e);
   void CopyEntityFrom(const DesEvent& other, bool temporary);
+  // A copy of other's entity (null when it carries none) and, in copyId, the
+  // copy's id; a failure of either leaves nothing behind.
+  static DesEntity* CopyEntityOf(const DesEvent& other, bool temporary, NumberedId& copyId);
   void DestroyCarriedEntity();
   void RestartEntityTimer(NodeInterface* newDst);
 
@@ -162,8 +171,9 @@ class DesEvent {
   double time;
   int priority;
   // The value a block captured when it scheduled the event; no value
-  // (DesData::NoValue) until then.
-  DesData dataUponSchedule;
+  // (DesData::NoValue) until then. Held by pointer: most events never carry
+  // one, and a million pending events are bound by memory.
+  CapturedValue dataUponSchedule;
   uint32_t instanceCount;
   NumberedId id;
   NodeInterface* dst;
@@ -172,7 +182,8 @@ class DesEvent {
   bool tempEvent;
   NumberedId entityId;
   Des* des;
-  std::string status;
+  // Empty, and then without storage, unless a block writes one.
+  CompactText status;
   bool executing;
 };
 
