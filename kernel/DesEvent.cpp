@@ -134,8 +134,8 @@ DesEvent& DesEvent::operator=(const DesEvent& other) {
   if (this == &other) return *this;
   // The copies that can fail come first: if one does, this event is
   // unchanged (its place in a calendar included).
-  CompactText newStatus(other.status);
-  CapturedValue newData(other.dataUponSchedule);
+  OwnedCopy<std::string> newStatus(other.status);
+  OwnedCopy<DesData> newData(other.dataUponSchedule);
   NumberedId newId(other.id);
   NumberedId newEntityId;
   DesEntity* copy = CopyEntityOf(other, other.tempEvent, newEntityId);
@@ -206,6 +206,26 @@ std::string DesEvent::GetEventType() const {
   if (functor != nullptr) return functor->GetName();
   if (dst != nullptr) return dst->GetEventType();
   return std::string();
+}
+
+const std::string& DesEvent::EmptyStatus() {
+  static const std::string empty;
+  return empty;
+}
+
+void DesEvent::SetStatus(const std::string& text) {
+  if (text.empty())
+    status.Reset();
+  else
+    status.Set(text);
+}
+
+void DesEvent::SetDataUponSchedule(const DesData& value) {
+  // What DesData::NoValue makes: nothing to share, so nothing to keep.
+  if (!value.HasShape() && !value.GetValuePtr() && value.GetSize() == 0 && value.GetPool() == nullptr)
+    dataUponSchedule.Reset();
+  else
+    dataUponSchedule.Set(value);
 }
 
 std::string DesEvent::GetEntityId() const { return entityId.Text(DesEntity::kIdPrefix); }
