@@ -259,19 +259,26 @@ NumberedId DesEvent::EntityIdOf(const DesEntity* e) {
 }
 
 void DesEvent::AttachEntity(DesEntity* newEntity) {
-  // The id is copied first (an id kept as text can fail to copy), so that a
-  // failure changes nothing.
-  NumberedId newId = EntityIdOf(newEntity);
-  AttachEntity(newEntity, newId);
+  // The id is copied first (an id kept as text can fail to copy; a failed
+  // copy leaves entityId as it was), so that a failure changes nothing.
+  if (newEntity != nullptr)
+    entityId = newEntity->GetNumberedId();
+  else
+    entityId.SetStaticText(kNoEntityId);
+  ChangeCarriedEntity(newEntity);
 }
 
-void DesEvent::AttachEntity(DesEntity* newEntity, NumberedId& newId) noexcept {
+void DesEvent::ChangeCarriedEntity(DesEntity* newEntity) noexcept {
   // An entity this event stops carrying must not keep pointing here.
   if (entity != nullptr && entity != newEntity && entity->GetCarrierEvent() == this)
     entity->SetCarrierEvent(nullptr);
   entity = newEntity;
-  entityId.Swap(newId);
   if (newEntity != nullptr) newEntity->SetCarrierEvent(this);
+}
+
+void DesEvent::AttachEntity(DesEntity* newEntity, NumberedId& newId) noexcept {
+  entityId.Swap(newId);
+  ChangeCarriedEntity(newEntity);
 }
 
 DesEntity* DesEvent::CopyEntityOf(const DesEvent& other, bool temporary, NumberedId& copyId) {

@@ -164,6 +164,8 @@ class DesEvent {
   void AttachEntity(DesEntity* newEntity);
   // The same with the entity's id already copied (taken from newId).
   void AttachEntity(DesEntity* newEntity, NumberedId& newId) noexcept;
+  // Entity pointer and carrier links only.
+  void ChangeCarriedEntity(DesEntity* newEntity) noexcept;
   // The entity's id, or "<none>" for no entity.
   static NumberedId EntityIdOf(const DesEntity* e);
   void CopyEntityFrom(const DesEvent& other, bool temporary);
