@@ -9,7 +9,7 @@
 
 namespace pool_detail {
 
-void* AddChunk(Chunks& c, std::size_t count) {
+void AddChunk(Chunks& c, std::size_t count) {
   // Fewer than two slots would leave nothing but the header.
   if (count < 2) count = 2;
   char* chunk = static_cast<char*>(hostCalloc(count, c.slotSize));
@@ -18,14 +18,16 @@ void* AddChunk(Chunks& c, std::size_t count) {
   c.chunkList = chunk;
   c.chunkCount = count;
   ++c.chunksMade;
-  for (std::size_t i = 1; i + 1 < count; ++i)
-    Link(chunk + i * c.slotSize) = chunk + (i + 1) * c.slotSize;
-  Link(chunk + (count - 1) * c.slotSize) = nullptr;
-  return chunk + c.slotSize;
+  c.fresh = chunk + c.slotSize;
+  c.freshEnd = chunk + count * c.slotSize;
 }
 
-void* Grow(Chunks& c) {
-  return AddChunk(c, static_cast<std::size_t>(static_cast<double>(c.chunkCount) * c.growth));
+void* TakeFresh(Chunks& c) {
+  if (c.fresh == c.freshEnd)
+    AddChunk(c, static_cast<std::size_t>(static_cast<double>(c.chunkCount) * c.growth));
+  void* slot = c.fresh;
+  c.fresh += c.slotSize;
+  return slot;
 }
 
 void ReleaseChunks(Chunks& c) {

@@ -6,7 +6,14 @@
 // to the previous chunk, so a chunk of n slots serves n - 1 objects. A free
 // slot keeps the link to the next free slot in its second machine word
 // (the first would be an object's vtable pointer). Release pushes the slot on
-// the free list, so the slot freed last is the next one served. Chunks go back
+// the free list, so the slot freed last is the next one served. When the
+// free list is empty, the next slot of the most recent chunk that was never
+// handed out is served, in address order, and only when there is none left a
+// chunk is added. Slots join the free list only once released: a new chunk
+// is not written through to chain its slots, so its memory is touched only
+// as objects come to use it (right after growing, nearly half of a pool's
+// slots are unused). The slots are served in exactly the order a chunk
+// chained up front would serve them. Chunks go back
 // to the host only when the pool is destroyed; objects still in them are then
 // gone without their destructors having run.
 //
@@ -28,12 +35,15 @@ struct Chunks {
   std::size_t chunkCount;  // slots in the most recent chunk
   double growth;
   std::size_t chunksMade;
+  char* fresh;     // the most recent chunk's slots never served: [fresh, freshEnd)
+  char* freshEnd;
 };
 
-// Allocates a chunk of `count` slots, links it in and returns its slot 1
-// with slots 1 .. count-1 chained in address order.
-void* AddChunk(Chunks& c, std::size_t count);
-void* Grow(Chunks& c);
+// Allocates a chunk of `count` slots and links it in; its slots 1 .. count-1
+// become the fresh ones.
+void AddChunk(Chunks& c, std::size_t count);
+// The next fresh slot, after adding a chunk when there is none.
+void* TakeFresh(Chunks& c);
 void ReleaseChunks(Chunks& c);
 void* AllocateOversized(std::size_t size);
 void ReleaseOversized(void* p);
@@ -54,8 +64,8 @@ class Pool {
           : 2 * sizeof(void*);
 
   Pool(std::size_t count, double growth)
-      : freeList(nullptr), chunks{kSlotSize, nullptr, count, growth, 0} {
-    freeList = pool_detail::AddChunk(chunks, count);
+      : freeList(nullptr), chunks{kSlotSize, nullptr, count, growth, 0, nullptr, nullptr} {
+    pool_detail::AddChunk(chunks, count);
   }
   virtual ~Pool() { pool_detail::ReleaseChunks(chunks); }
   Pool(const Pool&) = delete;
@@ -64,7 +74,7 @@ class Pool {
   void* Allocate(std::size_t size) {
     if (size > kSlotSize) return pool_detail::AllocateOversized(size);
     void* slot = freeList;
-    if (slot == nullptr) slot = pool_detail::Grow(chunks);
+    if (slot == nullptr) return pool_detail::TakeFresh(chunks);
     freeList = pool_detail::Link(slot);
     return slot;
   }

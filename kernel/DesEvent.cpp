@@ -25,7 +25,6 @@ DesEvent::DesEvent()
       inTq(false),
       time(0.0),
       priority(0),
-      dataUponSchedule(DesData::NoValue{}),
       instanceCount(next_instanceCount++),
       dst(nullptr),
       entity(nullptr),
@@ -45,7 +44,6 @@ DesEvent::DesEvent(double t, int p, NodeInterface* destination, DesEntity* carri
       inTq(false),
       time(t),
       priority(p),
-      dataUponSchedule(DesData::NoValue{}),
       instanceCount(0),
       dst(destination),
       entity(nullptr),
@@ -76,7 +74,7 @@ DesEvent::DesEvent(const DesEvent& other, bool temporary)
       functor(other.functor),
       tempEvent(temporary || other.tempEvent),
       des(other.des),
-      status(pmCopyText(other.status)),
+      status(other.status),
       executing(other.executing) {
   CopyEntityFrom(other, temporary);
 }
@@ -136,24 +134,25 @@ DesEvent& DesEvent::operator=(const DesEvent& other) {
   if (this == &other) return *this;
   // The copies that can fail come first: if one does, this event is
   // unchanged (its place in a calendar included).
-  std::string newStatus = pmCopyText(other.status);
-  DesEntity* copy = nullptr;
-  if (other.entity != nullptr)
-    copy = other.tempEvent ? other.entity->cloneTemp(false) : other.entity->clone(false);
+  OwnedCopy<std::string> newStatus(other.status);
+  OwnedCopy<DesData> newData(other.dataUponSchedule);
+  NumberedId newId(other.id);
+  NumberedId newEntityId;
+  DesEntity* copy = CopyEntityOf(other, other.tempEvent, newEntityId);
   heapIndex = other.heapIndex;
   inTq = other.inTq;
   time = other.time;
   DestroyCarriedEntity();
   priority = other.priority;
-  dataUponSchedule = other.dataUponSchedule;
+  dataUponSchedule.Swap(newData);
   instanceCount = other.instanceCount;
-  id = other.id;
+  id.Swap(newId);
   dst = other.dst;
   functor = other.functor;
   tempEvent = other.tempEvent;
-  AttachEntity(copy);
+  AttachEntity(copy, newEntityId);
   des = other.des;
-  status.swap(newStatus);
+  status.Swap(newStatus);
   executing = other.executing;
   return *this;
 }
@@ -209,6 +208,26 @@ std::string DesEvent::GetEventType() const {
   return std::string();
 }
 
+const std::string& DesEvent::EmptyStatus() {
+  static const std::string empty;
+  return empty;
+}
+
+void DesEvent::SetStatus(const std::string& text) {
+  if (text.empty())
+    status.Reset();
+  else
+    status.Set(text);
+}
+
+void DesEvent::SetDataUponSchedule(const DesData& value) {
+  // What DesData::NoValue makes: nothing to share, so nothing to keep.
+  if (!value.HasShape() && !value.GetValuePtr() && value.GetSize() == 0 && value.GetPool() == nullptr)
+    dataUponSchedule.Reset();
+  else
+    dataUponSchedule.Set(value);
+}
+
 std::string DesEvent::GetEntityId() const { return entityId.Text(DesEntity::kIdPrefix); }
 
 void DesEvent::SetEntityId(const std::string& newId) {
@@ -230,25 +249,56 @@ DesEntity* DesEvent::ReleaseEntity() {
 //
 // The only places where an event touches its entity.
 
+NumberedId DesEvent::EntityIdOf(const DesEntity* e) {
+  NumberedId id;
+  if (e != nullptr)
+    id = e->GetNumberedId();
+  else
+    id.SetStaticText(kNoEntityId);
+  return id;
+}
+
 void DesEvent::AttachEntity(DesEntity* newEntity) {
+  // The id is copied first (an id kept as text can fail to copy; a failed
+  // copy leaves entityId as it was), so that a failure changes nothing.
+  if (newEntity != nullptr)
+    entityId = newEntity->GetNumberedId();
+  else
+    entityId.SetStaticText(kNoEntityId);
+  ChangeCarriedEntity(newEntity);
+}
+
+void DesEvent::ChangeCarriedEntity(DesEntity* newEntity) noexcept {
   // An entity this event stops carrying must not keep pointing here.
   if (entity != nullptr && entity != newEntity && entity->GetCarrierEvent() == this)
     entity->SetCarrierEvent(nullptr);
   entity = newEntity;
-  if (newEntity == nullptr) {
-    entityId.SetStaticText(kNoEntityId);
-    return;
+  if (newEntity != nullptr) newEntity->SetCarrierEvent(this);
+}
+
+void DesEvent::AttachEntity(DesEntity* newEntity, NumberedId& newId) noexcept {
+  entityId.Swap(newId);
+  ChangeCarriedEntity(newEntity);
+}
+
+DesEntity* DesEvent::CopyEntityOf(const DesEvent& other, bool temporary, NumberedId& copyId) {
+  DesEntity* copy = nullptr;
+  if (other.entity != nullptr)
+    copy = temporary ? other.entity->cloneTemp(false) : other.entity->clone(false);
+  try {
+    copyId = EntityIdOf(copy);
+  } catch (...) {
+    if (copy != nullptr) copy->destroy();
+    throw;
   }
-  entityId = newEntity->GetNumberedId();
-  newEntity->SetCarrierEvent(this);
+  return copy;
 }
 
 void DesEvent::CopyEntityFrom(const DesEvent& other, bool temporary) {
   entity = nullptr;
-  entityId.SetStaticText(kNoEntityId);
-  if (other.entity == nullptr) return;
-  DesEntity* copy = temporary ? other.entity->cloneTemp(false) : other.entity->clone(false);
-  AttachEntity(copy);
+  NumberedId copyId;
+  DesEntity* copy = CopyEntityOf(other, temporary, copyId);
+  AttachEntity(copy, copyId);
 }
 
 void DesEvent::DestroyCarriedEntity() {

@@ -18,6 +18,7 @@
 #include "kernel/MSGRespEvent.h"
 #include "kernel/NodeInterface.h"
 #include "support/NumberedId.h"
+#include "support/OwnedCopy.h"
 #include "support/PMMallocError.h"
 
 class Des;
@@ -83,8 +84,12 @@ class DesEvent {
   void SetTime(double t) { time = t; }
   int GetPriority() const { return priority; }
   // A copy sharing the captured value's storage.
-  DesData GetDataUponSchedule() const { return dataUponSchedule; }
-  void SetDataUponSchedule(const DesData& value) { dataUponSchedule = value; }
+  DesData GetDataUponSchedule() const {
+    return dataUponSchedule.Get() != nullptr ? *dataUponSchedule.Get() : DesData(DesData::NoValue{});
+  }
+  // A value without shape and numbers (DesData::NoValue) releases the
+  // captured one; setting over a captured value reuses its DesData.
+  void SetDataUponSchedule(const DesData& value);
   void SetPriority(int p) { priority = p; }
   std::string GetPriorityAsString() const;
   uint32_t GetInstanceCount() const { return instanceCount; }
@@ -107,8 +112,10 @@ class DesEvent {
   const NumberedId& GetNumberedEntityId() const { return entityId; }
   void SetEntityId(const std::string& newId);
   void SetEntityId(const NumberedId& newId) { entityId = newId; }
-  const std::string& GetStatus() const { return status; }
-  void SetStatus(const std::string& text) { status = pmCopyText(text); }
+  // A reference to one shared empty string while the status is empty.
+  const std::string& GetStatus() const { return status.Get() != nullptr ? *status.Get() : EmptyStatus(); }
+  // An empty text releases the status's storage.
+  void SetStatus(const std::string& text);
   bool GetIsExecuting() const { return executing; }
   void SetIsExecuting(bool flag) { executing = flag; }
   // The functor's name, else the destination's event type, else "".
@@ -149,12 +156,22 @@ class DesEvent {
   template <class... Args>
   static DesEvent* NewInPool(Args&&... args);
   void TakeEngineOf(NodeInterface* node);
+  static const std::string& EmptyStatus();
 
   // Entity hooks. Entities are a later addition to the kernel; until then an
   // attached entity is only recorded, and these stay the only places where
   // an event touches its entity.
   void AttachEntity(DesEntity* newEntity);
+  // The same with the entity's id already copied (taken from newId).
+  void AttachEntity(DesEntity* newEntity, NumberedId& newId) noexcept;
+  // Entity pointer and carrier links only.
+  void ChangeCarriedEntity(DesEntity* newEntity) noexcept;
+  // The entity's id, or "<none>" for no entity.
+  static NumberedId EntityIdOf(const DesEntity* e);
   void CopyEntityFrom(const DesEvent& other, bool temporary);
+  // A copy of other's entity (null when it carries none) and, in copyId, the
+  // copy's id; a failure of either leaves nothing behind.
+  static DesEntity* CopyEntityOf(const DesEvent& other, bool temporary, NumberedId& copyId);
   void DestroyCarriedEntity();
   void RestartEntityTimer(NodeInterface* newDst);
 
@@ -162,8 +179,10 @@ class DesEvent {
   double time;
   int priority;
   // The value a block captured when it scheduled the event; no value
-  // (DesData::NoValue) until then.
-  DesData dataUponSchedule;
+  // (DesData::NoValue) until then. Held by pointer, null for no value: most
+  // events never carry one, and a million pending events are bound by
+  // memory.
+  OwnedCopy<DesData> dataUponSchedule;
   uint32_t instanceCount;
   NumberedId id;
   NodeInterface* dst;
@@ -172,7 +191,9 @@ class DesEvent {
   bool tempEvent;
   NumberedId entityId;
   Des* des;
-  std::string status;
+  // Null, no storage, while empty (unless a block writes one); never an
+  // empty string.
+  OwnedCopy<std::string> status;
   bool executing;
 };
 

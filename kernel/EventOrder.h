@@ -6,8 +6,7 @@
 // low half. Comparing ranks is therefore "lower priority first, then lower
 // instance count". Times are compared exactly. Every event store, the
 // current set and the event's own comparison operators use these functions,
-// so all of them agree on the order; the indexed heap keeps copies of the
-// keys next to its pointers, which is why the key is a plain value.
+// so all of them agree on the order.
 #pragma once
 
 #include <cstdint>

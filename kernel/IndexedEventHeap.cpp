@@ -15,11 +15,11 @@ IndexedEventHeap::~IndexedEventHeap() { hostFree(block); }
 
 IndexedEventHeap::Slot* IndexedEventHeap::AllocateSlots(int slots, void*& block) {
   // Host blocks are 16-byte aligned; four spare slots leave room to move the
-  // array up to the position where slot 1 starts a pair of cache lines.
+  // array up to the position where slot 1 starts a cache line.
   void* raw = hostCalloc(static_cast<size_t>(slots) + 4, sizeof(Slot));
   if (raw == nullptr) return nullptr;
   const uintptr_t at = reinterpret_cast<uintptr_t>(raw);
-  const uintptr_t line = 2 * kCacheLine;
+  const uintptr_t line = kCacheLine;
   const uintptr_t first = ((at + sizeof(Slot) + line - 1) & ~(line - 1)) - sizeof(Slot);
   block = raw;
   return reinterpret_cast<Slot*>(first);
@@ -45,10 +45,9 @@ bool IndexedEventHeap::IsConsistent() const {
   for (int i = 0; i < count; ++i) {
     const Slot& s = array[i];
     if (s.event == nullptr || s.event->heapIndex != static_cast<uint32_t>(i)) return false;
-    const EventOrderKey key = s.event->GetOrderKey();
-    if (key.rank != s.key.rank || !(key.time == s.key.time || key.time != key.time))
-      return false;
-    if (i > 0 && EventOrder::Precedes(s.key, array[Parent(static_cast<uint32_t>(i))].key)) return false;
+    const double time = s.event->GetTime();
+    if (!(time == s.time || time != time)) return false;
+    if (i > 0 && Precedes(s, array[Parent(static_cast<uint32_t>(i))])) return false;
   }
   return true;
 }

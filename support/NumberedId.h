@@ -4,58 +4,67 @@
 //
 // The prefix is not stored: the owner passes the same fixed prefix to every
 // call. An id set as text that is not that prefix followed by the canonical
-// decimal text of a number (say, one made under another prefix) is kept as
-// the text, so every id reads back exactly as it was given. A fixed text
-// with static storage (the "<none>" of an event without entity) is kept as
-// a pointer to it.
+// decimal text of a number below 2^62 (say, one made under another prefix)
+// is kept as the text, so every id reads back exactly as it was given. A
+// fixed text with static storage (the "<none>" of an event without entity)
+// is kept as a pointer to it.
 //
-// 16 bytes, half a std::string: events are many, and carry two ids.
+// One machine word, since events are many and carry two ids. The low two
+// bits tell the kind:
+//   0         empty (the whole word 0) or an owned std::string*, stored as
+//             is, so that leak checkers see the owning pointer;
+//   kNumber   the number in the upper 62 bits;
+//   kLiteral  the literal's address in the upper 62 bits (a user-space
+//             address never uses the top two bits), whatever its alignment.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "support/PMMallocError.h"
 #include "support/PrefixedNumber.h"
 
 class NumberedId {
  public:
-  NumberedId() noexcept : number(0), kind(kEmpty) {}
-  NumberedId(const NumberedId& other) : number(0), kind(kEmpty) { *this = other; }
+  // Numbers at or above this are kept as text.
+  static constexpr uint64_t kNumberLimit = uint64_t{1} << 62;
+
+  NumberedId() noexcept : word(0) {}
+  NumberedId(const NumberedId& other) : word(0) { *this = other; }
   NumberedId& operator=(const NumberedId& other) {
     if (this == &other) return *this;
-    if (other.kind == kOwned) {
-      std::string* copy = new std::string(*other.owned);  // before anything changes
+    if (other.IsOwned()) {
+      std::string* copy = NewText(*other.Owned());  // before anything changes
       Release();
-      owned = copy;
+      word = reinterpret_cast<uintptr_t>(copy);
     } else {
       Release();
-      if (other.kind == kLiteral)
-        literal = other.literal;
-      else
-        number = other.number;
+      word = other.word;
     }
-    kind = other.kind;
     return *this;
   }
   ~NumberedId() { Release(); }
 
-  bool Empty() const { return kind == kEmpty; }
-  void Clear() noexcept {
-    Release();
-    kind = kEmpty;
+  void Swap(NumberedId& other) noexcept {
+    const uint64_t mine = word;
+    word = other.word;
+    other.word = mine;
   }
+
+  bool Empty() const { return word == 0; }
+  void Clear() noexcept { Release(); }
+  // `n` below kNumberLimit (serial counters are 32-bit).
   void SetNumber(uint64_t n) noexcept {
     Release();
-    number = n;
-    kind = kNumber;
+    word = (n << kTagBits) | kNumber;
   }
   // `text` must outlive every copy of this id (a literal).
   void SetStaticText(const char* text) noexcept {
     Release();
-    literal = text;
-    kind = kLiteral;
+    word = (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(text)) << kTagBits) | kLiteral;
   }
+  // The library's memory error when the text must be copied and cannot.
   void SetText(const std::string& value, const char* prefix) {
     uint64_t n = 0;
     if (ParseNumber(value, prefix, n)) {
@@ -63,35 +72,41 @@ class NumberedId {
     } else if (value.empty()) {
       Clear();
     } else {
-      std::string* copy = new std::string(value);
+      std::string* copy = NewText(value);
       Release();
-      owned = copy;
-      kind = kOwned;
+      word = reinterpret_cast<uintptr_t>(copy);
     }
   }
   std::string Text(const char* prefix) const {
-    switch (kind) {
+    switch (word & kTagMask) {
       case kNumber:
-        return PrefixedNumber(prefix, number);
+        return PrefixedNumber(prefix, static_cast<unsigned long>(word >> kTagBits));
       case kLiteral:
-        return literal;
-      case kOwned:
-        return *owned;
+        return reinterpret_cast<const char*>(static_cast<uintptr_t>(word >> kTagBits));
       default:
-        return std::string();
+        return word != 0 ? *Owned() : std::string();
     }
   }
 
  private:
-  enum Kind : uint8_t { kEmpty, kNumber, kLiteral, kOwned };
+  static constexpr unsigned kTagBits = 2;
+  static constexpr uint64_t kTagMask = 3;
+  static constexpr uint64_t kNumber = 1;
+  static constexpr uint64_t kLiteral = 2;
 
+  bool IsOwned() const { return word != 0 && (word & kTagMask) == 0; }
+  std::string* Owned() const { return reinterpret_cast<std::string*>(static_cast<uintptr_t>(word)); }
+  static std::string* NewText(const std::string& text) {
+    return pmWithMemoryError([&text] { return new std::string(text); });
+  }
   void Release() noexcept {
-    if (kind == kOwned) delete owned;
-    kind = kEmpty;
+    if (IsOwned()) delete Owned();
+    word = 0;
   }
 
   // True when `value` is `prefix` followed by digits without a leading zero
-  // (or "0" alone) that fit in 64 bits: exactly the texts PrefixedNumber makes.
+  // (or "0" alone) whose number is below kNumberLimit: exactly the texts
+  // PrefixedNumber makes of the numbers kept as numbers.
   static bool ParseNumber(const std::string& value, const char* prefix, uint64_t& n) {
     const std::size_t p = std::strlen(prefix);
     if (value.size() <= p || value.size() - p > 19 || value.compare(0, p, prefix) != 0)
@@ -102,13 +117,8 @@ class NumberedId {
       if (value[i] < '0' || value[i] > '9') return false;
       n = n * 10 + static_cast<uint64_t>(value[i] - '0');
     }
-    return true;
+    return n < kNumberLimit;
   }
 
-  union {
-    uint64_t number;      // kNumber
-    const char* literal;  // kLiteral: not owned
-    std::string* owned;   // kOwned
-  };
-  Kind kind;
+  uint64_t word;
 };

@@ -72,6 +72,24 @@ TEST_F(PoolTest, LastFreedSlotIsServedFirstAndFreshlyConstructed) {
   EXPECT_EQ(objects[1]->payload[0], 1);
 }
 
+// Freed slots first; then the chunk's slots never served, in address
+// order; a new chunk only when both are used up.
+TEST_F(PoolTest, FreedSlotsFirstThenUnservedOnesInAddressOrder) {
+  MakeUpTo(2);
+  Probe* freed = objects[0];
+  objects.erase(objects.begin());
+  delete freed;
+  MakeUpTo(3);  // the freed slot, then the chunk's third
+  const auto at = [&](std::size_t i) { return reinterpret_cast<char*>(objects[i]); };
+  EXPECT_EQ(objects[1], freed);
+  EXPECT_EQ(at(2), at(0) + Pool<Probe>::kSlotSize);
+  EXPECT_EQ(Probe::memPool->ChunksMade(), 1u);
+  MakeUpTo(3 + 7);  // the whole second chunk
+  EXPECT_EQ(Probe::memPool->ChunksMade(), 2u);
+  for (std::size_t i = 3; i + 1 < objects.size(); ++i)
+    EXPECT_EQ(at(i + 1), at(i) + Pool<Probe>::kSlotSize) << i;
+}
+
 TEST_F(PoolTest, OversizedDerivedObjectComesFromTheHostAndGoesBackThere) {
   ASSERT_GT(sizeof(BigProbe), Pool<Probe>::kSlotSize);
   Probe* pooled = new Probe;

@@ -1,6 +1,8 @@
 // Events and the block interface (functor-bound handlers run in every block of tests/app).
 #include <climits>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "entity/DesEntity.h"
 #include "entity/EntityList.h"
@@ -86,4 +88,70 @@ TEST_F(Event, CarriedEntitiesAndCapturedValues) {
   EXPECT_EQ(source->GetDataUponSchedule()[0], 4.5);
   std::unique_ptr<DesEvent> copy(source->clone());
   EXPECT_EQ(copy->GetDataUponSchedule().GetValuePtr().get(), value.GetValuePtr().get());
+}
+
+// Status and captured value follow every kind of copy, and an empty one
+// copied over a set one clears it; copies share the captured numbers.
+TEST_F(Event, StatusAndCapturedValueThroughCopies) {
+  const std::string longStatus(100, 's');  // beyond the short-string buffer
+  const DesData value(7.25);
+  struct Case {
+    const char* name;
+    std::function<DesEvent*(DesEvent*)> copyOf;
+  };
+  const Case cases[] = {
+      {"clone", [](DesEvent* e) { return e->clone(); }},
+      {"cloneTemp", [](DesEvent* e) { return e->cloneTemp(); }},
+      {"assignment", [this](DesEvent* e) {
+         DesEvent* target = new DesEvent(9.0, 0, block, nullptr);
+         target->SetStatus("old");
+         target->SetDataUponSchedule(DesData(1.0));
+         *target = *e;
+         return target;
+       }},
+  };
+  for (const Case& c : cases) {
+    DesEvent* source = Make(1.0, 0);
+    EXPECT_TRUE(source->GetStatus().empty() && !source->GetDataUponSchedule().HasShape()) << c.name;
+    DesEvent* bare = *owned.insert(c.copyOf(source)).first;
+    EXPECT_TRUE(bare->GetStatus().empty() && !bare->GetDataUponSchedule().HasShape()) << c.name;
+
+    source->SetStatus(longStatus);
+    source->SetDataUponSchedule(value);
+    DesEvent* copy = *owned.insert(c.copyOf(source)).first;
+    source->SetStatus("changed");
+    source->SetDataUponSchedule(DesData(DesData::NoValue{}));
+    EXPECT_EQ(copy->GetStatus(), longStatus) << c.name;
+    EXPECT_EQ(copy->GetDataUponSchedule().GetValuePtr().get(), value.GetValuePtr().get()) << c.name;
+    EXPECT_TRUE(source->GetStatus() == "changed" && !source->GetDataUponSchedule().HasShape()) << c.name;
+
+    source->SetStatus("");
+    *copy = *source;
+    EXPECT_TRUE(copy->GetStatus().empty() && !copy->GetDataUponSchedule().HasShape()) << c.name;
+  }
+}
+
+// An assignment whose captured value cannot be copied (its pool has no
+// memory) leaves the target as it was, status and ids included.
+TEST_F(Event, FailedAssignmentLeavesTheTargetUnchanged) {
+  engine.Start();
+  DesEvent* source = Make(1.0, 1);
+  source->SetStatus(std::string(100, 'n'));
+  source->SetDataUponSchedule(DesData(2.0));
+  source->AssignId("a text id");
+  DesEvent* target = Make(5.0, 2);
+  target->SetStatus("kept");
+  // Use up the data pool's free slots, so that the next copy needs a chunk.
+  std::vector<std::unique_ptr<DesData>> held;
+  const std::size_t chunks = DesData::memPool->ChunksMade();
+  while (DesData::memPool->ChunksMade() == chunks) held.emplace_back(new DesData(0.0));
+  for (std::size_t i = 2; i < DesData::memPool->ChunkSlotCount(); ++i) held.emplace_back(new DesData(0.0));
+  host::failAllocationsFrom(1);
+  EXPECT_EQ(ErrorCode([&] { *target = *source; }), kMemoryError);
+  host::failAllocationsFrom(0);
+  EXPECT_TRUE(target->GetTime() == 5.0 && target->GetPriority() == 2 && target->GetStatus() == "kept");
+  EXPECT_TRUE(target->GetId() == "ev2" && !target->GetDataUponSchedule().HasShape());
+  *target = *source;
+  EXPECT_TRUE(target->GetId() == "a text id" && target->GetStatus() == source->GetStatus());
+  EXPECT_EQ(target->GetDataUponSchedule()[0], 2.0);
 }

@@ -13,6 +13,7 @@ namespace {
 TEST(NumberedIdTest, EveryTextReadsBackUnchanged) {
   const char* texts[] = {"ev1", "ev0", "ev007", "ev", "", "en12", "ev12x", "xev12", "<none>",
                          "ev18446744073709551615", "ev9999999999999999999",
+                         "ev4611686018427387903", "ev4611686018427387904",  // 2^62 - 1, 2^62
                          "a text longer than the short-string buffer of std::string"};
   for (const char* text : texts) {
     NumberedId id;
@@ -28,12 +29,21 @@ TEST(NumberedIdTest, EveryTextReadsBackUnchanged) {
     EXPECT_EQ(copy.Text("ev"), text);
     EXPECT_TRUE(id.Empty());
   }
-  NumberedId none;
-  none.SetStaticText("<none>");
-  NumberedId copy = none;
-  EXPECT_EQ(copy.Text("en"), "<none>");
-  copy.SetNumber(0);
-  EXPECT_EQ(copy.Text("en"), "en0");
+  // Literals at any alignment.
+  static const char literals[] = "x<none>";
+  for (const char* literal : {literals, literals + 1}) {
+    NumberedId none;
+    none.SetStaticText(literal);
+    NumberedId copy = none;
+    EXPECT_EQ(copy.Text("en"), literal);
+    copy.SetNumber(0);
+    EXPECT_EQ(copy.Text("en"), "en0");
+    copy.Swap(none);
+    EXPECT_EQ(copy.Text("en") + none.Text("en"), std::string(literal) + "en0");
+  }
+  NumberedId largest;
+  largest.SetNumber(NumberedId::kNumberLimit - 1);
+  EXPECT_EQ(largest.Text("ev"), "ev4611686018427387903");
 }
 
 // The engine's ids under a changed prefix keep the text they were made with.

@@ -7,8 +7,10 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "entity/DesData.h"
 #include "entity/DesEntity.h"
 #include "entity/EntityDef.h"
 #include "entity/EntityList.h"
@@ -82,6 +84,10 @@ void UseTheEngine(Des& engine, CopyingBlock& block, std::vector<DesEntity*>& own
   DesEvent* event = new DesEvent(1.0, 0, &block, carried);
   owned.pop_back();  // the event has it now
   try {
+    // Status texts and captured values are copied with the event.
+    event->SetStatus(std::string(40, 's'));
+    event->SetDataUponSchedule(DesData(3.0));
+    delete event->cloneTemp();
     engine.AddEvt(event);
   } catch (...) {
     delete event;
