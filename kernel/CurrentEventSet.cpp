@@ -17,11 +17,26 @@ CurrentEventSet::iterator CurrentEventSet::FindExactly(const DesEvent* e) const 
 }
 
 void CurrentEventSet::InsertInPlace(DesEvent* e) {
+  const EventRankPrecedes precedes;
+  // Before every waiting event, with room in front: the window grows down.
+  if (head > 0 && precedes(e, slots[head])) {
+    slots[--head] = e;
+    return;
+  }
   if (tail == capacity) MakeRoomAtTail();
+  // The usual window holds a few events: a step-by-step search from the
+  // tail beats a binary search and a library move there.
+  if (tail - head <= kShortWindow) {
+    std::size_t i = tail;
+    for (; i > head && precedes(e, slots[i - 1]); --i) slots[i] = slots[i - 1];
+    slots[i] = e;
+    ++tail;
+    return;
+  }
   // After every event of e's rank or a lower one: that keeps joining order
   // among equal ranks.
   const std::size_t pos =
-      static_cast<std::size_t>(std::upper_bound(begin(), end(), e, EventRankPrecedes()) - slots);
+      static_cast<std::size_t>(std::upper_bound(begin(), end(), e, precedes) - slots);
   if (head > 0 && pos - head < tail - pos) {
     std::memmove(slots + head - 1, slots + head, (pos - head) * sizeof(DesEvent*));
     --head;

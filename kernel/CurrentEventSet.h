@@ -9,10 +9,11 @@
 // an array, in execution order:
 //  - taking the next event advances head; the window goes back to the start
 //    of the array whenever the set empties (at least once per time step);
-//  - an event that runs after every waiting one (the usual case: it was
-//    scheduled last and has the highest instance count, or it is promoted
-//    from the future store, which hands events over in execution order) is
-//    appended at tail, so filling the set with n events costs O(n);
+//  - an event that runs after every waiting one is appended at tail; events
+//    promoted together from the future store come in execution order, so
+//    filling the set with n simultaneous events costs O(n);
+//  - an event that runs before every waiting one takes the slot before
+//    head when there is one;
 //  - any other insertion, and removal from the middle (cancellation, the
 //    randomised draw), shifts the shorter side of the window by one slot.
 // The array comes from the host memory service, grows by doubling when the
@@ -74,6 +75,8 @@ class CurrentEventSet {
   std::size_t Capacity() const { return capacity; }
 
  private:
+  static const std::size_t kShortWindow = 8;
+
   void InsertInPlace(DesEvent* e);
   void EraseAt(std::size_t i);
   // Leaves at least one free slot after tail, moving the window to the
