@@ -380,6 +380,11 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
   // taken off the store and run directly instead, re-stamped as promotion
   // would. Randomised handling always goes through the set, because its
   // draw is part of the reproducible random stream.
+  // Whether the earliest event is alone is known once it is off the store
+  // (the new earliest is not due): asking before would search the heap's
+  // top twice. When it is not alone it leads the current set, as promotion
+  // would have put it there, and promotion goes on with the rest; if the
+  // set cannot take it, it goes back to the store, which has room for it.
   DesEvent* TakeLoneDueEvent(double t, bool tolerant) {
     if constexpr (H != EVENT_HDL_DETERMINISTIC || S != EVENT_STORAGE_INDEXED_HEAP) {
       static_cast<void>(t);
@@ -391,10 +396,20 @@ class EventHdlPolicy : public EventStoragePolicy<S> {
       typename Storage::Store& future = *this->futureEvents;
       if (future.Empty()) return nullptr;
       const double dueLimit = tolerant ? EventCalendarBase::timeTolerance * t : t;
-      if (!(dueLimit >= future.EarliestTime()) || dueLimit >= future.SecondEarliestTime())
-        return nullptr;
+      if (!(dueLimit >= future.EarliestTime())) return nullptr;
       DesEvent* e = future.Earliest();
       future.RemoveEarliest();
+      if (!future.Empty() && dueLimit >= future.EarliestTime()) {
+        try {
+          currentEvents->insert(e);
+        } catch (...) {
+          future.Insert(e);
+          throw;
+        }
+        e->SetTime(t);
+        e->SetInTq(true);
+        return nullptr;
+      }
       future.PrefetchEarliest();
       e->SetTime(t);
       return e;

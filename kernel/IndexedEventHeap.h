@@ -29,7 +29,6 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 
 #include "kernel/DesEvent.h"
 #include "kernel/EventOrder.h"
@@ -67,12 +66,6 @@ class IndexedEventHeap {
 
   DesEvent* Earliest() const { return count > 0 ? array[0].event : nullptr; }
   double EarliestTime() const { return array[0].time; }
-  // Time of the event that would be earliest once the earliest is removed
-  // (the earliest of the root's children); +infinity with fewer than two.
-  double SecondEarliestTime() const {
-    if (count < 2) return std::numeric_limits<double>::infinity();
-    return array[EarliestChild(array, 1, static_cast<uint32_t>(count))].time;
-  }
 
   // Starts loading the earliest event into the cache, so that running it
   // next does not wait for memory.

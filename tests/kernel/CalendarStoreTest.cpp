@@ -138,14 +138,14 @@ TYPED_TEST(CalendarStore, SeededMixMatchesTheReferenceModel) {
   EXPECT_EQ(byHandling.emplace(static_cast<int>(TypeParam::kHandling), first).first->second, first);
 }
 
-// Memory failures in the current set and the growing store refuse only the event being added.
+// Memory failures in the growing current set and future store refuse only the event being added.
 TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
   this->Run(1.0);
   DesEvent* first = this->Make(1.0, 0);
   this->ExpectRefused(first);
   EXPECT_TRUE(this->calendar->GetEventsAtTimeStep() == 0u && this->Waiting() == 0u);
   this->calendar->AddEvt(first);
-  this->Run(1.0);  // one node now in stock
+  this->Run(1.0);  // the current set now has room for one event
   DesEvent* a = this->Make(1.0, 0);
   DesEvent* b = this->Make(1.0, 1);
   host::failAllocationsFrom(1);
@@ -168,7 +168,7 @@ TYPED_TEST(CalendarStore, FailedInsertionLeavesTheCalendarIntact) {
   EXPECT_EQ(this->Executed().back(), extra);
 }
 
-// Two events due together need the current set's first node.
+// Two events due together need the current set's first storage.
 TYPED_TEST(CalendarStore, FailedPromotionKeepsTheEventWaiting) {
   DesEvent* a = this->Add(2.0, 0);
   DesEvent* a2 = this->Add(2.0, 0);
