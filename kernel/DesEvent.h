@@ -112,7 +112,9 @@ class DesEvent {
   const NumberedId& GetNumberedEntityId() const { return entityId; }
   void SetEntityId(const std::string& newId);
   void SetEntityId(const NumberedId& newId) { entityId = newId; }
-  // A reference to one shared empty string while the status is empty.
+  // A reference to one shared empty string while the status is empty. It
+  // lasts until the status is next set or the event assigned: copy the
+  // text to keep it longer.
   const std::string& GetStatus() const { return status.Get() != nullptr ? *status.Get() : EmptyStatus(); }
   // An empty text releases the status's storage.
   void SetStatus(const std::string& text);
