@@ -42,10 +42,12 @@ class Router : public ModelBlock {
   // Handlers return an MSGRespEvent; the engine does not look at it.
   MSGRespEvent Arrive(DesEvent* e) {
     // Reading an attribute throws when the entity has none of that name.
+    // The name is kept as a NameHandle, which finds it on entity after
+    // entity without comparing names.
     // Everything that can throw comes before TakeArrival: until then the
     // event is still the arrival the framework holds for this block, and
     // the driver releases it with the model when the run ends in an error.
-    const double value = e->GetEntity()->ReadNumberFromAttribute(this, attribute.c_str());
+    const double value = e->GetEntity()->ReadNumberFromAttribute(this, attribute);
     const double last = OutputPorts() - 1;
     port = static_cast<int>(std::lround(std::fmin(std::fmax(value, 0.0), last)));
     TakeArrival(e, 0);  // from here on the event is ours to keep or pass on
@@ -63,7 +65,7 @@ class Router : public ModelBlock {
     NotifyUpstream(0);  // room again: whoever waits to send here tries now
   }
 
-  std::string attribute;
+  NameHandle attribute;  // the name, resolved once per type of entity met
   DesEventFunctor arrive;
   DesEvent* held = nullptr;
   int port = 0;
