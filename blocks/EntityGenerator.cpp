@@ -54,30 +54,18 @@ MSGRespEvent EntityGenerator::Generate(DesEvent*) {
   waiting = carrier;
   carrier->SetEntity(entity);
   ++generated;
-  if (Traced()) {
-    LogGenerated(carrier);
-  } else {
-    if (!serialAttribute.empty())
-      entity->WriteNumberToAttribute(this, serialAttribute, static_cast<double>(generated));
-    for (const Rule& rule : rules)
-      entity->WriteNumberToAttribute(this, rule.attribute, rule.values.Draw(random));
-  }
-  Dispatch();
-  return MSGRespEvent();
-}
-
-// Generation under a debugger: the same attributes, each logged.
-void EntityGenerator::LogGenerated(DesEvent* carrier) {
   Log<0>(carrier);
-  DesEntity* entity = carrier->GetEntity();
+  // Under a debugger each attribute written is logged too.
   WrittenAttributes written;
   const auto write = [&](const NameHandle& attribute, double value) {
     entity->WriteNumberToAttribute(this, attribute, value);
-    written.emplace_back(attribute.Name(), value);
+    if (Traced()) written.emplace_back(attribute.Name(), value);
   };
   if (!serialAttribute.empty()) write(serialAttribute, static_cast<double>(generated));
   for (const Rule& rule : rules) write(rule.attribute, rule.values.Draw(random));
   LogAttributes(carrier, written);
+  Dispatch();
+  return MSGRespEvent();
 }
 
 void EntityGenerator::Dispatch() {

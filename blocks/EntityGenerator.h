@@ -52,8 +52,6 @@ class EntityGenerator : public ModelBlock {
   };
 
   MSGRespEvent Generate(DesEvent* e);
-  // Writes the new entity's attributes as Generate does, and logs it all.
-  void LogGenerated(DesEvent* carrier);
   // Sends the held entity if it can; schedules the next one once it went.
   void Dispatch();
 

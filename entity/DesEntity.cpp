@@ -340,11 +340,6 @@ DesEntity& DesEntity::operator=(const DesEntity& other) {
 
 namespace {
 
-// Makes `target` hold the keys of `source`, walking both ordered sets side
-// by side: an element of a key both have is handed to `overwrite` in place
-// (its key does not change), a key only the source has is added through
-// `copyIn`, and an element only the target has goes to `drop`. Elements are
-// never paired across different keys or past the end of either set.
 // Elements whose keys are known equal without comparing them: attributes
 // that share their definition (those of entities of one type) bear its name.
 template <class T>
@@ -355,6 +350,42 @@ bool KnownSameKey(const RCPtr<Attribute>& a, const RCPtr<Attribute>& b) {
   return a->GetDef().get() == b->GetDef().get();
 }
 
+template <class Exact>
+bool AssignAs(Attribute& mine, const Attribute& theirs) {
+  if (typeid(theirs) != typeid(Exact)) return false;
+  static_cast<Exact&>(mine) = static_cast<const Exact&>(theirs);
+  return true;
+}
+
+// Gives `mine` the definition, exists flag and value of `theirs` in place,
+// where that cannot be told apart from replacing it with a clone: nobody
+// else holds `mine` (the set's is the only reference), both are of the same
+// library class, and the copy can neither fail nor allocate (so text
+// attributes, whose copy may need memory, are cloned as before). Recycled
+// entities are overwritten from their type's template on every creation;
+// this spares each attribute a trip through its pool.
+bool OverwriteInPlace(Attribute& mine, const Attribute& theirs) {
+  if (mine.GetRefCount() != 1 || typeid(mine) != typeid(theirs)) return false;
+  return AssignAs<AttributeDouble>(mine, theirs) || AssignAs<AttributeInt>(mine, theirs) ||
+         AssignAs<AttributeDesData>(mine, theirs) || AssignAs<AttributePtrDouble>(mine, theirs) ||
+         AssignAs<AttributeHvArray>(mine, theirs);
+}
+
+// A key both sets have: `mine` becomes a clone of `theirs`, or, for an
+// attribute where that cannot be told apart, takes its value in place.
+template <class Ptr>
+void OverwriteWithClone(Ptr& mine, const Ptr& theirs) {
+  mine = Ptr(theirs->clone());
+}
+void OverwriteWithClone(RCPtr<Attribute>& mine, const RCPtr<Attribute>& theirs) {
+  if (!OverwriteInPlace(*mine, *theirs)) mine = RCPtr<Attribute>(theirs->clone());
+}
+
+// Makes `target` hold the keys of `source`, walking both ordered sets side
+// by side: an element of a key both have is handed to `overwrite` in place
+// (its key does not change), a key only the source has is added through
+// `copyIn`, and an element only the target has goes to `drop`. Elements are
+// never paired across different keys or past the end of either set.
 template <class Set, class Overwrite, class CopyIn, class Drop>
 void MatchSets(Set& target, const Set& source, Overwrite overwrite, CopyIn copyIn, Drop drop) {
   typename Set::key_compare less = target.key_comp();
@@ -380,14 +411,14 @@ void MatchSets(Set& target, const Set& source, Overwrite overwrite, CopyIn copyI
 }
 
 // MatchSets over a set of reference-counted clones (attributes, timers): an
-// element of a key both have is replaced by a clone of the source's, and a
-// key only the source has is added as one.
+// element of a key both have is overwritten from the source's
+// (OverwriteWithClone), and a key only the source has is added as a clone.
 // An element only the target has goes to `drop` (erased by default).
 template <class Set, class Drop>
 void MatchSetsByClones(Set& target, const Set& source, Drop drop) {
   typedef typename Set::value_type Ptr;
   MatchSets(
-      target, source, [](Ptr& mine, const Ptr& theirs) { mine = Ptr(theirs->clone()); },
+      target, source, [](Ptr& mine, const Ptr& theirs) { OverwriteWithClone(mine, theirs); },
       [](Set& set, typename Set::iterator hint, const Ptr& theirs) {
         set.insert(hint, Ptr(theirs->clone()));
       },
@@ -424,42 +455,9 @@ void DesEntity::CopyEntities(const DesEntity* source, bool) {
       });
 }
 
-namespace {
-
-template <class Exact>
-bool AssignAs(Attribute& mine, const Attribute& theirs) {
-  if (typeid(theirs) != typeid(Exact)) return false;
-  static_cast<Exact&>(mine) = static_cast<const Exact&>(theirs);
-  return true;
-}
-
-// Gives `mine` the definition, exists flag and value of `theirs` in place,
-// where that cannot be told apart from replacing it with a clone: nobody
-// else holds `mine` (the set's is the only reference), both are of the same
-// library class, and the copy can neither fail nor allocate (so text
-// attributes, whose copy may need memory, are cloned as before). Recycled
-// entities are overwritten from their type's template on every creation;
-// this spares each attribute a trip through its pool.
-bool OverwriteInPlace(Attribute& mine, const Attribute& theirs) {
-  if (mine.GetRefCount() != 1 || typeid(mine) != typeid(theirs)) return false;
-  return AssignAs<AttributeDouble>(mine, theirs) || AssignAs<AttributeInt>(mine, theirs) ||
-         AssignAs<AttributeDesData>(mine, theirs) || AssignAs<AttributePtrDouble>(mine, theirs) ||
-         AssignAs<AttributeHvArray>(mine, theirs);
-}
-
-}  // namespace
-
 void DesEntity::CopyAttributes(const DesEntity* source, bool) {
   if (source == nullptr || source == this) return;
-  MatchSets(
-      attributes, source->attributes,
-      [](RCPtr<Attribute>& mine, const RCPtr<Attribute>& theirs) {
-        if (!OverwriteInPlace(*mine, *theirs)) mine = RCPtr<Attribute>(theirs->clone());
-      },
-      [](AttributeSet& set, AttributeSet::iterator hint, const RCPtr<Attribute>& theirs) {
-        set.insert(hint, RCPtr<Attribute>(theirs->clone()));
-      },
-      [](AttributeSet& set, AttributeSet::iterator gone) { set.erase(gone); });
+  MatchSetsByClones(attributes, source->attributes);
 }
 
 void DesEntity::CopyTimerData(const DesEntity* source, bool) {
@@ -598,6 +596,7 @@ Attribute* DesEntity::RequireAttribute(NodeInterface* blk, const NameHandle& nam
     throw new DesExcept(BlockHandle(blk), DES_AttrNotFound, BlockName(blk), name.c_str());
   return it->get();
 }
+
 void DesEntity::RequireType(NodeInterface* blk, const Attribute* attribute, eAttrType expected,
                             bool withHandle) {
   if (attribute->GetTypeEnum() == expected) return;

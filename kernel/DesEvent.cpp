@@ -249,22 +249,17 @@ DesEntity* DesEvent::ReleaseEntity() {
 //
 // The only places where an event touches its entity.
 
-NumberedId DesEvent::EntityIdOf(const DesEntity* e) {
-  NumberedId id;
+inline void DesEvent::CopyEntityIdOf(const DesEntity* e, NumberedId& into) {
   if (e != nullptr)
-    id = e->GetNumberedId();
+    into = e->GetNumberedId();
   else
-    id.SetStaticText(kNoEntityId);
-  return id;
+    into.SetStaticText(kNoEntityId);
 }
 
 void DesEvent::AttachEntity(DesEntity* newEntity) {
   // The id is copied first (an id kept as text can fail to copy; a failed
   // copy leaves entityId as it was), so that a failure changes nothing.
-  if (newEntity != nullptr)
-    entityId = newEntity->GetNumberedId();
-  else
-    entityId.SetStaticText(kNoEntityId);
+  CopyEntityIdOf(newEntity, entityId);
   ChangeCarriedEntity(newEntity);
 }
 
@@ -286,7 +281,7 @@ DesEntity* DesEvent::CopyEntityOf(const DesEvent& other, bool temporary, Numbere
   if (other.entity != nullptr)
     copy = temporary ? other.entity->cloneTemp(false) : other.entity->clone(false);
   try {
-    copyId = EntityIdOf(copy);
+    CopyEntityIdOf(copy, copyId);
   } catch (...) {
     if (copy != nullptr) copy->destroy();
     throw;

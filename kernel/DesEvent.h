@@ -168,8 +168,9 @@ class DesEvent {
   void AttachEntity(DesEntity* newEntity, NumberedId& newId) noexcept;
   // Entity pointer and carrier links only.
   void ChangeCarriedEntity(DesEntity* newEntity) noexcept;
-  // The entity's id, or "<none>" for no entity.
-  static NumberedId EntityIdOf(const DesEntity* e);
+  // Sets `into` to the entity's id, or "<none>" for no entity; a failed
+  // copy leaves it as it was.
+  static void CopyEntityIdOf(const DesEntity* e, NumberedId& into);
   void CopyEntityFrom(const DesEvent& other, bool temporary);
   // A copy of other's entity (null when it carries none) and, in copyId, the
   // copy's id; a failure of either leaves nothing behind.

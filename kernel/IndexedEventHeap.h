@@ -110,7 +110,7 @@ class IndexedEventHeap {
     return a.time < b.time || (a.time == b.time && RankPrecedes(a, b));
   }
   __attribute__((noinline)) static bool RankPrecedes(const Slot& a, const Slot& b) {
-    return a.event->GetRank() < b.event->GetRank();
+    return EventRankPrecedes()(a.event, b.event);
   }
 
   static uint32_t Parent(uint32_t i) { return (i - 1) / kArity; }

@@ -55,7 +55,6 @@
 #include "trace/OperationLoggers.h"
 
 class BlockStateResult;
-class Des;
 class DesEntity;
 class DesEvent;
 class EventFingerprint;
